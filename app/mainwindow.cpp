@@ -1,0 +1,168 @@
+#include "mainwindow.h"
+#include "searchstatement.h"
+#include "ui_mainwindow.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMessageBox>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QStandardItemModel>
+
+namespace {
+const char catalogueFile[] = "os_pkg_list.db";
+// Read-only: the finder never creates or changes a catalogue file.
+const char catalogueOptions[] = "QSQLITE_OPEN_READONLY";
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new MainWindowUi)
+    , headerModel(nullptr)
+{
+    ui->setupUi(this);
+    setWindowTitle(tr("Quorvi软件查找器 Build:") + QLatin1String(__DATE__ " " __TIME__));
+    init();
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+    delete headerModel;
+}
+
+void MainWindow::init()
+{
+    connect(ui->keyworkLineEdit, SIGNAL(returnPressed()),
+            ui->searchPushButton, SIGNAL(clicked()), Qt::UniqueConnection);
+    initTableView();
+    initDatabase();
+    qDebug() << "app dir " << QCoreApplication::applicationDirPath();
+    qDebug() << "currentPath: " << QDir::currentPath();
+}
+
+void MainWindow::initTableView()
+{
+    headerModel = new QStandardItemModel;
+    headerModel->setColumnCount(2);
+    setHeaderTitles();
+    ui->tableView->setModel(headerModel);
+    applyColumnLayout();
+    ui->tableView->verticalHeader()->hide();
+    ui->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ui->tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+void MainWindow::setHeaderTitles()
+{
+    headerModel->setHeaderData(0, Qt::Horizontal, tr("序号"), Qt::EditRole);
+    headerModel->setHeaderData(1, Qt::Horizontal, tr("软件包名称"), Qt::EditRole);
+}
+
+// Installing a model resets the header's sections, so the column layout is made again
+// for every model the table shows: a fixed serial-number column, the name filling the rest.
+void MainWindow::applyColumnLayout()
+{
+    QHeaderView *header = ui->tableView->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignCenter);
+    header->setSectionResizeMode(0, QHeaderView::Fixed);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    ui->tableView->setColumnWidth(0, 100);
+}
+
+// Puts a model into the table and releases what it replaces: the previous search's
+// query model and the view's previous selection model. The header model stays alive.
+void MainWindow::showModel(QAbstractItemModel *model)
+{
+    QAbstractItemModel *previous = ui->tableView->model();
+    if (previous == model)
+        return;
+    QItemSelectionModel *previousSelection = ui->tableView->selectionModel();
+    ui->tableView->setModel(model);
+    applyColumnLayout();
+    delete previousSelection;
+    if (previous != headerModel)
+        delete previous;
+}
+
+void MainWindow::initDatabase()
+{
+    const QString name = QLatin1String(QSqlDatabase::defaultConnection);
+    db = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
+                                      : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(QLatin1String(catalogueFile));
+    db.setConnectOptions(QLatin1String(catalogueOptions));
+    if (db.open() && catalogueReadable()) {
+        db.close();
+        return;
+    }
+    db.close();
+    QMessageBox::critical(nullptr, QObject::tr("无法打开数据库"),
+                          QString::fromUtf8("无法创建数据库连接！ "),
+                          QMessageBox::Cancel, QMessageBox::NoButton);
+}
+
+// Opening is lazy in SQLite: reading the schema is what finds a file that is no catalogue.
+bool MainWindow::catalogueReadable() const
+{
+    QSqlQuery probe(db);
+    return probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+}
+
+void MainWindow::on_searchPushButton_clicked()
+{
+    const QString keyword = ui->keyworkLineEdit->text().trimmed();
+    if (keyword.isEmpty()) {
+        QMessageBox::critical(nullptr, QObject::tr("关键字"), tr("关键字不能为空 "),
+                              QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+    headerModel->removeRows(0, headerModel->rowCount(QModelIndex()), QModelIndex());
+    const int osIndex = ui->osTypeComboBox->currentIndex();
+    const SearchMode mode = ui->packageNameRadioButton->isChecked() ? SearchMode::PackageName
+                                                                     : SearchMode::FileName;
+    db.open();
+    auto *model = new QSqlQueryModel;
+    qDebug() << "pkg ............." << keyword << "," << osIndex;
+    const QString statement = SearchStatement::build(keyword, mode);
+    qDebug() << statement;
+    model->setQuery(statement, QSqlDatabase());
+    // Read every row while the connection is open: closing it ends the query.
+    while (model->canFetchMore())
+        model->fetchMore();
+    const QSqlError error = model->lastError();
+    if (error.isValid()) {
+        delete model;
+        showModel(headerModel);
+        db.close();
+        reportSearchFailure(error.text());
+        return;
+    }
+    showModel(model);
+    db.close();
+}
+
+void MainWindow::reportSearchFailure(const QString &error)
+{
+    qWarning().noquote() << "search failed:" << error;
+    QMessageBox::critical(nullptr, tr("查询失败"), tr("无法在软件包目录中完成查询：") + error,
+                          QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void MainWindow::on_fileNameRadioButton_clicked()
+{
+}
+
+void MainWindow::on_packageNameRadioButton_clicked()
+{
+    if (!ui->packageNameRadioButton->isChecked())
+        return;
+    qDebug() << "packageName ...";
+    headerModel->setColumnCount(2);
+    setHeaderTitles();
+    showModel(headerModel);
+}

@@ -1,0 +1,45 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QMainWindow>
+#include <QSqlDatabase>
+
+class QAbstractItemModel;
+class QStandardItemModel;
+
+namespace Ui {
+class MainWindow;
+}
+using MainWindowUi = Ui::MainWindow;
+
+// The finder's one window: a keyword, an operating-system edition and a search mode
+// above a table of the matching packages from the catalogue "os_pkg_list.db".
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+private slots:
+    void on_searchPushButton_clicked();
+    void on_fileNameRadioButton_clicked();
+    void on_packageNameRadioButton_clicked();
+
+private:
+    void init();
+    void initTableView();
+    void initDatabase();
+    bool catalogueReadable() const;
+    void setHeaderTitles();
+    void applyColumnLayout();
+    void showModel(QAbstractItemModel *model);
+    void reportSearchFailure(const QString &error);
+
+    MainWindowUi *ui;
+    QStandardItemModel *headerModel;
+    QSqlDatabase db;
+};
+
+#endif // MAINWINDOW_H

@@ -1,0 +1,70 @@
+#ifndef TESTSUPPORT_H
+#define TESTSUPPORT_H
+
+#include <QMessageBox>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+class QAbstractButton;
+class QTableView;
+class MainWindow;
+
+// Records every debug and warning line written while it exists.
+class MessageLog
+{
+public:
+    MessageLog();
+    ~MessageLog();
+    QStringList lines() const;
+    // The lines that start with the given text, in the order written.
+    QStringList linesStartingWith(const QString &prefix) const;
+    void clear();
+};
+
+// What one modal message box showed.
+struct ShownBox
+{
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    bool hasParent = false;
+    bool finderVisible = false; // whether a finder window was already on screen
+};
+
+// Watches for modal message boxes and closes each one with its only button,
+// as a user would, recording what it showed.
+class BoxCloser : public QObject
+{
+    Q_OBJECT
+public:
+    BoxCloser();
+    QList<ShownBox> boxes;
+
+private:
+    void closeActiveBox();
+    QTimer timer;
+};
+
+struct CataloguePackage
+{
+    QString name, ver, rel, arch;
+};
+
+// Runs statements on the SQLite file at path (created when missing) through a
+// connection of its own; fails the test on the first statement that fails.
+void execOnCatalogue(const QString &path, const QStringList &statements);
+// Writes a catalogue with the package table holding the given packages, ids 1..N.
+void writeCatalogue(const QString &path, const QList<CataloguePackage> &packages);
+QByteArray fileBytes(const QString &path);
+
+// Types the keyword into the window and clicks the search button.
+void searchFor(MainWindow &window, const QString &keyword);
+QTableView *resultTable(MainWindow &window);
+// Clicks a radio button on its indicator, as a user does.
+void clickRadio(QAbstractButton *button);
+// Column texts of every row the table shows.
+QStringList tableColumn(QTableView *table, int column);
+
+#endif // TESTSUPPORT_H
