@@ -1,0 +1,80 @@
+#include "ArchiveSource.h"
+
+#include "ParseError.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+namespace {
+archive *newRawReader()
+{
+    archive *a = archive_read_new();
+    archive_read_support_filter_all(a);
+    archive_read_support_format_raw(a);
+    return a;
+}
+} // namespace
+
+ArchiveSource::ArchiveSource(const std::string &path, ProgressFn progress)
+    : m_name(path), m_archive(newRawReader()), m_progress(std::move(progress))
+{
+    openHeader(archive_read_open_filename(m_archive, path.c_str(), 1 << 16));
+}
+
+ArchiveSource::ArchiveSource(std::string name, std::string_view data)
+    : m_name(std::move(name)), m_archive(newRawReader())
+{
+    openHeader(archive_read_open_memory(m_archive, data.data(), data.size()));
+}
+
+ArchiveSource::~ArchiveSource()
+{
+    archive_read_free(m_archive);
+}
+
+void ArchiveSource::openHeader(int openResult)
+{
+    if (openResult != ARCHIVE_OK)
+        fail("cannot open");
+    archive_entry *entry = nullptr;
+    const int r = archive_read_next_header(m_archive, &entry);
+    if (r == ARCHIVE_EOF) {
+        m_atEnd = true; // an empty file: nothing to read
+        return;
+    }
+    if (r < ARCHIVE_WARN)
+        fail("cannot read");
+}
+
+size_t ArchiveSource::read(char *buffer, size_t size)
+{
+    if (m_atEnd)
+        return 0;
+    const la_ssize_t n = archive_read_data(m_archive, buffer, size);
+    if (n < 0)
+        fail("cannot read");
+    if (n == 0)
+        m_atEnd = true;
+    if (m_progress)
+        m_progress(uint64_t(archive_filter_bytes(m_archive, -1)));
+    return size_t(n);
+}
+
+std::string ArchiveSource::compression() const
+{
+    std::string names;
+    const int count = archive_filter_count(m_archive);
+    for (int i = 0; i < count; ++i) {
+        const char *filterName = archive_filter_name(m_archive, i);
+        if (!names.empty())
+            names += '+';
+        names += filterName ? filterName : "?";
+    }
+    return names;
+}
+
+void ArchiveSource::fail(const std::string &what) const
+{
+    const char *reason = archive_error_string(m_archive);
+    throw ParseError(m_name, 0, what + ": " + (reason ? reason : "unknown error"));
+}

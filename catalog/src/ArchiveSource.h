@@ -1,0 +1,41 @@
+#pragma once
+
+#include "ByteSource.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+struct archive;
+
+// Reads a file (or memory buffer) that is plain or compressed with gzip, xz,
+// bzip2, zstd, lz4, ...: libarchive recognises the compression from the
+// content, and its "raw" format hands back the decompressed bytes.
+class ArchiveSource : public ByteSource
+{
+public:
+    // Called after each block with the number of compressed bytes consumed.
+    using ProgressFn = std::function<void(uint64_t consumed)>;
+
+    explicit ArchiveSource(const std::string &path, ProgressFn progress = {});
+    ArchiveSource(std::string name, std::string_view data);
+    ~ArchiveSource() override;
+    ArchiveSource(const ArchiveSource &) = delete;
+    ArchiveSource &operator=(const ArchiveSource &) = delete;
+
+    size_t read(char *buffer, size_t size) override;
+    const std::string &name() const override { return m_name; }
+
+    // Human-readable list of the compression filters in use ("gzip", "none").
+    std::string compression() const;
+
+private:
+    void openHeader(int openResult);
+    [[noreturn]] void fail(const std::string &what) const;
+
+    std::string m_name;
+    archive *m_archive = nullptr;
+    ProgressFn m_progress;
+    bool m_atEnd = false;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The inputs of one catalogue build.
+struct BuildOptions
+{
+    std::vector<std::string> packages; // Packages indexes
+    std::vector<std::string> contents; // Contents indexes
+    std::vector<std::string> repodata; // RPM repository roots or repodata folders
+    std::string dpkgStatus;            // dpkg status file, empty for none
+    std::string dpkgInfo;              // folder with <package>.list files
+
+    bool empty() const
+    {
+        return packages.empty() && contents.empty() && repodata.empty() && dpkgStatus.empty();
+    }
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "BuildOptions.h"
+#include "FileIndex.h"
+#include "PackageIndex.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class Progress;
+
+// Reads every source of a build and writes the catalogue. All package
+// sources are read before any file list, because a Contents entry belongs to
+// every package of that name, whichever source listed it.
+class CatalogBuilder
+{
+public:
+    struct Stats
+    {
+        uint64_t droppedEntries = 0; // file entries of packages not in the catalogue
+        uint64_t missingLists = 0;   // installed packages without a dpkg .list file
+    };
+
+    explicit CatalogBuilder(Progress &progress) : m_progress(progress) {}
+
+    void build(const BuildOptions &options, const std::string &outputPath);
+
+    const PackageIndex &packages() const { return m_packages; }
+    const FileIndex &files() const { return m_files; }
+    const Stats &stats() const { return m_stats; }
+
+private:
+    struct Installed
+    {
+        uint32_t id;
+        std::string name;
+        std::string arch;
+    };
+    struct Repo
+    {
+        std::string root;
+        std::string filelists;
+    };
+
+    static void checkReadable(const BuildOptions &options);
+    void readPackages(const std::string &path);
+    void readDpkgStatus(const std::string &path);
+    void readRepodataPackages(const std::string &dir);
+    void readContents(const std::string &path);
+    void readRepodataFiles(const Repo &repo);
+    void readDpkgLists(const std::string &infoDir);
+    void addFiles(uint32_t pkg, const std::vector<std::string> &paths);
+
+    Progress &m_progress;
+    PackageIndex m_packages;
+    FileIndex m_files;
+    Stats m_stats;
+    std::vector<Installed> m_installed;
+    std::vector<Repo> m_repos;
+};

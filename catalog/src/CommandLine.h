@@ -1,0 +1,29 @@
+#pragma once
+
+#include "BuildOptions.h"
+
+#include <stdexcept>
+#include <string>
+
+// Parses the quorvi-catalog command line. Throws UsageError for anything
+// the user must fix before a build can start.
+class CommandLine
+{
+public:
+    struct UsageError : std::runtime_error
+    {
+        using std::runtime_error::runtime_error;
+    };
+
+    BuildOptions build;
+    std::string output;
+    bool quiet = false;
+    bool help = false;
+
+    static CommandLine parse(int argc, char **argv);
+    static const char *usage();
+
+private:
+    void addAptLists(const std::string &dir);
+    void setDpkgAdmin(const std::string &dir);
+};

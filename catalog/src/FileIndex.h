@@ -1,0 +1,53 @@
+#pragma once
+
+#include "StringInterner.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+// The file lists of the catalogue: distinct base names and directories get
+// ids, and each (package, directory, name) link is kept once.
+// Directories are interned without their leading "/" ("usr/bin"; the root
+// is ""); dirPath() gives the stored form "/usr/bin".
+class FileIndex
+{
+public:
+    struct PathIds
+    {
+        uint32_t dir = 0;
+        uint32_t name = 0;
+    };
+
+    struct Link
+    {
+        uint32_t pkg;
+        uint32_t dir;
+        uint32_t name;
+        bool operator<(const Link &o) const
+        {
+            return pkg != o.pkg ? pkg < o.pkg : dir != o.dir ? dir < o.dir : name < o.name;
+        }
+        bool operator==(const Link &o) const
+        {
+            return pkg == o.pkg && dir == o.dir && name == o.name;
+        }
+    };
+
+    // Interns a path ("usr/bin/gcc" or "/usr/bin/gcc"); false for an empty one.
+    bool intern(std::string_view path, PathIds &ids);
+    void link(uint32_t pkg, PathIds ids) { m_links.push_back({pkg, ids.dir, ids.name}); }
+
+    // Sorts the links by package and drops duplicates; call before reading links().
+    void finish();
+
+    const std::vector<Link> &links() const { return m_links; }
+    const StringInterner &names() const { return m_names; }
+    const StringInterner &dirs() const { return m_dirs; }
+    std::string dirPath(uint32_t dirId) const;
+
+private:
+    StringInterner m_names;
+    StringInterner m_dirs;
+    std::vector<Link> m_links;
+};

@@ -1,0 +1,82 @@
+#include "PackagesParser.h"
+
+#include "LineReader.h"
+#include "ParseError.h"
+
+#include <cstring>
+#include <strings.h>
+
+namespace {
+std::string_view trim(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool fieldIs(std::string_view field, const char *name)
+{
+    return field.size() == strlen(name) && strncasecmp(field.data(), name, field.size()) == 0;
+}
+
+bool isBlank(std::string_view line)
+{
+    return trim(line).empty();
+}
+} // namespace
+
+void PackagesParser::parse(LineReader &reader, Mode mode, const Callback &callback)
+{
+    PackageStanza stanza;
+    std::string_view line;
+    while (reader.next(line)) {
+        if (isBlank(line)) {
+            finishStanza(reader, mode, stanza, callback);
+            continue;
+        }
+        if (stanza.line == 0)
+            stanza.line = reader.lineNumber();
+        if (line.front() == ' ' || line.front() == '\t')
+            continue; // continuation of a multi-line field
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos || colon == 0)
+            throw ParseError(reader.name(), reader.lineNumber(),
+                             "not a \"Field: value\" line of a Packages/status file");
+        const std::string_view field = line.substr(0, colon);
+        const std::string_view value = trim(line.substr(colon + 1));
+        if (fieldIs(field, "Package"))
+            stanza.package.assign(value);
+        else if (fieldIs(field, "Version"))
+            stanza.version.assign(value);
+        else if (fieldIs(field, "Architecture"))
+            stanza.architecture.assign(value);
+        else if (fieldIs(field, "Status"))
+            stanza.status.assign(value);
+    }
+    finishStanza(reader, mode, stanza, callback);
+}
+
+void PackagesParser::finishStanza(const LineReader &reader, Mode mode, PackageStanza &stanza,
+                                  const Callback &callback)
+{
+    if (stanza.line == 0)
+        return; // only blank lines so far
+    const bool wanted = mode == Mode::Packages || stanza.status == "install ok installed";
+    if (wanted) {
+        const char *missing = stanza.package.empty()        ? "Package"
+                              : stanza.version.empty()      ? "Version"
+                              : stanza.architecture.empty() ? "Architecture"
+                                                            : nullptr;
+        if (missing)
+            throw ParseError(reader.name(), stanza.line,
+                             std::string("malformed stanza: no ") + missing + " field");
+        callback(stanza);
+    }
+    stanza.package.clear();
+    stanza.version.clear();
+    stanza.architecture.clear();
+    stanza.status.clear();
+    stanza.line = 0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class LineReader;
+
+// One stanza of a Debian Packages index or dpkg status file, reduced to the
+// fields the catalogue needs. `line` is where the stanza starts.
+struct PackageStanza
+{
+    std::string package;
+    std::string version;
+    std::string architecture;
+    std::string status;
+    uint64_t line = 0;
+};
+
+// Parses deb822 stanzas ("Field: value", continuation lines starting with a
+// blank, stanzas separated by blank lines). In Packages mode every stanza
+// must carry Package, Version and Architecture. In DpkgStatus mode only
+// stanzas whose Status is "install ok installed" are reported (and checked).
+class PackagesParser
+{
+public:
+    enum class Mode { Packages, DpkgStatus };
+    using Callback = std::function<void(const PackageStanza &)>;
+
+    static void parse(LineReader &reader, Mode mode, const Callback &callback);
+
+private:
+    static void finishStanza(const LineReader &reader, Mode mode, PackageStanza &stanza,
+                             const Callback &callback);
+};

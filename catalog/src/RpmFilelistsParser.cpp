@@ -1,0 +1,51 @@
+#include "RpmFilelistsParser.h"
+
+#include "ByteSource.h"
+#include "RpmXml.h"
+#include "SourceDevice.h"
+
+#include <QXmlStreamReader>
+
+void RpmFilelistsParser::parse(ByteSource &source, const Callback &callback)
+{
+    SourceDevice device(source);
+    QXmlStreamReader xml(&device);
+    RpmPackage package;
+    std::vector<std::string> files;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() != QLatin1String("package"))
+            continue;
+        package.clear();
+        package.name = RpmXml::attribute(xml, "name");
+        package.arch = RpmXml::attribute(xml, "arch");
+        files.clear();
+        readPackage(xml, package, files);
+        if (!xml.hasError())
+            callback(package, files);
+    }
+    device.rethrowFailure();
+    RpmXml::checkError(xml, source);
+}
+
+void RpmFilelistsParser::readPackage(QXmlStreamReader &xml, RpmPackage &package,
+                                     std::vector<std::string> &files)
+{
+    while (xml.readNextStartElement()) {
+        const QStringRef tag = xml.name();
+        if (tag == QLatin1String("version")) {
+            package.epoch = RpmXml::attribute(xml, "epoch");
+            package.ver = RpmXml::attribute(xml, "ver");
+            package.rel = RpmXml::attribute(xml, "rel");
+            xml.skipCurrentElement();
+        } else if (tag == QLatin1String("file")) {
+            const bool isDir = xml.attributes().value(QLatin1String("type")) == QLatin1String("dir");
+            std::string path = RpmXml::elementText(xml);
+            if (!isDir)
+                files.push_back(std::move(path));
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+}

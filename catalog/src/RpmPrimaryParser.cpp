@@ -1,0 +1,47 @@
+#include "RpmPrimaryParser.h"
+
+#include "ByteSource.h"
+#include "RpmXml.h"
+#include "SourceDevice.h"
+
+#include <QXmlStreamReader>
+
+void RpmPrimaryParser::parse(ByteSource &source, const Callback &callback)
+{
+    SourceDevice device(source);
+    QXmlStreamReader xml(&device);
+    RpmPackage package;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() != QLatin1String("package"))
+            continue;
+        const bool isRpm = xml.attributes().value(QLatin1String("type")) == QLatin1String("rpm");
+        package.clear();
+        readPackage(xml, package);
+        if (isRpm && !xml.hasError())
+            callback(package);
+    }
+    device.rethrowFailure();
+    RpmXml::checkError(xml, source);
+}
+
+// Reads the children of <package> up to its end tag.
+void RpmPrimaryParser::readPackage(QXmlStreamReader &xml, RpmPackage &package)
+{
+    while (xml.readNextStartElement()) {
+        const QStringRef tag = xml.name();
+        if (tag == QLatin1String("name")) {
+            package.name = RpmXml::elementText(xml);
+        } else if (tag == QLatin1String("arch")) {
+            package.arch = RpmXml::elementText(xml);
+        } else if (tag == QLatin1String("version")) {
+            package.epoch = RpmXml::attribute(xml, "epoch");
+            package.ver = RpmXml::attribute(xml, "ver");
+            package.rel = RpmXml::attribute(xml, "rel");
+            xml.skipCurrentElement();
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+}

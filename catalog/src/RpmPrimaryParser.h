@@ -1,0 +1,21 @@
+#pragma once
+
+#include "RpmPackage.h"
+
+#include <functional>
+
+class ByteSource;
+class QXmlStreamReader;
+
+// Streams the <package type="rpm"> entries of a repodata primary.xml:
+// <name>, <arch> and <version epoch ver rel/>; everything else is skipped.
+class RpmPrimaryParser
+{
+public:
+    using Callback = std::function<void(const RpmPackage &)>;
+
+    static void parse(ByteSource &source, const Callback &callback);
+
+private:
+    static void readPackage(QXmlStreamReader &xml, RpmPackage &package);
+};

@@ -1,0 +1,66 @@
+#include "SqliteDb.h"
+
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+SqliteDb::SqliteDb(const std::string &path)
+{
+    const int rc = sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK)
+        fail("cannot open " + path);
+}
+
+SqliteDb::~SqliteDb()
+{
+    sqlite3_close_v2(m_db);
+}
+
+void SqliteDb::exec(const char *sql)
+{
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(sql);
+}
+
+void SqliteDb::close()
+{
+    if (sqlite3_close(m_db) != SQLITE_OK)
+        fail("cannot close the database");
+    m_db = nullptr;
+}
+
+void SqliteDb::fail(const std::string &what) const
+{
+    throw std::runtime_error("SQLite: " + what + ": " + sqlite3_errmsg(m_db));
+}
+
+SqliteDb::Statement::Statement(SqliteDb &db, const char *sql) : m_db(db)
+{
+    if (sqlite3_prepare_v2(db.m_db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
+        db.fail(sql);
+}
+
+SqliteDb::Statement::~Statement()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+void SqliteDb::Statement::bind(int index, int64_t value)
+{
+    if (sqlite3_bind_int64(m_stmt, index, value) != SQLITE_OK)
+        m_db.fail("bind");
+}
+
+void SqliteDb::Statement::bind(int index, std::string_view text)
+{
+    if (sqlite3_bind_text(m_stmt, index, text.data(), int(text.size()), SQLITE_STATIC)
+        != SQLITE_OK)
+        m_db.fail("bind");
+}
+
+void SqliteDb::Statement::run()
+{
+    if (sqlite3_step(m_stmt) != SQLITE_DONE)
+        m_db.fail(sqlite3_sql(m_stmt));
+    sqlite3_reset(m_stmt);
+}

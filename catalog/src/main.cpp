@@ -1,0 +1,67 @@
+// quorvi-catalog: builds a Quorvi package catalogue (SQLite) from Packages,
+// Contents, RPM repodata and dpkg status sources.
+
+#include "AtomicOutput.h"
+#include "CatalogBuilder.h"
+#include "CommandLine.h"
+#include "Progress.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <exception>
+
+namespace {
+uint64_t fileSize(const std::string &path)
+{
+    struct stat st = {};
+    return stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
+}
+
+void printSummary(const CatalogBuilder &builder, const std::string &output, double seconds)
+{
+    std::printf("quorvi-catalog: %zu packages, %zu files in %.1f s, %llu bytes written to %s\n",
+                builder.packages().size(), builder.files().links().size(), seconds,
+                static_cast<unsigned long long>(fileSize(output)), output.c_str());
+    const CatalogBuilder::Stats &stats = builder.stats();
+    if (stats.droppedEntries > 0)
+        std::printf("quorvi-catalog: %llu file entries named packages not in the catalogue "
+                    "and were left out\n",
+                    static_cast<unsigned long long>(stats.droppedEntries));
+    if (stats.missingLists > 0)
+        std::printf("quorvi-catalog: %llu installed packages have no dpkg file list\n",
+                    static_cast<unsigned long long>(stats.missingLists));
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    CommandLine cl;
+    try {
+        cl = CommandLine::parse(argc, argv);
+    } catch (const CommandLine::UsageError &e) {
+        std::fprintf(stderr, "quorvi-catalog: %s\n%s", e.what(), CommandLine::usage());
+        return 2;
+    }
+    if (cl.help) {
+        std::fputs(CommandLine::usage(), stdout);
+        return 0;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    Progress progress(!cl.quiet && isatty(STDERR_FILENO));
+    CatalogBuilder builder(progress);
+    try {
+        AtomicOutput output(cl.output);
+        builder.build(cl.build, output.tempPath());
+        output.commit();
+    } catch (const std::exception &e) {
+        progress.end();
+        std::fprintf(stderr, "quorvi-catalog: %s\n", e.what());
+        return 1;
+    }
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    printSummary(builder, cl.output, elapsed.count());
+    return 0;
+}
