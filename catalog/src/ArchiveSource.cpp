@@ -35,7 +35,7 @@ ArchiveSource::~ArchiveSource()
 void ArchiveSource::openHeader(int openResult)
 {
     if (openResult != ARCHIVE_OK)
-        fail("cannot open");
+        fail("cannot read");
     archive_entry *entry = nullptr;
     const int r = archive_read_next_header(m_archive, &entry);
     if (r == ARCHIVE_EOF) {

@@ -43,7 +43,8 @@ void PackagesParser::parse(LineReader &reader, Mode mode, const Callback &callba
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos || colon == 0)
             throw ParseError(reader.name(), reader.lineNumber(),
-                             "not a \"Field: value\" line of a Packages/status file");
+                             "not a \"Field: value\" line: not a Packages/status file,"
+                             " or an unknown format");
         const std::string_view field = line.substr(0, colon);
         const std::string_view value = trim(line.substr(colon + 1));
         if (fieldIs(field, "Package"))

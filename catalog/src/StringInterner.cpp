@@ -26,14 +26,15 @@ uint32_t StringInterner::find(std::string_view text) const
 
 std::string_view StringInterner::store(std::string_view text)
 {
+    if (text.empty())
+        return std::string_view(); // needs no storage, and there may be no block yet
     if (m_blockSize - m_blockUsed < text.size()) {
         m_blockSize = std::max(kBlockSize, text.size());
         m_blocks.push_back(std::make_unique<char[]>(m_blockSize));
         m_blockUsed = 0;
     }
     char *dest = m_blocks.back().get() + m_blockUsed;
-    if (!text.empty())
-        std::memcpy(dest, text.data(), text.size());
+    std::memcpy(dest, text.data(), text.size());
     m_blockUsed += text.size();
     return {dest, text.size()};
 }

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Helpers shared by the catalogue builder tests: run the real binary and
+// read back what it wrote.
+namespace CatalogTest {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QString dataPath(const QString &relative);
+
+// Runs quorvi-catalog with `args` and waits for it to finish.
+Run runBuilder(const QStringList &args, int timeoutMs = 60000);
+
+// "name|ver|rel|arch" of every package, in id order.
+QStringList packageRows(const QString &dbPath);
+
+// "name|arch|/full/path" of every package file, sorted.
+QStringList fileRows(const QString &dbPath);
+
+// Names of the tables and indexes in the catalogue, sorted.
+QStringList schemaNames(const QString &dbPath);
+
+// Result of a single-column query, in the order returned.
+QStringList query(const QString &dbPath, const QString &sql);
+
+QByteArray readBytes(const QString &path);
+bool writeBytes(const QString &path, const QByteArray &bytes);
+
+// Files in `dir` whose names start with ".<base>.tmp-".
+QStringList tempFilesOf(const QString &dir, const QString &base);
+
+} // namespace CatalogTest

@@ -1,0 +1,246 @@
+// Failure behaviour of the real quorvi-catalog binary: bad inputs, usage
+// errors and interrupted runs must leave an existing catalogue untouched.
+
+#include "CatalogTestSupport.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <signal.h>
+
+using namespace CatalogTest;
+
+class BuilderFailuresTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void badInput_data();
+    void badInput();
+    void usage_data();
+    void usage();
+    void killedRun();
+    void terminatedRun();
+    void staleTempFiles();
+
+private:
+    QString db() const { return m_dir->filePath("os_pkg_list.db"); }
+    QByteArray buildOldCatalogue();
+    void startOnLargeInput(QProcess &process);
+    bool waitForTempFile(qint64 minSize);
+
+    QTemporaryDir m_large;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+// A generated Packages + Contents pair big enough that a build runs for a
+// few seconds, so that it can be interrupted halfway.
+void BuilderFailuresTest::initTestCase()
+{
+    QVERIFY(m_large.isValid());
+    QByteArray packages;
+    for (int p = 0; p < 2000; ++p)
+        packages += "Package: pkg" + QByteArray::number(p)
+                    + "\nVersion: 1.0-1\nArchitecture: amd64\n\n";
+    QVERIFY(writeBytes(m_large.filePath("Packages"), packages));
+    QFile contents(m_large.filePath("Contents"));
+    QVERIFY(contents.open(QIODevice::WriteOnly));
+    QByteArray chunk;
+    for (int line = 0; line < 2000000; ++line) {
+        const QByteArray pkg = QByteArray::number(line % 2000);
+        chunk += "usr/share/pkg" + pkg + "/d" + QByteArray::number(line / 2000) + "/file-"
+                 + QByteArray::number(line % 977) + ".txt    misc/pkg" + pkg + '\n';
+        if (chunk.size() > (1 << 20)) {
+            QVERIFY(contents.write(chunk) == chunk.size());
+            chunk.clear();
+        }
+    }
+    QVERIFY(contents.write(chunk) == chunk.size());
+}
+
+void BuilderFailuresTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+QByteArray BuilderFailuresTest::buildOldCatalogue()
+{
+    const Run run = runBuilder({"-o", db(), "--packages", dataPath("Packages"), "--contents",
+                                dataPath("Contents")});
+    const QByteArray bytes = readBytes(db());
+    if (run.exitCode != 0 || bytes.isEmpty())
+        qWarning("could not build the old catalogue: %s", qPrintable(run.err));
+    return bytes;
+}
+
+void BuilderFailuresTest::badInput_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("error"); // regular expression for stderr
+    QTest::newRow("missing file") << QStringList{"--packages", "@/does-not-exist"}
+                                  << "^quorvi-catalog: .*/does-not-exist: cannot read";
+    QTest::newRow("PNG image") << QStringList{"--packages", "@/logo.png"}
+                               << "^quorvi-catalog: .*/logo.png:1: not a \"Field: value\" line";
+    QTest::newRow("random bytes") << QStringList{"--contents", "@/random.bin"}
+                                  << "^quorvi-catalog: .*/random.bin:\\d+: binary data";
+    QTest::newRow("zip archive") << QStringList{"--packages", "@/archive.zip"}
+                                 << "^quorvi-catalog: .*/archive.zip:1: binary data";
+    QTest::newRow("truncated gzip") << QStringList{"--packages", "@/Packages.gz"}
+                                    << "^quorvi-catalog: .*/Packages.gz: cannot read: ";
+    QTest::newRow("malformed stanza")
+        << QStringList{"--packages", dataPath("Packages-bad")}
+        << "^quorvi-catalog: .*/Packages-bad:5: malformed stanza: no Version field";
+    QTest::newRow("Contents line without location")
+        << QStringList{"--packages", dataPath("Packages"), "--contents", dataPath("Contents-bad")}
+        << "^quorvi-catalog: .*/Contents-bad:2: Contents line without a location";
+    QTest::newRow("broken XML") << QStringList{"--repodata", dataPath("bad-repo")}
+                                << "^quorvi-catalog: .*/0123abcd-primary.xml:7:9: XML error";
+    QTest::newRow("no repomd.xml") << QStringList{"--repodata", "@"}
+                                   << "^quorvi-catalog: .*/repodata/repomd.xml: cannot read";
+}
+
+// Each bad input fails with a located message and leaves the old catalogue
+// byte for byte as it was, with no temporary file left behind.
+void BuilderFailuresTest::badInput()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
+    QByteArray png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20);
+    QVERIFY(writeBytes(m_dir->filePath("logo.png"), png));
+    QByteArray random(4096, '\0');
+    QRandomGenerator generator(42);
+    for (char &c : random)
+        c = char(generator.bounded(256));
+    QVERIFY(writeBytes(m_dir->filePath("random.bin"), random));
+    QVERIFY(writeBytes(m_dir->filePath("archive.zip"), QByteArray("PK\x03\x04\x14\0\0\0", 8)));
+    QCOMPARE(QProcess::execute("sh", {"-c", QString("gzip -c < '%1' | head -c 300 > '%2'")
+                                                 .arg(dataPath("Packages"),
+                                                      m_dir->filePath("Packages.gz"))}),
+             0);
+
+    const QByteArray before = buildOldCatalogue();
+    QVERIFY(!before.isEmpty());
+    for (QString &arg : args)
+        arg.replace(QRegularExpression("^@"), m_dir->path());
+    const Run run = runBuilder(QStringList{"-o", db()} + args);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(QRegularExpression(error).match(run.err).hasMatch(), qPrintable(run.err));
+    QCOMPARE(readBytes(db()), before);
+    QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
+}
+
+void BuilderFailuresTest::usage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("nothing") << QStringList() << "no output catalogue";
+    QTest::newRow("no sources") << QStringList{"-o", "@"} << "no sources given";
+    QTest::newRow("unknown option") << QStringList{"-o", "@", "--bogus"}
+                                    << "unknown argument: --bogus";
+    QTest::newRow("missing value") << QStringList{"-o", "@", "--packages"}
+                                   << "--packages needs a value";
+}
+
+void BuilderFailuresTest::usage()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
+    args.replaceInStrings(QRegularExpression("^@$"), db());
+    const Run run = runBuilder(args);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.startsWith("quorvi-catalog: " + error), qPrintable(run.err));
+    QVERIFY(run.err.contains("usage: quorvi-catalog"));
+    QVERIFY(!QFileInfo::exists(db()));
+}
+
+void BuilderFailuresTest::startOnLargeInput(QProcess &process)
+{
+    process.start(QStringLiteral(QUORVI_CATALOG_BIN),
+                  {"-o", db(), "--quiet", "--packages", m_large.filePath("Packages"),
+                   "--contents", m_large.filePath("Contents")});
+    QVERIFY(process.waitForStarted());
+}
+
+bool BuilderFailuresTest::waitForTempFile(qint64 minSize)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 60000) {
+        for (const QString &name : tempFilesOf(m_dir->path(), "os_pkg_list.db")) {
+            if (QFileInfo(m_dir->filePath(name)).size() >= minSize)
+                return true;
+        }
+        QThread::msleep(5);
+    }
+    return false;
+}
+
+void BuilderFailuresTest::killedRun()
+{
+    const QByteArray before = buildOldCatalogue();
+    QVERIFY(!before.isEmpty());
+    QProcess process;
+    startOnLargeInput(process);
+    QVERIFY2(waitForTempFile(1 << 20), "the builder never started writing");
+    QVERIFY(process.state() == QProcess::Running);
+    ::kill(pid_t(process.processId()), SIGKILL);
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(readBytes(db()), before);
+    QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db").size(), 1);
+
+    // The next run removes the killed run's temporary file.
+    const Run run = runBuilder({"-o", db(), "--packages", dataPath("Packages")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
+    QCOMPARE(packageRows(db()).size(), 8);
+}
+
+void BuilderFailuresTest::terminatedRun()
+{
+    const QByteArray before = buildOldCatalogue();
+    QVERIFY(!before.isEmpty());
+    QProcess process;
+    startOnLargeInput(process);
+    QVERIFY2(waitForTempFile(0), "the builder never created its temporary file");
+    QThread::msleep(200);
+    QVERIFY(process.state() == QProcess::Running);
+    process.terminate(); // SIGTERM
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
+    QCOMPARE(readBytes(db()), before);
+}
+
+// Temporary files of processes that are gone are removed; those of a running
+// process, and other files, are left alone.
+void BuilderFailuresTest::staleTempFiles()
+{
+    QProcess finished;
+    finished.start("sleep", {"0.1"});
+    QVERIFY(finished.waitForStarted());
+    const qint64 deadPid = finished.processId();
+    QVERIFY(finished.waitForFinished());
+    const QString pattern = QStringLiteral(".os_pkg_list.db.tmp-%1-abcdef");
+    const QString stale = pattern.arg(deadPid);
+    const QString live = pattern.arg(QCoreApplication::applicationPid());
+    const QString other = QStringLiteral(".other.db.tmp-999999-abcdef");
+    for (const QString &name : {stale, live, other})
+        QVERIFY(writeBytes(m_dir->filePath(name), "partial"));
+    QCOMPARE(runBuilder({"-o", db(), "--packages", dataPath("Packages")}).exitCode, 0);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(stale)));
+    QVERIFY(QFileInfo::exists(m_dir->filePath(live)));
+    QVERIFY(QFileInfo::exists(m_dir->filePath(other)));
+}
+
+QTEST_GUILESS_MAIN(BuilderFailuresTest)
+#include "tst_BuilderFailures.moc"

@@ -1,0 +1,244 @@
+// Builds catalogues with the real quorvi-catalog binary from the fixtures in
+// data/ and checks what a reader finds in them.
+
+#include "CatalogTestSupport.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace CatalogTest;
+
+namespace {
+const QStringList kFixturePackages{
+    "0ad-data|0.0.26|1|all",  "util-linux|2.38.1|5+b1|amd64", "python3-apt|2.6.0|0|amd64",
+    "adduser|3.134|0|all",    "bsdutils|2.38.1|5+b1|amd64",   "gcc-12|12.2.0|14|amd64",
+    "gcc-12|12.2.0|14|i386",  "libfoo-dev|1.0-rc1|3|amd64"};
+
+QStringList fixtureFiles()
+{
+    QStringList files{
+        "0ad-data|all|/usr/share/0ad/data/mods/public/Read Me First.txt",
+        "adduser|all|/README.top",
+        "adduser|all|/usr/sbin/adduser",
+        "adduser|all|/usr/share/doc/My Docs/with  two  blanks.txt",
+        "bsdutils|amd64|/usr/share/locale/de/LC_MESSAGES/util-linux.mo",
+        "bsdutils|amd64|/usr/share/man/man1/more.1.gz",
+        "gcc-12|amd64|/usr/bin/gcc-12",
+        "gcc-12|amd64|/usr/bin/x86_64-linux-gnu-gcc-12",
+        "gcc-12|i386|/usr/bin/gcc-12",
+        "gcc-12|i386|/usr/bin/x86_64-linux-gnu-gcc-12",
+        "libfoo-dev|amd64|/usr/include/foo.h",
+        "python3-apt|amd64|/usr/lib/python3/dist-packages/apt/__init__.py",
+        "util-linux|amd64|/bin/more",
+        "util-linux|amd64|/usr/share/locale/de/LC_MESSAGES/util-linux.mo",
+        "util-linux|amd64|/usr/share/man/man1/more.1.gz"};
+    files.sort();
+    return files;
+}
+} // namespace
+
+class BuilderRoundTripTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void packagesOnly();
+    void packagesAndContents();
+    void fullTextIndexes_data();
+    void fullTextIndexes();
+    void oldContentsHeader();
+    void sourcesListedTwice();
+    void dpkgStatus();
+    void compressions_data();
+    void compressions();
+    void aptLists();
+
+private:
+    QString db(const QString &name = QStringLiteral("os_pkg_list.db")) const
+    {
+        return m_dir->filePath(name);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void BuilderRoundTripTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void BuilderRoundTripTest::packagesOnly()
+{
+    const Run run = runBuilder({"-o", db(), "--packages", dataPath("Packages")});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains("8 packages, 0 files"), qPrintable(run.out));
+    QCOMPARE(packageRows(db()), kFixturePackages);
+    QCOMPARE(schemaNames(db()), (QStringList{"qv_pkg_list_name_idx", "qv_pkg_list_t"}));
+    QCOMPARE(query(db(), "SELECT min(id) || '-' || max(id) FROM qv_pkg_list_t"),
+             QStringList{"1-8"});
+}
+
+void BuilderRoundTripTest::packagesAndContents()
+{
+    const Run run = runBuilder({"-o", db(), "--packages", dataPath("Packages"), "--contents",
+                                dataPath("Contents")});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains("8 packages, 15 files"), qPrintable(run.out));
+    QVERIFY2(run.out.contains("2 file entries named packages not in the catalogue"),
+             qPrintable(run.out));
+    QCOMPARE(fileRows(db()), fixtureFiles());
+    // Each directory and each base name is stored once.
+    QCOMPARE(query(db(), "SELECT count(*) - count(DISTINCT path) FROM qv_file_dir_t"),
+             QStringList{"0"});
+    QCOMPARE(query(db(), "SELECT count(*) - count(DISTINCT name) FROM qv_file_name_t"),
+             QStringList{"0"});
+    QCOMPARE(query(db(), "SELECT count(*) FROM qv_file_dir_t WHERE path LIKE '%/'"),
+             QStringList{"0"});
+    QCOMPARE(query(db(), "SELECT count(*) FROM qv_file_dir_t WHERE path = ''"), QStringList{"1"});
+    QCOMPARE(schemaNames(db()),
+             (QStringList{"qv_file_dir_fts", "qv_file_dir_fts_config", "qv_file_dir_fts_data",
+                          "qv_file_dir_fts_docsize", "qv_file_dir_fts_idx", "qv_file_dir_t",
+                          "qv_file_name_fts", "qv_file_name_fts_config", "qv_file_name_fts_data",
+                          "qv_file_name_fts_docsize", "qv_file_name_fts_idx",
+                          "qv_file_name_nocase_idx", "qv_file_name_t", "qv_pkg_file_name_idx",
+                          "qv_pkg_file_t", "qv_pkg_list_name_idx", "qv_pkg_list_t"}));
+}
+
+void BuilderRoundTripTest::fullTextIndexes_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("name substring") << "SELECT name FROM qv_file_name_fts"
+                                       " WHERE qv_file_name_fts MATCH 'blank' ORDER BY name"
+                                    << QStringList{"with  two  blanks.txt"};
+    QTest::newRow("name, case-insensitive") << "SELECT name FROM qv_file_name_fts"
+                                               " WHERE qv_file_name_fts MATCH '\"GCC-12\"'"
+                                               " ORDER BY name"
+                                            << QStringList{"gcc-12", "x86_64-linux-gnu-gcc-12"};
+    QTest::newRow("dir substring") << "SELECT path FROM qv_file_dir_fts"
+                                      " WHERE qv_file_dir_fts MATCH 'LC_MESS'"
+                                   << QStringList{"/usr/share/locale/de/LC_MESSAGES"};
+    QTest::newRow("dir with blank") << "SELECT path FROM qv_file_dir_fts"
+                                       " WHERE qv_file_dir_fts MATCH '\"My Docs\"'"
+                                    << QStringList{"/usr/share/doc/My Docs"};
+    QTest::newRow("no match") << "SELECT name FROM qv_file_name_fts"
+                                 " WHERE qv_file_name_fts MATCH 'zzzz'"
+                              << QStringList();
+}
+
+void BuilderRoundTripTest::fullTextIndexes()
+{
+    QFETCH(QString, sql);
+    QFETCH(QStringList, expected);
+    QCOMPARE(runBuilder({"-o", db(), "--packages", dataPath("Packages"), "--contents",
+                         dataPath("Contents")})
+                 .exitCode,
+             0);
+    QCOMPARE(query(db(), sql), expected);
+}
+
+void BuilderRoundTripTest::oldContentsHeader()
+{
+    const Run run = runBuilder({"-o", db(), "--packages", dataPath("Packages"), "--contents",
+                                dataPath("Contents-old")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(fileRows(db()), (QStringList{"gcc-12|amd64|/usr/bin/gcc-12",
+                                          "gcc-12|i386|/usr/bin/gcc-12",
+                                          "util-linux|amd64|/bin/more"}));
+}
+
+// The same index given twice (once compressed) adds nothing.
+void BuilderRoundTripTest::sourcesListedTwice()
+{
+    const QString gz = m_dir->filePath("Packages.gz");
+    QCOMPARE(QProcess::execute("sh", {"-c", QString("gzip -c '%1' > '%2'")
+                                                 .arg(dataPath("Packages"), gz)}),
+             0);
+    const Run run = runBuilder({"-o", db(), "--packages", dataPath("Packages"), "--packages", gz,
+                                "--contents", dataPath("Contents"), "--contents",
+                                dataPath("Contents")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(packageRows(db()), kFixturePackages);
+    QCOMPARE(fileRows(db()), fixtureFiles());
+}
+
+void BuilderRoundTripTest::dpkgStatus()
+{
+    const Run run = runBuilder({"-o", db(), "--dpkg-status", dataPath("dpkg/status")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.out.contains("1 installed packages have no dpkg file list"), qPrintable(run.out));
+    QCOMPARE(packageRows(db()), (QStringList{"bash|5.2.15|2+b2|amd64", "libc6|2.36|9+deb12u4|amd64",
+                                             "base-files|12.4+deb12u5|0|amd64"}));
+    QCOMPARE(fileRows(db()), (QStringList{"bash|amd64|/bin/bash", "bash|amd64|/etc/bash.bashrc",
+                                          "bash|amd64|/etc/skel/.bashrc",
+                                          "bash|amd64|/usr/bin-extra",
+                                          "bash|amd64|/usr/bin/bashbug",
+                                          "bash|amd64|/usr/share/doc/bash/README",
+                                          "libc6|amd64|/lib/x86_64-linux-gnu/libc.so.6",
+                                          "libc6|amd64|/usr/lib/x86_64-linux-gnu/gconv/"
+                                          "gconv-modules.d"}));
+    // --dpkg-admin names the same files.
+    QCOMPARE(runBuilder({"-o", db("admin.db"), "--dpkg-admin", dataPath("dpkg")}).exitCode, 0);
+    QCOMPARE(fileRows(db("admin.db")), fileRows(db()));
+}
+
+void BuilderRoundTripTest::compressions_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("gzip") << "gzip" << ".gz";
+    QTest::newRow("xz") << "xz" << ".xz";
+    QTest::newRow("bzip2") << "bzip2" << ".bz2";
+    QTest::newRow("zstd") << "zstd" << ".zst";
+    QTest::newRow("lz4") << "lz4" << ".lz4";
+    QTest::newRow("lz4, misleading name") << "lz4" << ".gz";
+}
+
+// Compression is recognised from the content, and every kind gives the same
+// catalogue as the plain files.
+void BuilderRoundTripTest::compressions()
+{
+    QFETCH(QString, tool);
+    QFETCH(QString, suffix);
+    if (QStandardPaths::findExecutable(tool).isEmpty())
+        QSKIP(qPrintable(tool + " is not installed"));
+    QStringList args{"-o", db()};
+    for (const QString &kind : {QStringLiteral("Packages"), QStringLiteral("Contents")}) {
+        const QString packed = m_dir->filePath(kind + suffix);
+        const QString command = QString("%1 -c < '%2' > '%3'").arg(tool, dataPath(kind), packed);
+        QCOMPARE(QProcess::execute("sh", {"-c", command}), 0);
+        QVERIFY(readBytes(packed) != readBytes(dataPath(kind)));
+        args << "--" + kind.toLower() << packed;
+    }
+    const Run run = runBuilder(args);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(packageRows(db()), kFixturePackages);
+    QCOMPARE(fileRows(db()), fixtureFiles());
+}
+
+void BuilderRoundTripTest::aptLists()
+{
+    QTemporaryDir lists;
+    const QString prefix = lists.filePath("deb.debian.org_debian_dists_bookworm_main_");
+    const QString compress = QString("lz4 -c < '%1' > '%2'");
+    QCOMPARE(QProcess::execute("sh", {"-c", compress.arg(dataPath("Packages"),
+                                                         prefix + "binary-amd64_Packages.lz4")}),
+             0);
+    QCOMPARE(QProcess::execute("sh", {"-c", compress.arg(dataPath("Contents"),
+                                                         prefix + "Contents-amd64.lz4")}),
+             0);
+    // Release files and translations in the same folder are not sources.
+    QVERIFY(writeBytes(lists.filePath("deb.debian.org_debian_dists_bookworm_InRelease"), "x"));
+    QVERIFY(writeBytes(prefix + "i18n_Translation-en", "garbage"));
+    const Run run = runBuilder({"-o", db(), "--apt-lists", lists.path()});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(packageRows(db()), kFixturePackages);
+    QCOMPARE(fileRows(db()), fixtureFiles());
+}
+
+QTEST_GUILESS_MAIN(BuilderRoundTripTest)
+#include "tst_BuilderRoundTrip.moc"
