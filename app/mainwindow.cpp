@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "cataloguefeatures.h"
 #include "searchstatement.h"
 #include "ui_mainwindow.h"
 
@@ -15,8 +16,11 @@
 
 namespace {
 const char catalogueFile[] = "os_pkg_list.db";
-// Read-only: the finder never creates or changes a catalogue file.
-const char catalogueOptions[] = "QSQLITE_OPEN_READONLY";
+// Read-only: the finder never creates or changes a catalogue file. A catalogue that a
+// writer holds locked is waited for briefly before the search reports it busy.
+const char catalogueOptions[] = "QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000";
+const char sqliteBusy[] = "5";
+const char sqliteLocked[] = "6";
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -65,13 +69,19 @@ void MainWindow::setHeaderTitles()
 
 // Installing a model resets the header's sections, so the column layout is made again
 // for every model the table shows: a fixed serial-number column, the name filling the rest.
+// File-name results add a path column, which then takes the spare width instead.
 void MainWindow::applyColumnLayout()
 {
     QHeaderView *header = ui->tableView->horizontalHeader();
     header->setDefaultAlignment(Qt::AlignCenter);
     header->setSectionResizeMode(0, QHeaderView::Fixed);
-    header->setSectionResizeMode(1, QHeaderView::Stretch);
     ui->tableView->setColumnWidth(0, 100);
+    const int lastColumn = ui->tableView->model()->columnCount() - 1;
+    if (lastColumn > 1) {
+        header->setSectionResizeMode(1, QHeaderView::Interactive);
+        ui->tableView->setColumnWidth(1, 260);
+    }
+    header->setSectionResizeMode(lastColumn, QHeaderView::Stretch);
 }
 
 // Puts a model into the table and releases what it replaces: the previous search's
@@ -125,32 +135,51 @@ void MainWindow::on_searchPushButton_clicked()
     const int osIndex = ui->osTypeComboBox->currentIndex();
     const SearchMode mode = ui->packageNameRadioButton->isChecked() ? SearchMode::PackageName
                                                                      : SearchMode::FileName;
-    db.open();
-    auto *model = new QSqlQueryModel;
+    const bool opened = db.open();
     qDebug() << "pkg ............." << keyword << "," << osIndex;
-    const QString statement = SearchStatement::build(keyword, mode);
+    const QString failure = opened ? runSearch(keyword, mode)
+                                   : failureText(db.lastError());
+    db.close();
+    if (!failure.isEmpty())
+        reportSearchFailure(failure);
+}
+
+// Runs the statement for the keyword and shows its rows; returns what went wrong, or
+// nothing. Every row is read here, while the connection is open: closing it ends the query.
+QString MainWindow::runSearch(const QString &keyword, SearchMode mode)
+{
+    const CatalogueFeatures features = CatalogueFeatures::read(db);
+    if (mode == SearchMode::FileName && !features.fileLists)
+        return tr("这个软件包目录不含文件列表，无法按文件名查找。");
+    const QString statement = SearchStatement::build(keyword, mode, features);
     qDebug() << statement;
+    auto *model = new QSqlQueryModel;
     model->setQuery(statement, QSqlDatabase());
-    // Read every row while the connection is open: closing it ends the query.
     while (model->canFetchMore())
         model->fetchMore();
     const QSqlError error = model->lastError();
     if (error.isValid()) {
         delete model;
-        showModel(headerModel);
-        db.close();
-        reportSearchFailure(error.text());
-        return;
+        return failureText(error);
     }
     showModel(model);
-    db.close();
+    return QString();
 }
 
-void MainWindow::reportSearchFailure(const QString &error)
+QString MainWindow::failureText(const QSqlError &error) const
 {
-    qWarning().noquote() << "search failed:" << error;
-    QMessageBox::critical(nullptr, tr("查询失败"), tr("无法在软件包目录中完成查询：") + error,
-                          QMessageBox::Ok, QMessageBox::NoButton);
+    const QString code = error.nativeErrorCode();
+    if (code == QLatin1String(sqliteBusy) || code == QLatin1String(sqliteLocked))
+        return tr("软件包目录正被其他程序占用，请稍后再试：") + error.text();
+    return tr("无法在软件包目录中完成查询：") + error.text();
+}
+
+// The table goes back to the empty header model; the box names what went wrong.
+void MainWindow::reportSearchFailure(const QString &text)
+{
+    showModel(headerModel);
+    qWarning().noquote() << "search failed:" << text;
+    QMessageBox::critical(nullptr, tr("查询失败"), text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 void MainWindow::on_fileNameRadioButton_clicked()

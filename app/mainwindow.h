@@ -4,7 +4,10 @@
 #include <QMainWindow>
 #include <QSqlDatabase>
 
+#include "searchstatement.h"
+
 class QAbstractItemModel;
+class QSqlError;
 class QStandardItemModel;
 
 namespace Ui {
@@ -35,7 +38,9 @@ private:
     void setHeaderTitles();
     void applyColumnLayout();
     void showModel(QAbstractItemModel *model);
-    void reportSearchFailure(const QString &error);
+    QString runSearch(const QString &keyword, SearchMode mode);
+    QString failureText(const QSqlError &error) const;
+    void reportSearchFailure(const QString &text);
 
     MainWindowUi *ui;
     QStandardItemModel *headerModel;

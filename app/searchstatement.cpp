@@ -1,38 +1,121 @@
 #include "searchstatement.h"
 
+namespace {
+
+// One row per package that ships a matching file, with the first matching path.
+const char fileSelect[] =
+    "SELECT p.id as '序号',  p.name || '-' || p.ver || '-' || p.rel || '.' || p.arch as '软件包名称', "
+    "MIN(d.path || '/' || n.name) as '匹配文件' "
+    "FROM qv_pkg_file_t f "
+    "JOIN qv_file_name_t n ON n.id = f.name_id "
+    "JOIN qv_file_dir_t d ON d.id = f.dir_id "
+    "JOIN qv_pkg_list_t p ON p.id = f.pkg_id "
+    "WHERE ";
+const char fileGrouping[] = " GROUP BY p.id ORDER BY p.id";
+
+bool isWildcard(QChar c)
+{
+    return c == QLatin1Char('%') || c == QLatin1Char('_');
+}
+
+// A pattern that starts with literal text is served by the B-tree index on the names.
+bool startsWithLiteral(const QString &pattern)
+{
+    return !pattern.isEmpty() && !isWildcard(pattern.at(0));
+}
+
+// A trigram index can only narrow a pattern down by a run of three literal characters.
+bool hasTrigram(const QString &pattern)
+{
+    int run = 0;
+    for (const QChar c : pattern) {
+        run = isWildcard(c) ? 0 : run + 1;
+        if (run >= 3)
+            return true;
+    }
+    return false;
+}
+
+bool trigramsHelp(const QString &pattern, bool indexed)
+{
+    return indexed && !startsWithLiteral(pattern) && hasTrigram(pattern);
+}
+
+// Base names matching the pattern. The trigram index only proposes candidates; the
+// plain LIKE decides, so the rows are exactly those of the plain statement.
+QString nameCondition(const QString &pattern, const CatalogueFeatures &features)
+{
+    using SearchStatement::literal;
+    QString condition = QStringLiteral("n.name LIKE ") + literal(pattern);
+    if (trigramsHelp(pattern, features.nameTrigrams)) {
+        condition.prepend(QStringLiteral("n.id IN (SELECT rowid FROM qv_file_name_fts WHERE name LIKE ")
+                          + literal(pattern) + QStringLiteral(") AND "));
+    }
+    return condition;
+}
+
+// Full paths (directory, "/", name) matching a pattern that holds a "/".
+QString pathCondition(const QString &pattern, const CatalogueFeatures &features)
+{
+    using SearchStatement::literal;
+    const int slash = pattern.lastIndexOf(QLatin1Char('/'));
+    const QString dirPart = pattern.left(slash);
+    const QString namePart = pattern.mid(slash + 1);
+    // Without wildcards after the last "/", that "/" can only be the one before the
+    // file's own name: the name and the directory are matched apart, each by its index.
+    if (!namePart.contains(QLatin1Char('%')) && !namePart.contains(QLatin1Char('_')))
+        return nameCondition(namePart, features) + QStringLiteral(" AND d.path LIKE ") + literal(dirPart);
+    QString condition = QStringLiteral("d.path || '/' || n.name LIKE ") + literal(pattern);
+    // Every matching path lies in a directory whose path matches the part before the last "/".
+    const QString dirPrefix = dirPart + QLatin1Char('%');
+    if (trigramsHelp(dirPrefix, features.dirTrigrams)) {
+        condition.prepend(QStringLiteral("d.id IN (SELECT rowid FROM qv_file_dir_fts WHERE path LIKE ")
+                          + literal(dirPrefix) + QStringLiteral(") AND "));
+    }
+    return condition;
+}
+
+} // namespace
+
 namespace SearchStatement {
 
 const char *const packagePrefix =
     "SELECT id as '序号',  name || '-' || ver || '-' || rel || '.' || arch as '软件包名称' "
     "FROM qv_pkg_list_t WHERE name ";
 
-QString likeClause(const QString &keyword)
+QString likePattern(const QString &keyword)
 {
     const QChar star('*');
-    QString body = keyword;
-    QString pattern;
-    if (body.startsWith(star) && body.endsWith(star)) {
-        body = body.mid(1, body.length() - 2);
-        pattern = QStringLiteral(" LIKE '%%1%'");
-    } else if (body.startsWith(star)) {
-        body = body.mid(1);
-        pattern = QStringLiteral(" LIKE '%%1'");
-    } else if (body.endsWith(star)) {
-        body.chop(1);
-        pattern = QStringLiteral(" LIKE '%1%'");
-    } else {
-        pattern = QStringLiteral(" LIKE '%1'");
-    }
-    body.replace(QLatin1Char('\''), QLatin1String("''"));
-    return pattern.arg(body);
+    const QChar any('%');
+    if (keyword.startsWith(star) && keyword.endsWith(star))
+        return any + keyword.mid(1, keyword.length() - 2) + any;
+    if (keyword.startsWith(star))
+        return any + keyword.mid(1);
+    if (keyword.endsWith(star))
+        return keyword.left(keyword.length() - 1) + any;
+    return keyword;
 }
 
-QString build(const QString &keyword, SearchMode mode)
+QString literal(const QString &text)
 {
-    QString statement;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QString likeClause(const QString &keyword)
+{
+    return QStringLiteral(" LIKE ") + literal(likePattern(keyword));
+}
+
+QString build(const QString &keyword, SearchMode mode, const CatalogueFeatures &features)
+{
     if (mode == SearchMode::PackageName)
-        statement = QString::fromUtf8(packagePrefix);
-    return statement + likeClause(keyword);
+        return QString::fromUtf8(packagePrefix) + likeClause(keyword);
+    const QString pattern = likePattern(keyword);
+    const QString condition = keyword.contains(QLatin1Char('/')) ? pathCondition(pattern, features)
+                                                                 : nameCondition(pattern, features);
+    return QString::fromUtf8(fileSelect) + condition + QLatin1String(fileGrouping);
 }
 
 } // namespace SearchStatement

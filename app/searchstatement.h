@@ -1,6 +1,8 @@
 #ifndef SEARCHSTATEMENT_H
 #define SEARCHSTATEMENT_H
 
+#include "cataloguefeatures.h"
+
 #include <QString>
 
 // What the keyword names: a package name, or the name or path of a file that a package ships.
@@ -13,14 +15,21 @@ namespace SearchStatement {
 // The fixed start of a package-name statement; the LIKE clause follows it directly.
 extern const char *const packagePrefix;
 
-// The LIKE clause for a trimmed keyword: a leading and/or trailing "*" turns an exact
-// match into a suffix, prefix or substring match. The keyword goes into an SQL string
-// literal with each apostrophe doubled, so it can never end the literal; "%" and "_"
-// stay LIKE wildcards.
+// The LIKE pattern for a trimmed keyword: a leading and/or trailing "*" turns an exact
+// match into a suffix, prefix or substring match ("*vim*" gives "%vim%"). "%" and "_"
+// typed in the keyword stay LIKE wildcards; other stars are ordinary characters.
+QString likePattern(const QString &keyword);
+
+// The text as an SQL string literal: in apostrophes, each apostrophe in it doubled,
+// so that no keyword can end the literal.
+QString literal(const QString &text);
+
+// " LIKE '<pattern>'" for a trimmed keyword.
 QString likeClause(const QString &keyword);
 
-// The whole statement for a trimmed, non-empty keyword.
-QString build(const QString &keyword, SearchMode mode);
+// The whole statement for a trimmed, non-empty keyword. A file-name statement needs a
+// catalogue with file lists; it uses the trigram indexes that the catalogue has.
+QString build(const QString &keyword, SearchMode mode, const CatalogueFeatures &features = {});
 
 } // namespace SearchStatement
 

@@ -57,6 +57,13 @@ struct CataloguePackage
 void execOnCatalogue(const QString &path, const QStringList &statements);
 // Writes a catalogue with the package table holding the given packages, ids 1..N.
 void writeCatalogue(const QString &path, const QList<CataloguePackage> &packages);
+struct CatalogueFile
+{
+    int packageId;
+    QString path; // full path, "/usr/bin/gcc"
+};
+// Adds the file-list tables, with their trigram indexes when asked, to a catalogue.
+void writeFileLists(const QString &path, const QList<CatalogueFile> &files, bool trigrams);
 QByteArray fileBytes(const QString &path);
 
 // Types the keyword into the window and clicks the search button.

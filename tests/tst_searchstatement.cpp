@@ -11,7 +11,8 @@ private slots:
     void prefix();
     void likeClause_data();
     void likeClause();
-    void fileNameModeHasNoPrefix();
+    void fileNameConditions_data();
+    void fileNameConditions();
 };
 
 void tst_SearchStatement::prefix()
@@ -56,10 +57,46 @@ void tst_SearchStatement::likeClause()
     QCOMPARE(SearchStatement::likeClause(keyword), clause);
 }
 
-void tst_SearchStatement::fileNameModeHasNoPrefix()
+void tst_SearchStatement::fileNameConditions_data()
 {
-    QCOMPARE(SearchStatement::build(QStringLiteral("vim"), SearchMode::FileName),
-             QStringLiteral(" LIKE 'vim'"));
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<bool>("trigrams");
+    QTest::addColumn<QString>("condition");
+
+    QTest::newRow("exact name") << "gcc" << true << "WHERE n.name LIKE 'gcc' GROUP BY";
+    QTest::newRow("prefix keeps the name index") << "libssl*" << true << "WHERE n.name LIKE 'libssl%' GROUP BY";
+    QTest::newRow("suffix through trigrams")
+        << "*.so.3" << true
+        << "WHERE n.id IN (SELECT rowid FROM qv_file_name_fts WHERE name LIKE '%.so.3') AND n.name LIKE '%.so.3' GROUP BY";
+    QTest::newRow("suffix without trigram index") << "*.so.3" << false << "WHERE n.name LIKE '%.so.3' GROUP BY";
+    QTest::newRow("two literal characters scan plainly") << "*qt*" << true << "WHERE n.name LIKE '%qt%' GROUP BY";
+    QTest::newRow("wildcards break the run") << "*q_t%s*" << true << "WHERE n.name LIKE '%q_t%s%' GROUP BY";
+    QTest::newRow("apostrophe") << "*o'neil*" << true
+        << "WHERE n.id IN (SELECT rowid FROM qv_file_name_fts WHERE name LIKE '%o''neil%') AND n.name LIKE '%o''neil%' GROUP BY";
+    QTest::newRow("fixed path") << "/usr/bin/gcc" << true << "WHERE n.name LIKE 'gcc' AND d.path LIKE '/usr/bin' GROUP BY";
+    QTest::newRow("any directory") << "*/bin/gcc" << true << "WHERE n.name LIKE 'gcc' AND d.path LIKE '%/bin' GROUP BY";
+    QTest::newRow("root file") << "/vmlinuz" << true << "WHERE n.name LIKE 'vmlinuz' AND d.path LIKE '' GROUP BY";
+    QTest::newRow("open name after a path")
+        << "*/x86_64-linux-gnu/*" << true
+        << "WHERE d.id IN (SELECT rowid FROM qv_file_dir_fts WHERE path LIKE '%/x86_64-linux-gnu%') AND "
+           "d.path || '/' || n.name LIKE '%/x86_64-linux-gnu/%' GROUP BY";
+    QTest::newRow("open name under a fixed directory")
+        << "/usr/lib/*" << true << "WHERE d.path || '/' || n.name LIKE '/usr/lib/%' GROUP BY";
+}
+
+void tst_SearchStatement::fileNameConditions()
+{
+    QFETCH(QString, keyword);
+    QFETCH(bool, trigrams);
+    QFETCH(QString, condition);
+
+    CatalogueFeatures features;
+    features.fileLists = true;
+    features.nameTrigrams = features.dirTrigrams = trigrams;
+    const QString statement = SearchStatement::build(keyword, SearchMode::FileName, features);
+    QVERIFY2(statement.contains(condition), qPrintable(statement));
+    QVERIFY(statement.startsWith(QString::fromUtf8("SELECT p.id as '序号',")));
+    QVERIFY(statement.endsWith(QLatin1String("GROUP BY p.id ORDER BY p.id")));
 }
 
 QTEST_APPLESS_MAIN(tst_SearchStatement)

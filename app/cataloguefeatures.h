@@ -1,0 +1,18 @@
+#ifndef CATALOGUEFEATURES_H
+#define CATALOGUEFEATURES_H
+
+class QSqlDatabase;
+
+// What a catalogue offers beyond its package table. Catalogues made from package
+// indexes alone have no file lists; older ones have file lists without trigram indexes.
+struct CatalogueFeatures
+{
+    bool fileLists = false;    // qv_file_name_t, qv_file_dir_t and qv_pkg_file_t
+    bool nameTrigrams = false; // qv_file_name_fts over the distinct file names
+    bool dirTrigrams = false;  // qv_file_dir_fts over the distinct directories
+
+    // Reads the catalogue's schema through an open connection.
+    static CatalogueFeatures read(const QSqlDatabase &db);
+};
+
+#endif // CATALOGUEFEATURES_H
