@@ -1,11 +1,15 @@
 #include "mainwindow.h"
 #include "cataloguefeatures.h"
 #include "searchstatement.h"
+#include "tablecopy.h"
 #include "ui_mainwindow.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMessageBox>
@@ -59,6 +63,23 @@ void MainWindow::initTableView()
     ui->tableView->verticalHeader()->hide();
     ui->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    initCopyAction();
+}
+
+// Ctrl+C and the table's context menu copy the selected rows as tab-separated lines.
+void MainWindow::initCopyAction()
+{
+    auto *copyAction = new QAction(tr("复制"), ui->tableView);
+    copyAction->setObjectName(QStringLiteral("copyAction"));
+    copyAction->setShortcut(QKeySequence::Copy);
+    copyAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(copyAction, &QAction::triggered, this, [this] {
+        const QString text = selectedRowsAsText(ui->tableView);
+        if (!text.isEmpty())
+            QGuiApplication::clipboard()->setText(text);
+    });
+    ui->tableView->addAction(copyAction);
+    ui->tableView->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void MainWindow::setHeaderTitles()

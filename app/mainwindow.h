@@ -33,6 +33,7 @@ private slots:
 private:
     void init();
     void initTableView();
+    void initCopyAction();
     void initDatabase();
     bool catalogueReadable() const;
     void setHeaderTitles();

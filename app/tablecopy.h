@@ -1,0 +1,12 @@
+#ifndef TABLECOPY_H
+#define TABLECOPY_H
+
+#include <QString>
+
+class QTableView;
+
+// The selected rows of a table as text to paste into a terminal, a mail or a
+// spreadsheet: one line a row, in table order, the visible columns separated by tabs.
+QString selectedRowsAsText(const QTableView *table);
+
+#endif // TABLECOPY_H
