@@ -174,7 +174,7 @@ QString MainWindow::runSearch(const QString &keyword, SearchMode mode)
         return tr("这个软件包目录不含文件列表，无法按文件名查找。");
     const QString statement = SearchStatement::build(keyword, mode, features);
     qDebug() << statement;
-    auto *model = new QSqlQueryModel;
+    auto *model = new QSqlQueryModel(this);
     model->setQuery(statement, QSqlDatabase());
     while (model->canFetchMore())
         model->fetchMore();

@@ -1,10 +1,23 @@
 #!/bin/sh
 # Builds the finder, the catalogue builder and every test, then runs the tests.
+# With --sanitize (as CI runs it) a second build runs every test again under
+# AddressSanitizer and UndefinedBehaviorSanitizer; a leak from our code fails it.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
-build=${QUORVI_BUILD_DIR:-build}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${QUORVI_CMAKE_ARGS:-}
-cmake --build "$build" -j2
-cd "$build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+
+run_tests() {
+    build=$1
+    shift
+    cmake -S . -B "$build" "$@" ${QUORVI_CMAKE_ARGS:-}
+    cmake --build "$build" -j2
+    (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2)
+}
+
+run_tests "${QUORVI_BUILD_DIR:-build}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVI_SANITIZE=OFF
+if [ "${1:-}" = "--sanitize" ]; then
+    export ASAN_OPTIONS=detect_leaks=1
+    export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    run_tests build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUORVI_SANITIZE=ON
+fi
