@@ -59,9 +59,12 @@ void CatalogBuilder::build(const BuildOptions &options, const std::string &outpu
     bool hasFileLists = !options.contents.empty() || !options.dpkgStatus.empty();
     for (const Repo &repo : m_repos)
         hasFileLists = hasFileLists || !repo.filelists.empty();
-    m_progress.begin("writing " + outputPath, 1);
     m_files.finish();
-    CatalogWriter::write(outputPath, m_packages, hasFileLists ? &m_files : nullptr);
+    CatalogWriter::write(outputPath, m_packages, hasFileLists ? &m_files : nullptr,
+                         [this](const char *step, int index, int count) {
+                             m_progress.begin(std::string("writing ") + step, uint64_t(count),
+                                              uint64_t(index));
+                         });
     m_progress.end();
 }
 

@@ -1,8 +1,12 @@
 #include "CatalogWriter.h"
 
 #include "FileIndex.h"
+#include "NameFtsBuilder.h"
 #include "PackageIndex.h"
 #include "SqliteDb.h"
+
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -66,32 +70,50 @@ void writeLinks(SqliteDb &db, const FileIndex &files)
     }
 }
 
-void writeFileIndexes(SqliteDb &db)
+void writeFileIndexes(SqliteDb &db, NameFtsBuilder &nameFts)
 {
     db.exec("CREATE INDEX qv_pkg_file_name_idx ON qv_pkg_file_t(name_id)");
     db.exec("CREATE INDEX qv_file_name_nocase_idx ON qv_file_name_t(name COLLATE NOCASE)");
-    db.exec("CREATE VIRTUAL TABLE qv_file_name_fts USING fts5(name, content='qv_file_name_t',"
-            " content_rowid='id', tokenize='trigram')");
-    db.exec("INSERT INTO qv_file_name_fts(qv_file_name_fts) VALUES('rebuild')");
     db.exec("CREATE VIRTUAL TABLE qv_file_dir_fts USING fts5(path, content='qv_file_dir_t',"
             " content_rowid='id', tokenize='trigram')");
+    db.exec("INSERT INTO qv_file_dir_fts(qv_file_dir_fts, rank) VALUES('automerge', 16)");
     db.exec("INSERT INTO qv_file_dir_fts(qv_file_dir_fts) VALUES('rebuild')");
+    const std::string nameFtsTable =
+        std::string("CREATE VIRTUAL TABLE qv_file_name_fts USING fts5(name,"
+                    " content='qv_file_name_t', ")
+        + NameFtsBuilder::kFtsOptions + ")";
+    db.exec(nameFtsTable.c_str());
+    nameFts.copyInto(db, "qv_file_name_fts");
 }
 
 } // namespace
 
 void CatalogWriter::write(const std::string &path, const PackageIndex &packages,
-                          const FileIndex *files)
+                          const FileIndex *files, const StepFn &onStep)
 {
+    const int steps = files ? 5 : 1;
+    auto step = [&](const char *name, int index) {
+        if (onStep)
+            onStep(name, index, steps);
+    };
+    // Started first so that it runs alongside everything else.
+    std::unique_ptr<NameFtsBuilder> nameFts;
+    if (files)
+        nameFts = std::make_unique<NameFtsBuilder>(files->names());
     SqliteDb db(path);
     db.exec(kPragmas);
     db.exec("BEGIN");
+    step("packages", 0);
     writePackages(db, packages);
     if (files) {
+        step("file names", 1);
         writeNames(db, *files);
+        step("directories", 2);
         writeDirs(db, *files);
+        step("file links", 3);
         writeLinks(db, *files);
-        writeFileIndexes(db);
+        step("indexes", 4);
+        writeFileIndexes(db, *nameFts);
     }
     db.exec("COMMIT");
     db.close();

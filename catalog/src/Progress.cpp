@@ -8,7 +8,7 @@ constexpr int kBarWidth = 30;
 constexpr size_t kLabelWidth = 40;
 } // namespace
 
-void Progress::begin(const std::string &label, uint64_t total)
+void Progress::begin(const std::string &label, uint64_t total, uint64_t done)
 {
     end();
     if (!m_enabled)
@@ -18,7 +18,7 @@ void Progress::begin(const std::string &label, uint64_t total)
     m_total = std::max<uint64_t>(total, 1);
     m_active = true;
     m_lastPermille = -1;
-    draw(0);
+    draw(done);
 }
 
 void Progress::update(uint64_t done)

@@ -13,7 +13,7 @@ public:
     explicit Progress(bool enabled) : m_enabled(enabled) {}
     ~Progress() { end(); }
 
-    void begin(const std::string &label, uint64_t total);
+    void begin(const std::string &label, uint64_t total, uint64_t done = 0);
     void update(uint64_t done);
     void end(); // clears the line
 

@@ -4,9 +4,25 @@
 
 #include <stdexcept>
 
+namespace {
+// SQLite's memory statistics take a global mutex on every allocation, which
+// two threads writing two databases would fight over. Only possible before
+// SQLite initialises; later calls fail harmlessly.
+void configureOnce()
+{
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    (void)configured;
+}
+} // namespace
+
 SqliteDb::SqliteDb(const std::string &path)
 {
-    const int rc = sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
+    configureOnce();
+    const int flags = SQLITE_OPEN_READWRITE | (path.empty() ? SQLITE_OPEN_CREATE : 0);
+    const int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK)
         fail("cannot open " + path);
 }
@@ -27,6 +43,25 @@ void SqliteDb::close()
     if (sqlite3_close(m_db) != SQLITE_OK)
         fail("cannot close the database");
     m_db = nullptr;
+}
+
+void SqliteDb::copyRows(SqliteDb &from, const char *selectSql, SqliteDb &to,
+                        const char *insertSql)
+{
+    Statement select(from, selectSql);
+    Statement insert(to, insertSql);
+    int rc;
+    while ((rc = sqlite3_step(select.m_stmt)) == SQLITE_ROW) {
+        const int columns = sqlite3_column_count(select.m_stmt);
+        for (int i = 0; i < columns; ++i) {
+            if (sqlite3_bind_value(insert.m_stmt, i + 1, sqlite3_column_value(select.m_stmt, i))
+                != SQLITE_OK)
+                to.fail("bind");
+        }
+        insert.run();
+    }
+    if (rc != SQLITE_DONE)
+        from.fail(selectSql);
 }
 
 void SqliteDb::fail(const std::string &what) const

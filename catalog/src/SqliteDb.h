@@ -26,10 +26,13 @@ public:
         void run(); // steps once and resets
 
     private:
+        friend class SqliteDb;
         SqliteDb &m_db;
         sqlite3_stmt *m_stmt = nullptr;
     };
 
+    // Opens an existing file; an empty path opens a private temporary
+    // database that SQLite deletes itself when it is closed.
     explicit SqliteDb(const std::string &path);
     ~SqliteDb();
     SqliteDb(const SqliteDb &) = delete;
@@ -37,6 +40,11 @@ public:
 
     void exec(const char *sql);
     void close();
+
+    // Runs `selectSql` on `from` and `insertSql` on `to` for every row,
+    // binding the row's columns as they are (blobs stay blobs).
+    static void copyRows(SqliteDb &from, const char *selectSql, SqliteDb &to,
+                         const char *insertSql);
 
 private:
     [[noreturn]] void fail(const std::string &what) const;

@@ -33,14 +33,15 @@ Run runBuilder(const QStringList &args, int timeoutMs)
     return run;
 }
 
-QStringList query(const QString &dbPath, const QString &sql)
+QStringList query(const QString &dbPath, const QString &sql, bool readOnly)
 {
     QStringList rows;
     const QString name = QUuid::createUuid().toString();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(dbPath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (readOnly)
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (!db.open()) {
             rows << QStringLiteral("<open failed: %1>").arg(db.lastError().text());
         } else {

@@ -29,8 +29,9 @@ QStringList fileRows(const QString &dbPath);
 // Names of the tables and indexes in the catalogue, sorted.
 QStringList schemaNames(const QString &dbPath);
 
-// Result of a single-column query, in the order returned.
-QStringList query(const QString &dbPath, const QString &sql);
+// Result of a single-column query, in the order returned; a failure gives
+// one "<... failed: reason>" row. `readOnly` false allows fts5 commands.
+QStringList query(const QString &dbPath, const QString &sql, bool readOnly = true);
 
 QByteArray readBytes(const QString &path);
 bool writeBytes(const QString &path, const QByteArray &bytes);

@@ -125,6 +125,12 @@ void BuilderRoundTripTest::fullTextIndexes_data()
     QTest::newRow("dir with blank") << "SELECT path FROM qv_file_dir_fts"
                                        " WHERE qv_file_dir_fts MATCH '\"My Docs\"'"
                                     << QStringList{"/usr/share/doc/My Docs"};
+    QTest::newRow("name index consistent")
+        << "INSERT INTO qv_file_name_fts(qv_file_name_fts) VALUES('integrity-check')"
+        << QStringList();
+    QTest::newRow("dir index consistent")
+        << "INSERT INTO qv_file_dir_fts(qv_file_dir_fts) VALUES('integrity-check')"
+        << QStringList();
     QTest::newRow("no match") << "SELECT name FROM qv_file_name_fts"
                                  " WHERE qv_file_name_fts MATCH 'zzzz'"
                               << QStringList();
@@ -138,7 +144,7 @@ void BuilderRoundTripTest::fullTextIndexes()
                          dataPath("Contents")})
                  .exitCode,
              0);
-    QCOMPARE(query(db(), sql), expected);
+    QCOMPARE(query(db(), sql, !sql.startsWith("INSERT")), expected);
 }
 
 void BuilderRoundTripTest::oldContentsHeader()

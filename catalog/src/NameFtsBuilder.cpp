@@ -1,0 +1,76 @@
+#include "NameFtsBuilder.h"
+
+#include "SqliteDb.h"
+#include "StringInterner.h"
+
+#include <string>
+
+const char *const NameFtsBuilder::kFtsOptions = "content_rowid='id', tokenize='trigram'";
+
+NameFtsBuilder::NameFtsBuilder(const StringInterner &names)
+    : m_side(std::make_unique<SqliteDb>(std::string()))
+{
+    m_thread = std::thread([this, &names] {
+        try {
+            build(names);
+        } catch (...) {
+            m_failure = std::current_exception();
+        }
+    });
+}
+
+NameFtsBuilder::~NameFtsBuilder()
+{
+    wait();
+}
+
+void NameFtsBuilder::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void NameFtsBuilder::build(const StringInterner &names)
+{
+    SqliteDb &db = *m_side;
+    db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-65536;");
+    db.exec("BEGIN");
+    db.exec("CREATE TABLE names (id INTEGER PRIMARY KEY, name TEXT NOT NULL)");
+    {
+        SqliteDb::Statement insert(db, "INSERT INTO names VALUES (?1, ?2)");
+        for (uint32_t id = 1; id <= names.size(); ++id) {
+            insert.bind(1, int64_t(id));
+            insert.bind(2, names.text(id));
+            insert.run();
+        }
+    }
+    const std::string create =
+        std::string("CREATE VIRTUAL TABLE fts USING fts5(name, content='names', ") + kFtsOptions
+        + ")";
+    db.exec(create.c_str());
+    // Merging segments less eagerly while filling the index saves about a
+    // quarter of the time; queries on the result measured as fast.
+    db.exec("INSERT INTO fts(fts, rank) VALUES('automerge', 16)");
+    db.exec("INSERT INTO fts(fts) VALUES('rebuild')");
+    db.exec("COMMIT");
+}
+
+void NameFtsBuilder::copyInto(SqliteDb &db, const char *table)
+{
+    wait();
+    if (m_failure)
+        std::rethrow_exception(m_failure);
+    struct Shadow
+    {
+        const char *suffix;
+        const char *values;
+    };
+    for (const Shadow &shadow : {Shadow{"_data", "(?1, ?2)"}, Shadow{"_idx", "(?1, ?2, ?3)"},
+                                 Shadow{"_docsize", "(?1, ?2)"}}) {
+        const std::string target = std::string(table) + shadow.suffix;
+        db.exec(("DELETE FROM " + target).c_str());
+        SqliteDb::copyRows(*m_side, ("SELECT * FROM fts" + std::string(shadow.suffix)).c_str(),
+                           db, ("INSERT INTO " + target + " VALUES " + shadow.values).c_str());
+    }
+    m_side.reset();
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <exception>
+#include <memory>
+#include <thread>
+
+class SqliteDb;
+class StringInterner;
+
+// Builds the trigram full-text index of the base names on a second thread,
+// in a private temporary SQLite database, while the main connection writes
+// everything else; it is the single slowest step of a build. The finished
+// index (the fts5 shadow tables _data, _idx and _docsize) is then copied into
+// an fts5 table of the catalogue declared with the same options over a
+// content table with the same ids and texts.
+class NameFtsBuilder
+{
+public:
+    explicit NameFtsBuilder(const StringInterner &names);
+    ~NameFtsBuilder();
+    NameFtsBuilder(const NameFtsBuilder &) = delete;
+    NameFtsBuilder &operator=(const NameFtsBuilder &) = delete;
+
+    // Waits for the thread and copies its index into `table` of `db`, which
+    // must have been created empty with kFtsOptions and not rebuilt.
+    void copyInto(SqliteDb &db, const char *table);
+
+    // Column and options of the base-name index: fts5(name, <content>, kFtsOptions).
+    static const char *const kFtsOptions;
+
+private:
+    void build(const StringInterner &names);
+    void wait();
+
+    std::unique_ptr<SqliteDb> m_side;
+    std::exception_ptr m_failure;
+    std::thread m_thread;
+};
