@@ -54,7 +54,7 @@ void BuilderFailuresTest::initTestCase()
     QFile contents(m_large.filePath("Contents"));
     QVERIFY(contents.open(QIODevice::WriteOnly));
     QByteArray chunk;
-    for (int line = 0; line < 2000000; ++line) {
+    for (int line = 0; line < 1000000; ++line) {
         const QByteArray pkg = QByteArray::number(line % 2000);
         chunk += "usr/share/pkg" + pkg + "/d" + QByteArray::number(line / 2000) + "/file-"
                  + QByteArray::number(line % 977) + ".txt    misc/pkg" + pkg + '\n';

@@ -104,7 +104,8 @@ void BuilderRoundTripTest::packagesAndContents()
                           "qv_file_dir_fts_docsize", "qv_file_dir_fts_idx", "qv_file_dir_t",
                           "qv_file_name_fts", "qv_file_name_fts_config", "qv_file_name_fts_data",
                           "qv_file_name_fts_docsize", "qv_file_name_fts_idx",
-                          "qv_file_name_nocase_idx", "qv_file_name_t", "qv_pkg_file_name_idx",
+                          "qv_file_name_nocase_idx", "qv_file_name_t", "qv_pkg_file_dir_idx",
+                          "qv_pkg_file_name_idx",
                           "qv_pkg_file_t", "qv_pkg_list_name_idx", "qv_pkg_list_t"}));
 }
 
