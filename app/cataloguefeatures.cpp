@@ -1,6 +1,7 @@
 #include "cataloguefeatures.h"
 
 #include <QSet>
+#include <QSqlError>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
@@ -14,6 +15,7 @@ CatalogueFeatures CatalogueFeatures::read(const QSqlDatabase &db)
             tables.insert(query.value(0).toString());
     }
     CatalogueFeatures features;
+    features.error = query.lastError();
     features.fileLists = tables.contains(QStringLiteral("qv_file_name_t"))
                          && tables.contains(QStringLiteral("qv_file_dir_t"))
                          && tables.contains(QStringLiteral("qv_pkg_file_t"));

@@ -1,6 +1,8 @@
 #ifndef CATALOGUEFEATURES_H
 #define CATALOGUEFEATURES_H
 
+#include <QSqlError>
+
 class QSqlDatabase;
 
 // What a catalogue offers beyond its package table. Catalogues made from package
@@ -10,6 +12,7 @@ struct CatalogueFeatures
     bool fileLists = false;    // qv_file_name_t, qv_file_dir_t and qv_pkg_file_t
     bool nameTrigrams = false; // qv_file_name_fts over the distinct file names
     bool dirTrigrams = false;  // qv_file_dir_fts over the distinct directories
+    QSqlError error;           // why the schema could not be read (busy, not a database, ...)
 
     // Reads the catalogue's schema through an open connection.
     static CatalogueFeatures read(const QSqlDatabase &db);

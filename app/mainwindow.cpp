@@ -170,6 +170,8 @@ void MainWindow::on_searchPushButton_clicked()
 QString MainWindow::runSearch(const QString &keyword, SearchMode mode)
 {
     const CatalogueFeatures features = CatalogueFeatures::read(db);
+    if (features.error.isValid())
+        return failureText(features.error);
     if (mode == SearchMode::FileName && !features.fileLists)
         return tr("这个软件包目录不含文件列表，无法按文件名查找。");
     const QString statement = SearchStatement::build(keyword, mode, features);

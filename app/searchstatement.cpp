@@ -98,9 +98,26 @@ QString likePattern(const QString &keyword)
 
 QString literal(const QString &text)
 {
-    QString quoted = text;
-    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+    // SQLite reads the statement up to its first NUL, so a NUL is spliced in as char(0).
+    // It reads an unpaired surrogate together with the character after it, which could be
+    // an apostrophe, so an unpaired surrogate becomes U+FFFD.
+    QString quoted(QLatin1Char('\''));
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\'')) {
+            quoted += QLatin1String("''");
+        } else if (c.isNull()) {
+            quoted += QLatin1String("' || char(0) || '");
+        } else if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            quoted += c;
+            quoted += text.at(++i);
+        } else if (c.isSurrogate()) {
+            quoted += QChar(QChar::ReplacementCharacter);
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + QLatin1Char('\'');
 }
 
 QString likeClause(const QString &keyword)

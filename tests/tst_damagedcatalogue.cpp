@@ -213,8 +213,6 @@ void tst_DamagedCatalogue::damagedCatalogue()
     QCOMPARE(box.title, QString::fromUtf8("查询失败"));
     QCOMPARE(box.icon, QMessageBox::Critical);
     QVERIFY(box.text.at(0).unicode() >= 0x4e00);
-    if (fileMode && probeFails)
-        QEXPECT_FAIL("", "the file-name search blames missing file lists for a catalogue it cannot read", Continue);
     QVERIFY2(box.text.contains(error), qPrintable(box.text));
     QCOMPARE(resultTable(window)->model(), headerModel);
     QCOMPARE(headerModel->rowCount(), 0);
@@ -391,8 +389,6 @@ void tst_DamagedCatalogue::lockedByWriter()
     QCOMPARE(closer.boxes.size(), 1);
     qInfo().noquote() << "locked:" << closer.boxes.first().text;
     QCOMPARE(closer.boxes.first().title, QString::fromUtf8("查询失败"));
-    if (fileMode)
-        QEXPECT_FAIL("", "the file-name search takes a locked catalogue for one without file lists", Continue);
     QVERIFY2(closer.boxes.first().text.contains(QString::fromUtf8("正被其他程序占用")),
              qPrintable(closer.boxes.first().text));
     QCOMPARE(resultTable(window)->model(), headerModel);
