@@ -47,6 +47,11 @@ void tst_SearchStatement::likeClause_data()
     QTest::newRow("statement break stays text") << "a'; DROP TABLE qv_pkg_list_t; --"
                                                 << " LIKE 'a''; DROP TABLE qv_pkg_list_t; --'";
     QTest::newRow("place marker in keyword") << "%1%2" << " LIKE '%1%2'";
+    QTest::newRow("NUL spliced in, not ending the text")
+        << (QString("a") + QChar(0) + "b") << " LIKE 'a' || char(0) || 'b'";
+    QTest::newRow("lone surrogate cannot swallow the apostrophe")
+        << (QString(QChar(0xD800)) + "'") << (" LIKE '" + QString(QChar(0xFFFD)) + "'''");
+    QTest::newRow("surrogate pair kept") << QString::fromUtf8("*😀") << QString::fromUtf8(" LIKE '%😀'");
     QTest::newRow("non-ASCII") << QString::fromUtf8("*中文") << QString::fromUtf8(" LIKE '%中文'");
 }
 
