@@ -84,8 +84,8 @@ void writeFileIndexes(SqliteDb &db, NameFtsBuilder &nameFts)
     db.exec("INSERT INTO qv_file_dir_fts(qv_file_dir_fts) VALUES('rebuild')");
     const std::string nameFtsTable =
         std::string("CREATE VIRTUAL TABLE qv_file_name_fts USING fts5(name,"
-                    " content='qv_file_name_t', ")
-        + NameFtsBuilder::kFtsOptions + ")";
+                    " content='qv_file_name_t', content_rowid='id', ")
+        + NameFtsBuilder::kTokenize + ")";
     db.exec(nameFtsTable.c_str());
     nameFts.copyInto(db, "qv_file_name_fts");
 }

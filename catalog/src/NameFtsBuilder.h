@@ -11,7 +11,7 @@ class StringInterner;
 // in a private temporary SQLite database, while the main connection writes
 // everything else; it is the single slowest step of a build. The finished
 // index (the fts5 shadow tables _data, _idx and _docsize) is then copied into
-// an fts5 table of the catalogue declared with the same options over a
+// an fts5 table of the catalogue declared with the same tokenizer over a
 // content table with the same ids and texts.
 class NameFtsBuilder
 {
@@ -21,12 +21,12 @@ public:
     NameFtsBuilder(const NameFtsBuilder &) = delete;
     NameFtsBuilder &operator=(const NameFtsBuilder &) = delete;
 
-    // Waits for the thread and copies its index into `table` of `db`, which
-    // must have been created empty with kFtsOptions and not rebuilt.
+    // Waits for the thread and copies its index into `table` of `db`: an
+    // fts5(name, ..., kTokenize) table over the same names and ids, created
+    // empty and not rebuilt.
     void copyInto(SqliteDb &db, const char *table);
 
-    // Column and options of the base-name index: fts5(name, <content>, kFtsOptions).
-    static const char *const kFtsOptions;
+    static const char *const kTokenize;
 
 private:
     void build(const StringInterner &names);
