@@ -11,6 +11,7 @@ archive *newRawReader()
     archive *a = archive_read_new();
     archive_read_support_filter_all(a);
     archive_read_support_format_raw(a);
+    archive_read_support_format_empty(a); // raw needs one byte; an empty index is valid
     return a;
 }
 } // namespace

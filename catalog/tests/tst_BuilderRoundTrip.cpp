@@ -55,6 +55,8 @@ private slots:
     void compressions_data();
     void compressions();
     void aptLists();
+    void emptyInputs_data();
+    void emptyInputs();
 
 private:
     QString db(const QString &name = QStringLiteral("os_pkg_list.db")) const
@@ -245,6 +247,32 @@ void BuilderRoundTripTest::aptLists()
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QCOMPARE(packageRows(db()), kFixturePackages);
     QCOMPARE(fileRows(db()), fixtureFiles());
+}
+
+void BuilderRoundTripTest::emptyInputs_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::newRow("plain") << "cat";
+    QTest::newRow("gzip") << "gzip";
+    QTest::newRow("xz") << "xz";
+    QTest::newRow("zstd") << "zstd";
+}
+
+// An empty index (as apt has for empty components) is zero packages, even
+// compressed: not an unrecognised format.
+void BuilderRoundTripTest::emptyInputs()
+{
+    QFETCH(QString, tool);
+    if (QStandardPaths::findExecutable(tool).isEmpty())
+        QSKIP(qPrintable(tool + " is not installed"));
+    const QString empty = m_dir->filePath("Packages.empty");
+    QCOMPARE(QProcess::execute("sh", {"-c", QString("%1 < /dev/null > '%2'").arg(tool, empty)}),
+             0);
+    const Run run = runBuilder({"-o", db(), "--packages", empty, "--packages",
+                                dataPath("Packages"), "--contents", empty});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(packageRows(db()), kFixturePackages);
+    QCOMPARE(fileRows(db()), QStringList());
 }
 
 QTEST_GUILESS_MAIN(BuilderRoundTripTest)
