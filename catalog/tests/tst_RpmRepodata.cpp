@@ -51,6 +51,8 @@ private slots:
     void repository();
     void primaryFromMemory();
     void filelistsXmlError();
+    void chunkingDoesNotMatter_data();
+    void chunkingDoesNotMatter();
 
 private:
     void recompressWithZstd(const QString &repodata);
@@ -167,6 +169,44 @@ void RpmRepodataTest::filelistsXmlError()
         QVERIFY(e.column() > 0);
         QVERIFY2(QString(e.what()).startsWith("filelists.xml:4:"), e.what());
     }
+}
+
+void RpmRepodataTest::chunkingDoesNotMatter_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    const QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<metadata>\n";
+    const QByteArray package = "<package type=\"rpm\"><name>p</name><arch>noarch</arch>"
+                               "<version epoch=\"0\" ver=\"1\" rel=\"1\"/></package>\n";
+    QTest::newRow("valid") << head + package.repeated(50) + "</metadata>\n";
+    QTest::newRow("invalid UTF-8")
+        << head + package.repeated(20) + "<package type=\"rpm\"><name>bad\xff\xfe</name>\n"
+               + package.repeated(20) + "</metadata>\n";
+    QTest::newRow("tag mismatch") << head + package + "<package type=\"rpm\"></pakage>\n";
+    QTest::newRow("truncated") << head + package + "<package type=\"rpm\"><na";
+}
+
+// The packages reported, and the error and its position, must not depend on
+// how the decompressor happens to chunk its output.
+void RpmRepodataTest::chunkingDoesNotMatter()
+{
+    QFETCH(QByteArray, xml);
+    auto parse = [&](size_t chunk) {
+        MemorySource source("primary.xml", std::string_view(xml.constData(), size_t(xml.size())),
+                            chunk);
+        QStringList seen;
+        try {
+            RpmPrimaryParser::parse(source, [&](const RpmPackage &p) {
+                seen << QString::fromStdString(p.name);
+            });
+        } catch (const ParseError &e) {
+            seen << QString::fromUtf8(e.what());
+        }
+        return seen;
+    };
+    const QStringList whole = parse(1 << 20);
+    QVERIFY(!whole.isEmpty());
+    for (size_t chunk : {1, 3, 7, 4096})
+        QCOMPARE(parse(chunk), whole);
 }
 
 QTEST_GUILESS_MAIN(RpmRepodataTest)
