@@ -1,0 +1,105 @@
+#include "benchreport.h"
+#include "benchutil.h"
+#include "searchstatement.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+QTextStream out(stdout);
+
+namespace {
+
+QString verdict(bool pass)
+{
+    return pass ? QStringLiteral("**pass**") : QStringLiteral("**MISS**");
+}
+
+} // namespace
+
+void printTable(const Context &c)
+{
+    out << QString::fromUtf8("| case | keyword | rows | finder ms | floor ms | plain LIKE ms | peer ms | peer rows "
+                             "| finder÷floor | plain÷finder | peer÷finder |\n")
+        << "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    for (const Row &r : c.rows) {
+        out << "| " << r.kind << " | " << r.keyword << " | " << r.rows << " | " << r.finder << " | " << r.floor
+            << " | " << r.plain << " | " << r.peer << " | " << r.peerRows << " | " << r.finderFloor << " | "
+            << r.plainFinder << " | " << r.peerFinder << " |\n";
+    }
+}
+
+void printTargets(const Context &c)
+{
+    out << "\nTargets:\n\n";
+    for (const auto &f : c.file) {
+        QString literal = SearchStatement::likePattern(f.keyword);
+        literal.remove(QLatin1Char('%')).remove(QLatin1Char('_'));
+        if (literal.size() < 3)
+            continue;
+        const double vsPeer = ratio(f.peer, f.finder), vsPlain = ratio(f.plain, f.finder);
+        out << "- file `" << f.keyword << "`: " << fmtRatio(vsPeer) << " faster than apt-file (>= 20x) "
+            << (f.peer > 0 ? verdict(vsPeer >= 20) : QStringLiteral("n/a")) << "; ";
+        if (f.trigram)
+            out << fmtRatio(vsPlain) << " faster than plain LIKE (>= 10x) " << verdict(vsPlain >= 10) << " (trigram index)\n";
+        else
+            out << "vs plain LIKE n/a: the very same B-tree-served statement (plain " << fmtMs(f.plain) << " ms)\n";
+    }
+    for (const auto &f : c.file) {
+        QString literal = SearchStatement::likePattern(f.keyword);
+        literal.remove(QLatin1Char('%')).remove(QLatin1Char('_'));
+        if (literal.size() >= 3)
+            continue;
+        out << "- file `" << f.keyword << "` (1-2 chars): finder statement " << fmtMs(f.floor) << " ms vs plain "
+            << fmtMs(f.plain) << " ms (no slower, 10% noise allowed) " << verdict(f.floor <= f.plain * 1.1)
+            << "; end to end " << fmtMs(f.finder) << " ms\n";
+    }
+    for (const auto &f : c.pkg) {
+        const double vsFloor = ratio(f.finder, f.floor), vsPeer = ratio(f.peer, f.finder);
+        out << "- package `" << f.keyword << "`: " << fmtRatio(vsFloor) << " its floor (<= 2x) "
+            << verdict(vsFloor <= 2) << "; " << fmtRatio(vsPeer) << " faster than apt-cache (>= 5x) "
+            << (f.peer > 0 ? verdict(vsPeer >= 5) : QStringLiteral("n/a")) << "\n";
+    }
+    const double start = ratio(c.startFinder, c.startBare);
+    out << "- start-up: " << fmtRatio(start) << " the bare window (<= 1.5x) " << verdict(start > 0 && start <= 1.5)
+        << "\n";
+    const double growth = (c.sizeFull - c.sizePlain) / c.sizePlain * 100;
+    out << "- trigram indexes add " << QString::number(growth, 'f', 1) << "% to the catalogue (<= 50%) "
+        << verdict(growth <= 50) << "\n";
+}
+
+
+// Each proposal is a copy of the full catalogue with one change (bench/variants.sh):
+// the finder's statements, as it would build them for that copy, timed with the C API.
+void measureVariants(Context &c, const QStringList &variantDirs, const QStringList &keywords)
+{
+    if (variantDirs.isEmpty())
+        return;
+    out << "\nProposals, each on a copy of the full catalogue (C API, median of " << c.reps << "):\n\n"
+        << QString::fromUtf8("| copy | size | case | keyword | rows | full ms | copy ms | full÷copy |\n")
+        << "|---|---:|---|---|---:|---:|---:|---:|\n";
+    for (const QString &dir : variantDirs) {
+        const QString db = QFileInfo(dir + QStringLiteral("/os_pkg_list.db")).absoluteFilePath();
+        const QString size = mib(QFileInfo(db).size() / 1024.0);
+        CatalogueFeatures features;
+        features.fileLists = true;
+        const QStringList tables = queryTables(db);
+        features.nameTrigrams = tables.contains(QStringLiteral("qv_file_name_fts"));
+        features.dirTrigrams = tables.contains(QStringLiteral("qv_file_dir_fts"));
+        CatalogueFeatures fullFeatures = features;
+        fullFeatures.nameTrigrams = fullFeatures.dirTrigrams = true;
+        for (const QString &keyword : keywords) {
+            const QString onFull = SearchStatement::build(keyword, SearchMode::FileName, fullFeatures);
+            const QString onCopy = SearchStatement::build(keyword, SearchMode::FileName, features);
+            long long rows = -1, copyRows = -1;
+            const Timed full = timeIt(c.reps, [&] { rows = runStatement(c.full, onFull).rows; });
+            const Timed copy = timeIt(c.reps, [&] { copyRows = runStatement(db, onCopy).rows; });
+            out << "| " << QFileInfo(dir).fileName() << " | " << size << " | file | `" << keyword << "` | " << copyRows
+                << (copyRows != rows ? QStringLiteral(" (full %1!)").arg(rows) : QString()) << " | "
+                << cell(full, c.reps) << " | " << cell(copy, c.reps) << " | " << fmtRatio(ratio(full.ms, copy.ms))
+                << " |\n";
+            fprintf(stderr, "  %s %s: %s ms\n", qPrintable(dir), qPrintable(keyword), qPrintable(cell(copy, c.reps)));
+        }
+    }
+}
+
