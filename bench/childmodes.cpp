@@ -3,10 +3,12 @@
 #include "finderdriver.h"
 #include "mainwindow.h"
 
+#include <QLabel>
 #include <QMainWindow>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QVBoxLayout>
 
 #include <cstdio>
 #include <unistd.h>
@@ -29,7 +31,17 @@
                 db.close();
             }
             auto *window = new QMainWindow;
-            window->setCentralWidget(new QTableView);
+            if (mode == QLatin1String("bare+text")) {
+                // The bare window draws no glyph at all; one label makes it load fonts as
+                // any window with text must.
+                auto *central = new QWidget;
+                auto *layout = new QVBoxLayout(central);
+                layout->addWidget(new QLabel(QString::fromUtf8("操作系统：")));
+                layout->addWidget(new QTableView);
+                window->setCentralWidget(central);
+            } else {
+                window->setCentralWidget(new QTableView);
+            }
             showAndSettle(window);
         }
         return nowMs();

@@ -7,7 +7,8 @@
 // catalogue's directory, so that each measurement starts from a new process.
 
 // Shows the finder ("finder"), a bare QMainWindow holding a QTableView ("bare"), or the
-// bare window after opening the catalogue as the finder does ("bare+db"); prints
+// bare window after opening the catalogue as the finder does ("bare+db"), or with one
+// Chinese label above the table ("bare+text"); prints
 // "IDLE <monotonic ms> <VmHWM KiB>" once the window is idle, and exits.
 [[noreturn]] void childStartup(const QString &mode);
 
