@@ -80,7 +80,7 @@ void writeFileIndexes(SqliteDb &db, NameFtsBuilder &nameFts)
     db.exec("CREATE INDEX qv_file_name_nocase_idx ON qv_file_name_t(name COLLATE NOCASE)");
     db.exec("CREATE VIRTUAL TABLE qv_file_dir_fts USING fts5(path, content='qv_file_dir_t',"
             " content_rowid='id', tokenize='trigram')");
-    db.exec("INSERT INTO qv_file_dir_fts(qv_file_dir_fts, rank) VALUES('automerge', 16)");
+    NameFtsBuilder::tuneForBulkLoad(db, "qv_file_dir_fts");
     db.exec("INSERT INTO qv_file_dir_fts(qv_file_dir_fts) VALUES('rebuild')");
     const std::string nameFtsTable =
         std::string("CREATE VIRTUAL TABLE qv_file_name_fts USING fts5(name,"

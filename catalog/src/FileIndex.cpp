@@ -12,13 +12,14 @@ bool FileIndex::intern(std::string_view path, PathIds &ids)
     if (path.empty())
         return false;
     const size_t slash = path.rfind('/');
-    if (slash == std::string_view::npos) {
-        ids.dir = m_dirs.intern(std::string_view());
-        ids.name = m_names.intern(path);
-    } else {
-        ids.dir = m_dirs.intern(path.substr(0, slash));
-        ids.name = m_names.intern(path.substr(slash + 1));
+    const std::string_view dir = slash == std::string_view::npos ? std::string_view()
+                                                                 : path.substr(0, slash);
+    if (m_lastDirId == 0 || dir != m_lastDir) {
+        m_lastDirId = m_dirs.intern(dir);
+        m_lastDir = m_dirs.text(m_lastDirId); // the interner's copy stays valid
     }
+    ids.dir = m_lastDirId;
+    ids.name = m_names.intern(slash == std::string_view::npos ? path : path.substr(slash + 1));
     return true;
 }
 

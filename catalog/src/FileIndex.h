@@ -49,5 +49,9 @@ public:
 private:
     StringInterner m_names;
     StringInterner m_dirs;
+    // Contents indexes are sorted by path, so a path's directory is usually
+    // the previous path's one: remembering it saves most directory lookups.
+    std::string_view m_lastDir;
+    uint32_t m_lastDirId = 0;
     std::vector<Link> m_links;
 };

@@ -21,7 +21,9 @@ void configureOnce()
 SqliteDb::SqliteDb(const std::string &path)
 {
     configureOnce();
-    const int flags = SQLITE_OPEN_READWRITE | (path.empty() ? SQLITE_OPEN_CREATE : 0);
+    // Each connection is used by one thread only, so it needs no mutex.
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX
+                      | (path.empty() ? SQLITE_OPEN_CREATE : 0);
     const int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK)
         fail("cannot open " + path);

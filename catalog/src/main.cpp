@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 namespace {
@@ -63,5 +64,8 @@ int main(int argc, char **argv)
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     printSummary(builder, cl.output, elapsed.count());
-    return 0;
+    // The catalogue is in place. Skip tearing down the builder's tens of
+    // millions of small allocations (about a second); the OS reclaims them.
+    std::fflush(stdout);
+    std::_Exit(0);
 }
