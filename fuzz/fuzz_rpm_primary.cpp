@@ -1,0 +1,20 @@
+// Fuzz target: a repodata primary.xml through SourceDevice + RpmPrimaryParser.
+#include "FuzzSupport.h"
+
+#include "RpmPrimaryParser.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    fuzz::parseBothWays("primary.xml", data, size, fuzz::Agreement::Verdict,
+                        [](ByteSource &source, size_t, fuzz::Trace &trace) {
+        RpmPrimaryParser::parse(source, [&](const RpmPackage &p) {
+            trace.field(p.name);
+            trace.field(p.arch);
+            trace.field(p.epoch);
+            trace.field(p.ver);
+            trace.field(p.rel);
+            trace.end();
+        });
+    });
+    return 0;
+}
