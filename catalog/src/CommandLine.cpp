@@ -74,6 +74,8 @@ CommandLine CommandLine::parse(int argc, char **argv)
     }
     if (cl.help)
         return cl;
+    if (!dpkgInfo.empty() && cl.build.dpkgStatus.empty())
+        throw UsageError("--dpkg-info needs --dpkg-status");
     if (!dpkgInfo.empty())
         cl.build.dpkgInfo = dpkgInfo;
     if (!cl.build.dpkgStatus.empty() && cl.build.dpkgInfo.empty())

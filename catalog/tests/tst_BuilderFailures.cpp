@@ -148,6 +148,8 @@ void BuilderFailuresTest::usage_data()
                                     << "unknown argument: --bogus";
     QTest::newRow("missing value") << QStringList{"-o", "@", "--packages"}
                                    << "--packages needs a value";
+    QTest::newRow("info without status") << QStringList{"-o", "@", "--dpkg-info", "/tmp"}
+                                         << "--dpkg-info needs --dpkg-status";
 }
 
 void BuilderFailuresTest::usage()
