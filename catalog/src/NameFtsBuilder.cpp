@@ -21,6 +21,12 @@ NameFtsBuilder::NameFtsBuilder(const StringInterner &names)
 
 NameFtsBuilder::~NameFtsBuilder()
 {
+    // The main build failed: do not make the user wait for an index that
+    // will be thrown away.
+    if (m_side) {
+        m_cancelled = true;
+        m_side->interrupt();
+    }
     wait();
 }
 
@@ -43,7 +49,7 @@ void NameFtsBuilder::build(const StringInterner &names)
                 .c_str());
     tuneForBulkLoad(db, "fts");
     SqliteDb::Statement insert(db, "INSERT INTO fts(rowid, name) VALUES (?1, ?2)");
-    for (uint32_t id = 1; id <= names.size(); ++id) {
+    for (uint32_t id = 1; id <= names.size() && !m_cancelled; ++id) {
         insert.bind(1, int64_t(id));
         insert.bind(2, names.text(id));
         insert.run();

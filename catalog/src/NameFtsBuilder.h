@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -17,7 +18,7 @@ class NameFtsBuilder
 {
 public:
     explicit NameFtsBuilder(const StringInterner &names);
-    ~NameFtsBuilder();
+    ~NameFtsBuilder(); // stops the thread early unless copyInto() ran
     NameFtsBuilder(const NameFtsBuilder &) = delete;
     NameFtsBuilder &operator=(const NameFtsBuilder &) = delete;
 
@@ -40,5 +41,6 @@ private:
 
     std::unique_ptr<SqliteDb> m_side;
     std::exception_ptr m_failure;
+    std::atomic<bool> m_cancelled{false};
     std::thread m_thread;
 };

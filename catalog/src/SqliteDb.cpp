@@ -40,6 +40,11 @@ void SqliteDb::exec(const char *sql)
         fail(sql);
 }
 
+void SqliteDb::interrupt()
+{
+    sqlite3_interrupt(m_db);
+}
+
 void SqliteDb::close()
 {
     if (sqlite3_close(m_db) != SQLITE_OK)

@@ -41,6 +41,10 @@ public:
     void exec(const char *sql);
     void close();
 
+    // Makes the statement running on this connection (in another thread)
+    // fail soon with SQLITE_INTERRUPT.
+    void interrupt();
+
     // Runs `selectSql` on `from` and `insertSql` on `to` for every row,
     // binding the row's columns as they are (blobs stay blobs).
     static void copyRows(SqliteDb &from, const char *selectSql, SqliteDb &to,
