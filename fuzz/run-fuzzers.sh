@@ -90,6 +90,7 @@ start=$(date +%s)
 mkdir -p "$build/findings"
 marker="$build/findings/.run-start"
 touch "$marker"
+# shellcheck disable=SC2086 # the target list is split on purpose
 set -- $targets
 while [ $# -gt 0 ]; do
     echo "== fuzzing $1 for ${seconds}s"
