@@ -21,7 +21,29 @@ std::string attribute(const QXmlStreamReader &xml, const char *name)
 
 std::string elementText(QXmlStreamReader &xml)
 {
-    return xml.readElementText(QXmlStreamReader::IncludeChildElements).toStdString();
+    // Same result as readElementText(IncludeChildElements), but iterative:
+    // Qt 5 recurses once per nested child element there, so a few hundred
+    // kilobytes of "<a><a><a>..." overflowed the stack.
+    QString text;
+    for (int depth = 1; depth > 0;) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            text += xml.text();
+            break;
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        case QXmlStreamReader::Invalid:
+            return std::string(); // the caller checks xml.hasError()
+        default:
+            break; // comments and processing instructions
+        }
+    }
+    return text.toStdString();
 }
 
 } // namespace RpmXml
