@@ -5,6 +5,7 @@
 #include "ContentsParser.h"
 #include "DebianVersion.h"
 #include "DpkgFileList.h"
+#include "FtsSideBuilder.h"
 #include "LineReader.h"
 #include "PackagesParser.h"
 #include "ParseError.h"
@@ -39,6 +40,10 @@ void requireReadable(const std::string &path)
 }
 } // namespace
 
+CatalogBuilder::CatalogBuilder(Progress &progress) : m_progress(progress) {}
+
+CatalogBuilder::~CatalogBuilder() = default;
+
 void CatalogBuilder::build(const BuildOptions &options, const std::string &outputPath)
 {
     checkReadable(options);
@@ -49,6 +54,11 @@ void CatalogBuilder::build(const BuildOptions &options, const std::string &outpu
     for (const std::string &dir : options.repodata)
         readRepodataPackages(dir);
 
+    bool hasFileLists = !options.contents.empty() || !options.dpkgStatus.empty();
+    for (const Repo &repo : m_repos)
+        hasFileLists = hasFileLists || !repo.filelists.empty();
+    if (hasFileLists)
+        startFullTextIndexes();
     for (const std::string &path : options.contents)
         readContents(path);
     for (const Repo &repo : m_repos)
@@ -56,16 +66,29 @@ void CatalogBuilder::build(const BuildOptions &options, const std::string &outpu
     if (!options.dpkgStatus.empty())
         readDpkgLists(options.dpkgInfo);
 
-    bool hasFileLists = !options.contents.empty() || !options.dpkgStatus.empty();
-    for (const Repo &repo : m_repos)
-        hasFileLists = hasFileLists || !repo.filelists.empty();
+    if (m_fts)
+        m_fts->finishInput();
     m_files.finish();
-    CatalogWriter::write(outputPath, m_packages, hasFileLists ? &m_files : nullptr,
+    CatalogWriter::write(outputPath, m_packages, hasFileLists ? &m_files : nullptr, m_fts.get(),
                          [this](const char *step, int index, int count) {
                              m_progress.begin(std::string("writing ") + step, uint64_t(count),
                                               uint64_t(index));
                          });
     m_progress.end();
+}
+
+// The trigram indexes are filled on a second thread from the moment the
+// first name is interned, alongside the parsing.
+void CatalogBuilder::startFullTextIndexes()
+{
+    m_fts = std::make_unique<FtsSideBuilder>();
+    FtsSideBuilder *fts = m_fts.get();
+    m_files.setListener([fts](bool isDir, uint32_t id, std::string_view text) {
+        if (isDir)
+            fts->addDir(id, text);
+        else
+            fts->addName(id, text);
+    });
 }
 
 // Fails early, before minutes of parsing, when an input cannot be read at all.

@@ -5,9 +5,11 @@
 #include "PackageIndex.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+class FtsSideBuilder;
 class Progress;
 
 // Reads every source of a build and writes the catalogue. All package
@@ -22,7 +24,8 @@ public:
         uint64_t missingLists = 0;   // installed packages without a dpkg .list file
     };
 
-    explicit CatalogBuilder(Progress &progress) : m_progress(progress) {}
+    explicit CatalogBuilder(Progress &progress);
+    ~CatalogBuilder();
 
     void build(const BuildOptions &options, const std::string &outputPath);
 
@@ -44,6 +47,7 @@ private:
     };
 
     static void checkReadable(const BuildOptions &options);
+    void startFullTextIndexes();
     void readPackages(const std::string &path);
     void readDpkgStatus(const std::string &path);
     void readRepodataPackages(const std::string &dir);
@@ -58,4 +62,5 @@ private:
     Stats m_stats;
     std::vector<Installed> m_installed;
     std::vector<Repo> m_repos;
+    std::unique_ptr<FtsSideBuilder> m_fts; // fed while the file lists are read
 };

@@ -1,7 +1,7 @@
 #include "CatalogWriter.h"
 
 #include "FileIndex.h"
-#include "NameFtsBuilder.h"
+#include "FtsSideBuilder.h"
 #include "PackageIndex.h"
 #include "SqliteDb.h"
 
@@ -70,7 +70,7 @@ void writeLinks(SqliteDb &db, const FileIndex &files)
     }
 }
 
-void writeFileIndexes(SqliteDb &db, NameFtsBuilder &nameFts)
+void writeFileIndexes(SqliteDb &db, FtsSideBuilder &fts)
 {
     db.exec("CREATE INDEX qv_pkg_file_name_idx ON qv_pkg_file_t(name_id)");
     // Searching by directory (qv_file_dir_fts, then the files in the matching
@@ -78,32 +78,28 @@ void writeFileIndexes(SqliteDb &db, NameFtsBuilder &nameFts)
     // against ~20 ms on Debian bookworm main (bench/dir-index-query.sh).
     db.exec("CREATE INDEX qv_pkg_file_dir_idx ON qv_pkg_file_t(dir_id)");
     db.exec("CREATE INDEX qv_file_name_nocase_idx ON qv_file_name_t(name COLLATE NOCASE)");
-    db.exec("CREATE VIRTUAL TABLE qv_file_dir_fts USING fts5(path, content='qv_file_dir_t',"
-            " content_rowid='id', tokenize='trigram')");
-    NameFtsBuilder::tuneForBulkLoad(db, "qv_file_dir_fts");
-    db.exec("INSERT INTO qv_file_dir_fts(qv_file_dir_fts) VALUES('rebuild')");
-    const std::string nameFtsTable =
-        std::string("CREATE VIRTUAL TABLE qv_file_name_fts USING fts5(name,"
-                    " content='qv_file_name_t', content_rowid='id', ")
-        + NameFtsBuilder::kTokenize + ")";
-    db.exec(nameFtsTable.c_str());
-    nameFts.copyInto(db, "qv_file_name_fts");
+    const std::string tokenize = FtsSideBuilder::kTokenize;
+    db.exec(("CREATE VIRTUAL TABLE qv_file_name_fts USING fts5(name, content='qv_file_name_t',"
+             " content_rowid='id', "
+             + tokenize + ")")
+                .c_str());
+    db.exec(("CREATE VIRTUAL TABLE qv_file_dir_fts USING fts5(path, content='qv_file_dir_t',"
+             " content_rowid='id', "
+             + tokenize + ")")
+                .c_str());
+    fts.copyInto(db, "qv_file_name_fts", "qv_file_dir_fts");
 }
 
 } // namespace
 
 void CatalogWriter::write(const std::string &path, const PackageIndex &packages,
-                          const FileIndex *files, const StepFn &onStep)
+                          const FileIndex *files, FtsSideBuilder *fts, const StepFn &onStep)
 {
     const int steps = files ? 5 : 1;
     auto step = [&](const char *name, int index) {
         if (onStep)
             onStep(name, index, steps);
     };
-    // Started first so that it runs alongside everything else.
-    std::unique_ptr<NameFtsBuilder> nameFts;
-    if (files)
-        nameFts = std::make_unique<NameFtsBuilder>(files->names());
     SqliteDb db(path);
     db.exec(kPragmas);
     db.exec("BEGIN");
@@ -117,7 +113,7 @@ void CatalogWriter::write(const std::string &path, const PackageIndex &packages,
         step("file links", 3);
         writeLinks(db, *files);
         step("indexes", 4);
-        writeFileIndexes(db, *nameFts);
+        writeFileIndexes(db, *fts);
     }
     db.exec("COMMIT");
     db.close();

@@ -15,12 +15,22 @@ bool FileIndex::intern(std::string_view path, PathIds &ids)
     const std::string_view dir = slash == std::string_view::npos ? std::string_view()
                                                                  : path.substr(0, slash);
     if (m_lastDirId == 0 || dir != m_lastDir) {
-        m_lastDirId = m_dirs.intern(dir);
+        m_lastDirId = internInto(m_dirs, true, dir);
         m_lastDir = m_dirs.text(m_lastDirId); // the interner's copy stays valid
     }
     ids.dir = m_lastDirId;
-    ids.name = m_names.intern(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    ids.name = internInto(m_names, false,
+                          slash == std::string_view::npos ? path : path.substr(slash + 1));
     return true;
+}
+
+uint32_t FileIndex::internInto(StringInterner &interner, bool isDir, std::string_view text)
+{
+    const size_t before = interner.size();
+    const uint32_t id = interner.intern(text);
+    if (m_listener && interner.size() != before)
+        m_listener(isDir, id, interner.text(id));
+    return id;
 }
 
 void FileIndex::finish()

@@ -3,6 +3,7 @@
 #include "StringInterner.h"
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -34,6 +35,11 @@ public:
         }
     };
 
+    // Called once for each new base name or directory (as interned: no
+    // leading "/"), with its id; the text stays valid as long as the index.
+    using NewTextFn = std::function<void(bool isDir, uint32_t id, std::string_view text)>;
+    void setListener(NewTextFn listener) { m_listener = std::move(listener); }
+
     // Interns a path ("usr/bin/gcc" or "/usr/bin/gcc"); false for an empty one.
     bool intern(std::string_view path, PathIds &ids);
     void link(uint32_t pkg, PathIds ids) { m_links.push_back({pkg, ids.dir, ids.name}); }
@@ -47,6 +53,8 @@ public:
     std::string dirPath(uint32_t dirId) const;
 
 private:
+    uint32_t internInto(StringInterner &interner, bool isDir, std::string_view text);
+
     StringInterner m_names;
     StringInterner m_dirs;
     // Contents indexes are sorted by path, so a path's directory is usually
@@ -54,4 +62,5 @@ private:
     std::string_view m_lastDir;
     uint32_t m_lastDirId = 0;
     std::vector<Link> m_links;
+    NewTextFn m_listener;
 };

@@ -134,6 +134,15 @@ void BuilderRoundTripTest::fullTextIndexes_data()
     QTest::newRow("dir index consistent")
         << "INSERT INTO qv_file_dir_fts(qv_file_dir_fts) VALUES('integrity-check')"
         << QStringList();
+    // 'rebuild' gives every content row a size record, even the root's "".
+    QTest::newRow("name sizes complete")
+        << "SELECT count(*) FROM qv_file_name_t"
+           " WHERE id NOT IN (SELECT id FROM qv_file_name_fts_docsize)"
+        << QStringList{"0"};
+    QTest::newRow("dir sizes complete")
+        << "SELECT count(*) FROM qv_file_dir_t"
+           " WHERE id NOT IN (SELECT id FROM qv_file_dir_fts_docsize)"
+        << QStringList{"0"};
     QTest::newRow("no match") << "SELECT name FROM qv_file_name_fts"
                                  " WHERE qv_file_name_fts MATCH 'zzzz'"
                               << QStringList();
