@@ -12,7 +12,10 @@
 #include <QThread>
 #include <QtTest>
 
+#include <QStandardPaths>
+
 #include <signal.h>
+#include <unistd.h>
 
 using namespace CatalogTest;
 
@@ -30,12 +33,16 @@ private slots:
     void killedRun();
     void terminatedRun();
     void staleTempFiles();
+    void killedAtRandomMoments();
+    void unwritableFolder();
+    void fileSizeLimitReached();
 
 private:
     QString db() const { return m_dir->filePath("os_pkg_list.db"); }
     QByteArray buildOldCatalogue();
     void startOnLargeInput(QProcess &process);
     bool waitForTempFile(qint64 minSize);
+    Run runThrough(const QString &program, const QStringList &args);
 
     QTemporaryDir m_large;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -64,6 +71,13 @@ void BuilderFailuresTest::initTestCase()
         }
     }
     QVERIFY(contents.write(chunk) == chunk.size());
+    contents.close();
+    // A fifth of it, for the many interrupted runs of killedAtRandomMoments.
+    QFile whole(contents.fileName());
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    QByteArray part = whole.read(whole.size() / 5);
+    part.truncate(part.lastIndexOf('\n') + 1);
+    QVERIFY(writeBytes(m_large.filePath("Contents-part"), part));
 }
 
 void BuilderFailuresTest::init()
@@ -242,6 +256,115 @@ void BuilderFailuresTest::staleTempFiles()
     QVERIFY(!QFileInfo::exists(m_dir->filePath(stale)));
     QVERIFY(QFileInfo::exists(m_dir->filePath(live)));
     QVERIFY(QFileInfo::exists(m_dir->filePath(other)));
+}
+
+// Runs `program` (a wrapper such as setpriv or sh) with `args`, the builder among them.
+Run BuilderFailuresTest::runThrough(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.start(program, args);
+    Run run;
+    if (!process.waitForStarted() || !process.waitForFinished(120000))
+        return run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// Twenty runs killed at random moments, from start-up to after the rename: the
+// target is always either the old catalogue, byte for byte, or the whole new one.
+void BuilderFailuresTest::killedAtRandomMoments()
+{
+    const QStringList args{"-o", db(), "--quiet", "--packages", m_large.filePath("Packages"),
+                           "--contents", m_large.filePath("Contents-part")};
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(runBuilder(args).exitCode, 0);
+    const qint64 fullRun = clock.elapsed();
+    const QStringList newFiles = query(db(), "SELECT count(*) FROM qv_pkg_file_t");
+
+    const quint32 seed = QRandomGenerator::global()->generate();
+    qInfo("full run %lld ms, seed %u", fullRun, seed);
+    QRandomGenerator random(seed);
+    int killed = 0;
+    int replaced = 0;
+    for (int trial = 0; trial < 20; ++trial) {
+        QVERIFY(QFile::remove(db()));
+        const QByteArray before = buildOldCatalogue();
+        QVERIFY(!before.isEmpty());
+        QProcess process;
+        process.start(QStringLiteral(QUORVI_CATALOG_BIN), args);
+        QVERIFY(process.waitForStarted());
+        // Even trials stop somewhere within the run, odd ones up to twice its length.
+        const int span = int(fullRun) * (trial % 2 ? 2 : 1);
+        QThread::msleep(random.bounded(span + 1));
+        ::kill(pid_t(process.processId()), SIGKILL); // a no-op on a run that has ended
+        QVERIFY(process.waitForFinished());
+        if (process.exitStatus() == QProcess::CrashExit)
+            ++killed;
+        const QByteArray after = readBytes(db());
+        if (after != before) {
+            ++replaced;
+            QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+                     qPrintable(QString("trial %1: the catalogue changed, yet the run did not finish").arg(trial)));
+            QCOMPARE(query(db(), "PRAGMA integrity_check"), QStringList{"ok"});
+            QCOMPARE(query(db(), "SELECT count(*) FROM qv_pkg_file_t"), newFiles);
+        }
+    }
+    qInfo("%d of 20 runs were killed, %d replaced the catalogue", killed, replaced);
+    QVERIFY(killed >= 5);
+    // The next run removes what the killed runs left behind.
+    QCOMPARE(runBuilder({"-o", db(), "--packages", dataPath("Packages")}).exitCode, 0);
+    QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
+}
+
+// A target folder the builder may not write to: a clear error, the old catalogue
+// untouched. Root may write anywhere, so as root the builder runs as nobody.
+void BuilderFailuresTest::unwritableFolder()
+{
+    const QByteArray before = buildOldCatalogue();
+    QVERIFY(!before.isEmpty());
+    QStringList command{QStringLiteral(QUORVI_CATALOG_BIN), "-o", db(), "--packages", dataPath("Packages")};
+    QString program = command.takeFirst();
+    if (::geteuid() == 0) {
+        if (QStandardPaths::findExecutable("setpriv").isEmpty())
+            QSKIP("running as root without setpriv: no user to whom the folder is closed");
+        command.prepend(program);
+        command = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--"} + command;
+        program = QStringLiteral("setpriv");
+        // nobody may enter the folder and read the old catalogue, not write.
+        QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                 | QFile::ReadOther | QFile::ExeOther);
+    } else {
+        QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner);
+    }
+    const Run run = runThrough(program, command);
+    QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (run.exitCode == 0 || run.err.isEmpty())
+        QVERIFY2(false, qPrintable("exit " + QString::number(run.exitCode) + ": " + run.err));
+    QVERIFY2(run.err.startsWith("quorvi-catalog: "), qPrintable(run.err));
+    QVERIFY2(run.err.contains(m_dir->path()), qPrintable(run.err));
+    QCOMPARE(readBytes(db()), before);
+    QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
+}
+
+// Running out of room while writing (a file size limit stands in for a full
+// disk): a clear error, the old catalogue untouched, no temporary file left.
+void BuilderFailuresTest::fileSizeLimitReached()
+{
+    if (QStandardPaths::findExecutable("prlimit").isEmpty())
+        QSKIP("prlimit (util-linux) is not installed");
+    const QByteArray before = buildOldCatalogue();
+    QVERIFY(!before.isEmpty());
+    const QString script = QStringLiteral("trap '' XFSZ; exec prlimit --fsize=4000000 \"$@\"");
+    const Run run = runThrough("sh", {"-c", script, "sh", QStringLiteral(QUORVI_CATALOG_BIN), "-o", db(),
+                                      "--quiet", "--packages", m_large.filePath("Packages"),
+                                      "--contents", m_large.filePath("Contents")});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.startsWith("quorvi-catalog: "), qPrintable(run.err));
+    QCOMPARE(readBytes(db()), before);
+    QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
 }
 
 QTEST_GUILESS_MAIN(BuilderFailuresTest)
