@@ -151,9 +151,9 @@ void writeFileLists(const QString &path, const QList<CatalogueFile> &files, bool
     }
     if (trigrams) {
         statements << "CREATE VIRTUAL TABLE qv_file_name_fts USING fts5(name, content='qv_file_name_t', "
-                      "content_rowid='id', tokenize='trigram')"
+                      "content_rowid='id', tokenize='trigram', detail='none', columnsize=0)"
                    << "CREATE VIRTUAL TABLE qv_file_dir_fts USING fts5(path, content='qv_file_dir_t', "
-                      "content_rowid='id', tokenize='trigram')"
+                      "content_rowid='id', tokenize='trigram', detail='none', columnsize=0)"
                    << "INSERT INTO qv_file_name_fts(qv_file_name_fts) VALUES('rebuild')"
                    << "INSERT INTO qv_file_dir_fts(qv_file_dir_fts) VALUES('rebuild')";
     }
