@@ -169,11 +169,15 @@ void MainWindow::on_searchPushButton_clicked()
 // nothing. Every row is read here, while the connection is open: closing it ends the query.
 QString MainWindow::runSearch(const QString &keyword, SearchMode mode)
 {
-    const CatalogueFeatures features = CatalogueFeatures::read(db);
-    if (features.error.isValid())
-        return failureText(features.error);
-    if (mode == SearchMode::FileName && !features.fileLists)
-        return tr("这个软件包目录不含文件列表，无法按文件名查找。");
+    // Only a file-name statement depends on what the catalogue offers beyond its packages.
+    CatalogueFeatures features;
+    if (mode == SearchMode::FileName) {
+        features = CatalogueFeatures::read(db);
+        if (features.error.isValid())
+            return failureText(features.error);
+        if (!features.fileLists)
+            return tr("这个软件包目录不含文件列表，无法按文件名查找。");
+    }
     const QString statement = SearchStatement::build(keyword, mode, features);
     qDebug() << statement;
     auto *model = new QSqlQueryModel(this);

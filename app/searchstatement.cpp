@@ -3,9 +3,19 @@
 namespace {
 
 // One row per package that ships a matching file, with the first matching path.
-const char fileSelect[] =
+const char fileColumns[] =
     "SELECT p.id as '序号',  p.name || '-' || p.ver || '-' || p.rel || '.' || p.arch as '软件包名称', "
-    "MIN(d.path || '/' || n.name) as '匹配文件' "
+    "MIN(d.path || '/' || n.name) as '匹配文件' ";
+// When the base name decides, the names are the outer loop (CROSS JOIN keeps SQLite
+// to that order): a catalogue has no statistics, and for a pattern that no index
+// serves ("*qt*") the planner would otherwise step through every file link.
+const char fromNames[] =
+    "FROM qv_file_name_t n "
+    "CROSS JOIN qv_pkg_file_t f ON f.name_id = n.id "
+    "JOIN qv_file_dir_t d ON d.id = f.dir_id "
+    "JOIN qv_pkg_list_t p ON p.id = f.pkg_id "
+    "WHERE ";
+const char fromFiles[] =
     "FROM qv_pkg_file_t f "
     "JOIN qv_file_name_t n ON n.id = f.name_id "
     "JOIN qv_file_dir_t d ON d.id = f.dir_id "
@@ -54,8 +64,13 @@ QString nameCondition(const QString &pattern, const CatalogueFeatures &features)
     return condition;
 }
 
+QString fileStatement(const char *from, const QString &condition)
+{
+    return QString::fromUtf8(fileColumns) + QLatin1String(from) + condition + QLatin1String(fileGrouping);
+}
+
 // Full paths (directory, "/", name) matching a pattern that holds a "/".
-QString pathCondition(const QString &pattern, const CatalogueFeatures &features)
+QString pathStatement(const QString &pattern, const CatalogueFeatures &features)
 {
     using SearchStatement::literal;
     const int slash = pattern.lastIndexOf(QLatin1Char('/'));
@@ -63,8 +78,10 @@ QString pathCondition(const QString &pattern, const CatalogueFeatures &features)
     const QString namePart = pattern.mid(slash + 1);
     // Without wildcards after the last "/", that "/" can only be the one before the
     // file's own name: the name and the directory are matched apart, each by its index.
-    if (!namePart.contains(QLatin1Char('%')) && !namePart.contains(QLatin1Char('_')))
-        return nameCondition(namePart, features) + QStringLiteral(" AND d.path LIKE ") + literal(dirPart);
+    if (!namePart.contains(QLatin1Char('%')) && !namePart.contains(QLatin1Char('_'))) {
+        return fileStatement(fromNames, nameCondition(namePart, features)
+                                            + QStringLiteral(" AND d.path LIKE ") + literal(dirPart));
+    }
     QString condition = QStringLiteral("d.path || '/' || n.name LIKE ") + literal(pattern);
     // Every matching path lies in a directory whose path matches the part before the last "/".
     const QString dirPrefix = dirPart + QLatin1Char('%');
@@ -72,7 +89,7 @@ QString pathCondition(const QString &pattern, const CatalogueFeatures &features)
         condition.prepend(QStringLiteral("d.id IN (SELECT rowid FROM qv_file_dir_fts WHERE path LIKE ")
                           + literal(dirPrefix) + QStringLiteral(") AND "));
     }
-    return condition;
+    return fileStatement(fromFiles, condition);
 }
 
 } // namespace
@@ -130,9 +147,9 @@ QString build(const QString &keyword, SearchMode mode, const CatalogueFeatures &
     if (mode == SearchMode::PackageName)
         return QString::fromUtf8(packagePrefix) + likeClause(keyword);
     const QString pattern = likePattern(keyword);
-    const QString condition = keyword.contains(QLatin1Char('/')) ? pathCondition(pattern, features)
-                                                                 : nameCondition(pattern, features);
-    return QString::fromUtf8(fileSelect) + condition + QLatin1String(fileGrouping);
+    if (keyword.contains(QLatin1Char('/')))
+        return pathStatement(pattern, features);
+    return fileStatement(fromNames, nameCondition(pattern, features));
 }
 
 } // namespace SearchStatement

@@ -102,6 +102,9 @@ void tst_SearchStatement::fileNameConditions()
     QVERIFY2(statement.contains(condition), qPrintable(statement));
     QVERIFY(statement.startsWith(QString::fromUtf8("SELECT p.id as '序号',")));
     QVERIFY(statement.endsWith(QLatin1String("GROUP BY p.id ORDER BY p.id")));
+    // Where the base name decides, the matching names drive the join.
+    const bool byName = !condition.contains(QLatin1String("d.path || '/' || n.name LIKE"));
+    QCOMPARE(statement.contains(QLatin1String("FROM qv_file_name_t n CROSS JOIN qv_pkg_file_t f")), byName);
 }
 
 QTEST_APPLESS_MAIN(tst_SearchStatement)
