@@ -25,9 +25,10 @@ public:
         uint32_t pkg;
         uint32_t dir;
         uint32_t name;
+        // The catalogue keeps links in this order, its primary key: by name first.
         bool operator<(const Link &o) const
         {
-            return pkg != o.pkg ? pkg < o.pkg : dir != o.dir ? dir < o.dir : name < o.name;
+            return name != o.name ? name < o.name : dir != o.dir ? dir < o.dir : pkg < o.pkg;
         }
         bool operator==(const Link &o) const
         {
@@ -44,7 +45,8 @@ public:
     bool intern(std::string_view path, PathIds &ids);
     void link(uint32_t pkg, PathIds ids) { m_links.push_back({pkg, ids.dir, ids.name}); }
 
-    // Sorts the links by package and drops duplicates; call before reading links().
+    // Sorts the links by name, directory and package and drops duplicates;
+    // call before reading links().
     void finish();
 
     const std::vector<Link> &links() const { return m_links; }

@@ -107,8 +107,11 @@ void BuilderRoundTripTest::packagesAndContents()
                           "qv_file_name_fts", "qv_file_name_fts_config", "qv_file_name_fts_data",
                           "qv_file_name_fts_idx",
                           "qv_file_name_nocase_idx", "qv_file_name_t", "qv_pkg_file_dir_idx",
-                          "qv_pkg_file_name_idx",
                           "qv_pkg_file_t", "qv_pkg_list_name_idx", "qv_pkg_list_t"}));
+    // The links are keyed by name: the table is its own index on name_id.
+    QCOMPARE(query(db(), "SELECT sql LIKE '%PRIMARY KEY (name_id, dir_id, pkg_id)) WITHOUT ROWID'"
+                         " FROM sqlite_master WHERE name = 'qv_pkg_file_t'"),
+             QStringList{"1"});
 }
 
 void BuilderRoundTripTest::fullTextIndexes_data()
