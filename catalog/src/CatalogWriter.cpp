@@ -76,7 +76,7 @@ void writeFileIndexes(SqliteDb &db, FtsSideBuilder &fts)
 {
     // Searching by directory (qv_file_dir_fts, then the files in the matching
     // directories) scans all of qv_pkg_file_t without this index: ~1 s
-    // against ~20 ms on Debian bookworm main (bench/dir-index-query.sh).
+    // against ~20 ms on Debian bookworm main (catalog/bench/dir-index-query.sh).
     db.exec("CREATE INDEX qv_pkg_file_dir_idx ON qv_pkg_file_t(dir_id)");
     db.exec("CREATE INDEX qv_file_name_nocase_idx ON qv_file_name_t(name COLLATE NOCASE)");
     const std::string tokenize = FtsSideBuilder::kTokenize;
