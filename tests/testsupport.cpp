@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QLineEdit>
@@ -32,6 +33,18 @@ QString sqlText(QString text)
     return "'" + text.replace("'", "''") + "'";
 }
 } // namespace
+
+CatalogueFolder::CatalogueFolder()
+    : previous(QDir::currentPath())
+{
+    if (dir.isValid())
+        QDir::setCurrent(dir.path());
+}
+
+CatalogueFolder::~CatalogueFolder()
+{
+    QDir::setCurrent(previous);
+}
 
 MessageLog::MessageLog()
 {

@@ -4,11 +4,28 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 
 class QAbstractButton;
 class QTableView;
 class MainWindow;
+
+// A fresh temporary folder that is the working directory while it exists: the
+// finder looks for its catalogue there.
+class CatalogueFolder
+{
+public:
+    CatalogueFolder();
+    ~CatalogueFolder();
+    bool isValid() const { return dir.isValid(); }
+    QString path() const { return dir.path(); }
+    QString filePath(const QString &name) const { return dir.filePath(name); }
+
+private:
+    QTemporaryDir dir;
+    QString previous;
+};
 
 // Records every debug and warning line written while it exists.
 class MessageLog

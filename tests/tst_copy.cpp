@@ -21,15 +21,13 @@ private slots:
     void emptySelectionKeepsClipboard();
 
 private:
-    QTemporaryDir *dir = nullptr;
-    QString savedCwd;
+    std::unique_ptr<CatalogueFolder> dir;
 };
 
 void tst_Copy::init()
 {
-    savedCwd = QDir::currentPath();
-    dir = new QTemporaryDir;
-    QDir::setCurrent(dir->path());
+    dir = std::make_unique<CatalogueFolder>();
+    QVERIFY(dir->isValid());
     const QString path = dir->filePath("os_pkg_list.db");
     writeCatalogue(path, {{"gcc", "12.2.0", "3", "amd64"},
                           {"gcc-12", "12.2.0", "14", "amd64"},
@@ -40,9 +38,7 @@ void tst_Copy::init()
 
 void tst_Copy::cleanup()
 {
-    QDir::setCurrent(savedCwd);
-    delete dir;
-    dir = nullptr;
+    dir.reset();
 }
 
 void tst_Copy::ctrlCCopiesSelectedRows()

@@ -40,8 +40,7 @@ private slots:
 private:
     QString cataloguePath() const { return dir->filePath("os_pkg_list.db"); }
     void writeFullCatalogue(const QString &path, int packages, const QString &prefix);
-    QTemporaryDir *dir = nullptr;
-    QString savedCwd;
+    std::unique_ptr<CatalogueFolder> dir;
 };
 
 namespace {
@@ -83,10 +82,8 @@ QString boxList(const QList<ShownBox> &boxes)
 
 void tst_DamagedCatalogue::init()
 {
-    savedCwd = QDir::currentPath();
-    dir = new QTemporaryDir;
+    dir = std::make_unique<CatalogueFolder>();
     QVERIFY(dir->isValid());
-    QDir::setCurrent(dir->path());
 }
 
 void tst_DamagedCatalogue::cleanup()
@@ -95,10 +92,8 @@ void tst_DamagedCatalogue::cleanup()
         QSqlDatabase::database(lockerConnection, false).close();
         QSqlDatabase::removeDatabase(lockerConnection);
     }
-    QDir::setCurrent(savedCwd);
     QFile::setPermissions(cataloguePath(), QFile::ReadOwner | QFile::WriteOwner);
-    delete dir;
-    dir = nullptr;
+    dir.reset();
 }
 
 // A catalogue big enough to span many pages: packages "<prefix>NNNN" and one file each.

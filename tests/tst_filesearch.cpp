@@ -31,23 +31,18 @@ private:
     void makeCatalogue(bool trigrams);
     QStringList rowsOf(const QString &statement);
     QString cataloguePath() const { return dir->filePath("os_pkg_list.db"); }
-    QTemporaryDir *dir = nullptr;
-    QString savedCwd;
+    std::unique_ptr<CatalogueFolder> dir;
 };
 
 void tst_FileSearch::init()
 {
-    savedCwd = QDir::currentPath();
-    dir = new QTemporaryDir;
+    dir = std::make_unique<CatalogueFolder>();
     QVERIFY(dir->isValid());
-    QDir::setCurrent(dir->path());
 }
 
 void tst_FileSearch::cleanup()
 {
-    QDir::setCurrent(savedCwd);
-    delete dir;
-    dir = nullptr;
+    dir.reset();
 }
 
 void tst_FileSearch::makeCatalogue(bool trigrams)

@@ -29,8 +29,7 @@ private slots:
 
 private:
     QString cataloguePath() const { return dir->filePath("os_pkg_list.db"); }
-    QTemporaryDir *dir = nullptr;
-    QString savedCwd;
+    std::unique_ptr<CatalogueFolder> dir;
     QByteArray catalogueHash;
 };
 
@@ -157,10 +156,8 @@ QString printable(const QString &text)
 
 void tst_HostileKeywords::initTestCase()
 {
-    savedCwd = QDir::currentPath();
-    dir = new QTemporaryDir;
+    dir = std::make_unique<CatalogueFolder>();
     QVERIFY(dir->isValid());
-    QDir::setCurrent(dir->path());
 
     QList<CataloguePackage> packages;
     QList<CatalogueFile> files;
@@ -186,8 +183,7 @@ void tst_HostileKeywords::cleanupTestCase()
     QSqlDatabase::database(referenceConnection, false).close();
     QSqlDatabase::removeDatabase(referenceConnection);
     QCOMPARE(QCryptographicHash::hash(fileBytes(cataloguePath()), QCryptographicHash::Sha256), catalogueHash);
-    QDir::setCurrent(savedCwd);
-    delete dir;
+    dir.reset();
 }
 
 void tst_HostileKeywords::hostileKeyword_data()

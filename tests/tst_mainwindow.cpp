@@ -41,25 +41,20 @@ private slots:
     void fileNameButtonChangesNothing();
 
 private:
-    QTemporaryDir *dir = nullptr;
-    QString savedCwd;
+    std::unique_ptr<CatalogueFolder> dir;
 };
 
 void tst_MainWindow::init()
 {
-    savedCwd = QDir::currentPath();
-    dir = new QTemporaryDir;
+    dir = std::make_unique<CatalogueFolder>();
     QVERIFY(dir->isValid());
-    QDir::setCurrent(dir->path());
     writeCatalogue(dir->filePath("os_pkg_list.db"),
                    {{"gcc", "12.2.0", "14", "amd64"}, {"vim", "9.0.1378", "2", "amd64"}});
 }
 
 void tst_MainWindow::cleanup()
 {
-    QDir::setCurrent(savedCwd);
-    delete dir;
-    dir = nullptr;
+    dir.reset();
 }
 
 void tst_MainWindow::formWidgets_data()

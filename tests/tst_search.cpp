@@ -33,16 +33,13 @@ private slots:
 
 private:
     QString cataloguePath() const { return dir->filePath("os_pkg_list.db"); }
-    QTemporaryDir *dir = nullptr;
-    QString savedCwd;
+    std::unique_ptr<CatalogueFolder> dir;
 };
 
 void tst_Search::init()
 {
-    savedCwd = QDir::currentPath();
-    dir = new QTemporaryDir;
+    dir = std::make_unique<CatalogueFolder>();
     QVERIFY(dir->isValid());
-    QDir::setCurrent(dir->path());
     writeCatalogue(cataloguePath(), {
         {"gcc", "12.2.0", "14", "amd64"},         // 1
         {"gcc-12", "12.2.0", "14", "amd64"},      // 2
@@ -60,9 +57,7 @@ void tst_Search::init()
 
 void tst_Search::cleanup()
 {
-    QDir::setCurrent(savedCwd);
-    delete dir;
-    dir = nullptr;
+    dir.reset();
 }
 
 void tst_Search::starRules_data()
