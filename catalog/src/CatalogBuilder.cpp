@@ -102,11 +102,17 @@ void CatalogBuilder::checkReadable(const BuildOptions &options)
         requireReadable(options.dpkgStatus);
 }
 
-void CatalogBuilder::readPackages(const std::string &path)
+// Opens an input with the progress bar following how much of it has been read.
+std::unique_ptr<ArchiveSource> CatalogBuilder::openTracked(const std::string &path)
 {
     m_progress.begin(path, fileSize(path));
-    ArchiveSource source(path, [this](uint64_t done) { m_progress.update(done); });
-    LineReader reader(source);
+    return std::make_unique<ArchiveSource>(path, [this](uint64_t done) { m_progress.update(done); });
+}
+
+void CatalogBuilder::readPackages(const std::string &path)
+{
+    const std::unique_ptr<ArchiveSource> source = openTracked(path);
+    LineReader reader(*source);
     PackagesParser::parse(reader, PackagesParser::Mode::Packages,
                           [this](const PackageStanza &stanza) {
                               const DebianVersion v = DebianVersion::split(stanza.version);
@@ -117,9 +123,8 @@ void CatalogBuilder::readPackages(const std::string &path)
 
 void CatalogBuilder::readDpkgStatus(const std::string &path)
 {
-    m_progress.begin(path, fileSize(path));
-    ArchiveSource source(path, [this](uint64_t done) { m_progress.update(done); });
-    LineReader reader(source);
+    const std::unique_ptr<ArchiveSource> source = openTracked(path);
+    LineReader reader(*source);
     PackagesParser::parse(reader, PackagesParser::Mode::DpkgStatus,
                           [this](const PackageStanza &stanza) {
                               const DebianVersion v = DebianVersion::split(stanza.version);
@@ -131,9 +136,8 @@ void CatalogBuilder::readDpkgStatus(const std::string &path)
 
 void CatalogBuilder::readContents(const std::string &path)
 {
-    m_progress.begin(path, fileSize(path));
-    ArchiveSource source(path, [this](uint64_t done) { m_progress.update(done); });
-    LineReader reader(source);
+    const std::unique_ptr<ArchiveSource> source = openTracked(path);
+    LineReader reader(*source);
     ContentsParser::parse(reader, [this](std::string_view filePath, std::string_view location) {
         FileIndex::PathIds ids;
         bool interned = false;
@@ -167,9 +171,8 @@ void CatalogBuilder::readRepodataPackages(const std::string &dir)
 
     const std::string primaryPath = repo.root + "/" + where.primary;
     requireReadable(primaryPath);
-    m_progress.begin(primaryPath, fileSize(primaryPath));
-    ArchiveSource primary(primaryPath, [this](uint64_t done) { m_progress.update(done); });
-    RpmPrimaryParser::parse(primary, [this](const RpmPackage &p) {
+    const std::unique_ptr<ArchiveSource> primary = openTracked(primaryPath);
+    RpmPrimaryParser::parse(*primary, [this](const RpmPackage &p) {
         m_packages.add(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch);
     });
     m_repos.push_back(std::move(repo));
@@ -180,9 +183,8 @@ void CatalogBuilder::readRepodataFiles(const Repo &repo)
     if (repo.filelists.empty())
         return;
     requireReadable(repo.filelists);
-    m_progress.begin(repo.filelists, fileSize(repo.filelists));
-    ArchiveSource source(repo.filelists, [this](uint64_t done) { m_progress.update(done); });
-    RpmFilelistsParser::parse(source, [this](const RpmPackage &p,
+    const std::unique_ptr<ArchiveSource> source = openTracked(repo.filelists);
+    RpmFilelistsParser::parse(*source, [this](const RpmPackage &p,
                                              const std::vector<std::string> &paths) {
         const uint32_t id = m_packages.find(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch);
         if (id == 0)

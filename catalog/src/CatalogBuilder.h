@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class ArchiveSource;
 class FtsSideBuilder;
 class Progress;
 
@@ -48,6 +49,7 @@ private:
 
     static void checkReadable(const BuildOptions &options);
     void startFullTextIndexes();
+    std::unique_ptr<ArchiveSource> openTracked(const std::string &path);
     void readPackages(const std::string &path);
     void readDpkgStatus(const std::string &path);
     void readRepodataPackages(const std::string &dir);
