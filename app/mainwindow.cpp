@@ -184,7 +184,9 @@ QString MainWindow::runSearch(const QString &keyword, SearchMode mode)
     model->setQuery(statement, QSqlDatabase());
     while (model->canFetchMore())
         model->fetchMore();
-    const QSqlError error = model->lastError();
+    // A statement can start and still fail on a later row (a damaged page): the
+    // model stops fetching there without a word, its query keeps the error.
+    const QSqlError error = model->lastError().isValid() ? model->lastError() : model->query().lastError();
     if (error.isValid()) {
         delete model;
         return failureText(error);

@@ -36,6 +36,7 @@ private slots:
     void lockedByWriter();
     void replacedWhileRunning_data();
     void replacedWhileRunning();
+    void damagedBeyondFirstRows();
 
 private:
     QString cataloguePath() const { return dir->filePath("os_pkg_list.db"); }
@@ -443,6 +444,30 @@ void tst_DamagedCatalogue::replacedWhileRunning()
     QCOMPARE(resultTable(window)->model()->rowCount(), 60);
     QVERIFY(closer.boxes.isEmpty());
     QCOMPARE(fileBytes(cataloguePath()), freshBytes);
+}
+
+// A catalogue whose damage lies past the first rows: the search reads every row, so it
+// meets the damage and reports it rather than showing the rows before it as all there are.
+void tst_DamagedCatalogue::damagedBeyondFirstRows()
+{
+    QList<CataloguePackage> packages;
+    for (int i = 0; i < 20000; ++i)
+        packages << CataloguePackage{QString("pkg-%1").arg(i), "1.0", "1", "amd64"};
+    writeCatalogue(cataloguePath(), packages); // the package table fills the file
+    QFile file(cataloguePath());
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek(file.size() * 3 / 4));
+    file.write(QByteArray(8192, '\xff'));
+    file.close();
+
+    BoxCloser closer;
+    MainWindow window;
+    QVERIFY(closer.boxes.isEmpty()); // the schema at the start of the file is intact
+    searchFor(window, "*");
+    QCOMPARE(closer.boxes.size(), 1);
+    QCOMPARE(closer.boxes.first().title, QString::fromUtf8("查询失败"));
+    QVERIFY2(closer.boxes.first().text.contains("malformed"), qPrintable(closer.boxes.first().text));
+    QCOMPARE(resultTable(window)->model()->rowCount(), 0);
 }
 
 QTEST_MAIN(tst_DamagedCatalogue)
