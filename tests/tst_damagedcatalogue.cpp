@@ -111,6 +111,14 @@ void tst_DamagedCatalogue::writeFullCatalogue(const QString &path, int packages,
     writeFileLists(path, files, true);
 }
 
+// Cases that behave alike in both modes run once for package names and once for file names.
+static void addBothModes()
+{
+    QTest::addColumn<bool>("fileMode");
+    QTest::newRow("package names") << false;
+    QTest::newRow("file names") << true;
+}
+
 void tst_DamagedCatalogue::damagedCatalogue_data()
 {
     QTest::addColumn<QString>("kind");
@@ -230,9 +238,7 @@ void tst_DamagedCatalogue::damagedCatalogue()
 
 void tst_DamagedCatalogue::directoryInsteadOfCatalogue_data()
 {
-    QTest::addColumn<bool>("fileMode");
-    QTest::newRow("package names") << false;
-    QTest::newRow("file names") << true;
+    addBothModes();
 }
 
 void tst_DamagedCatalogue::directoryInsteadOfCatalogue()
@@ -266,9 +272,7 @@ void tst_DamagedCatalogue::directoryInsteadOfCatalogue()
 
 void tst_DamagedCatalogue::unreadableCatalogue_data()
 {
-    QTest::addColumn<bool>("fileMode");
-    QTest::newRow("package names") << false;
-    QTest::newRow("file names") << true;
+    addBothModes();
 }
 
 // Permissions do not stop root. Run as root, the case runs again in a child process as the
@@ -409,9 +413,7 @@ void tst_DamagedCatalogue::lockedByWriter()
 
 void tst_DamagedCatalogue::replacedWhileRunning_data()
 {
-    QTest::addColumn<bool>("fileMode");
-    QTest::newRow("package names") << false;
-    QTest::newRow("file names") << true;
+    addBothModes();
 }
 
 // The builder writes a new catalogue beside the old one and renames it over the old name.
