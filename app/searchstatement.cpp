@@ -1,5 +1,8 @@
 #include "searchstatement.h"
 
+#include <QStringList>
+#include <QVector>
+
 namespace {
 
 // One row per package that ships a matching file, with the first matching path.
@@ -34,34 +37,60 @@ bool startsWithLiteral(const QString &pattern)
     return !pattern.isEmpty() && !isWildcard(pattern.at(0));
 }
 
-// A trigram index can only narrow a pattern down by a run of three literal characters.
-bool hasTrigram(const QString &pattern)
+// At most this many trigrams go into one index query: more narrow the candidates
+// little further, and a keyword of 100,000 characters must not make a query as long.
+const int maxTrigrams = 16;
+
+// The distinct runs of three characters (code points, as the trigram tokenizer counts
+// them) within the pattern's literal text: every text the pattern matches holds each.
+QStringList trigramsOf(const QString &pattern)
 {
-    int run = 0;
-    for (const QChar c : pattern) {
-        run = isWildcard(c) ? 0 : run + 1;
-        if (run >= 3)
-            return true;
+    QStringList trigrams;
+    QVector<uint> run;
+    for (const uint c : pattern.toUcs4()) {
+        // SQLite's LIKE reads the pattern only up to a NUL: what follows it cannot narrow.
+        if (c == 0)
+            break;
+        if (c == '%' || c == '_') {
+            run.clear();
+            continue;
+        }
+        run.append(c);
+        if (run.size() < 3)
+            continue;
+        const QString trigram = QString::fromUcs4(run.constData() + run.size() - 3, 3);
+        if (!trigrams.contains(trigram))
+            trigrams << trigram;
+        if (trigrams.size() == maxTrigrams)
+            break;
     }
-    return false;
+    return trigrams;
 }
 
-bool trigramsHelp(const QString &pattern, bool indexed)
+// "<id> IN (rows of the trigram table holding every trigram of the pattern) AND ", or
+// nothing where the index cannot narrow the pattern down or a B-tree index serves it.
+// The trigrams are matched as tokens (MATCH) rather than through the table's own LIKE,
+// which re-reads every candidate's text; the LIKE that follows decides anyway.
+QString trigramFilter(const char *id, const char *table, const QString &pattern, bool indexed)
 {
-    return indexed && !startsWithLiteral(pattern) && hasTrigram(pattern);
+    if (!indexed || startsWithLiteral(pattern))
+        return QString();
+    QStringList phrases;
+    for (QString trigram : trigramsOf(pattern))
+        phrases << QLatin1Char('"') + trigram.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+    if (phrases.isEmpty())
+        return QString();
+    return QLatin1String(id) + QLatin1String(" IN (SELECT rowid FROM ") + QLatin1String(table)
+           + QLatin1String(" WHERE ") + QLatin1String(table) + QLatin1String(" MATCH ")
+           + SearchStatement::literal(phrases.join(QLatin1String(" AND "))) + QLatin1String(") AND ");
 }
 
 // Base names matching the pattern. The trigram index only proposes candidates; the
 // plain LIKE decides, so the rows are exactly those of the plain statement.
 QString nameCondition(const QString &pattern, const CatalogueFeatures &features)
 {
-    using SearchStatement::literal;
-    QString condition = QStringLiteral("n.name LIKE ") + literal(pattern);
-    if (trigramsHelp(pattern, features.nameTrigrams)) {
-        condition.prepend(QStringLiteral("n.id IN (SELECT rowid FROM qv_file_name_fts WHERE name LIKE ")
-                          + literal(pattern) + QStringLiteral(") AND "));
-    }
-    return condition;
+    return trigramFilter("n.id", "qv_file_name_fts", pattern, features.nameTrigrams)
+           + QStringLiteral("n.name LIKE ") + SearchStatement::literal(pattern);
 }
 
 QString fileStatement(const char *from, const QString &condition)
@@ -82,14 +111,10 @@ QString pathStatement(const QString &pattern, const CatalogueFeatures &features)
         return fileStatement(fromNames, nameCondition(namePart, features)
                                             + QStringLiteral(" AND d.path LIKE ") + literal(dirPart));
     }
-    QString condition = QStringLiteral("d.path || '/' || n.name LIKE ") + literal(pattern);
     // Every matching path lies in a directory whose path matches the part before the last "/".
-    const QString dirPrefix = dirPart + QLatin1Char('%');
-    if (trigramsHelp(dirPrefix, features.dirTrigrams)) {
-        condition.prepend(QStringLiteral("d.id IN (SELECT rowid FROM qv_file_dir_fts WHERE path LIKE ")
-                          + literal(dirPrefix) + QStringLiteral(") AND "));
-    }
-    return fileStatement(fromFiles, condition);
+    return fileStatement(fromFiles, trigramFilter("d.id", "qv_file_dir_fts", dirPart + QLatin1Char('%'),
+                                                  features.dirTrigrams)
+                                        + QStringLiteral("d.path || '/' || n.name LIKE ") + literal(pattern));
 }
 
 } // namespace

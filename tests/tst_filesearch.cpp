@@ -64,7 +64,8 @@ void tst_FileSearch::makeCatalogue(bool trigrams)
         {5, "/usr/lib/x86_64-linux-gnu/libQt5Core.so.5"}, {5, "/usr/share/qt5/QT.txt"}, {5, "/usr/bin/qtchooser"},
         {6, "/opt/My Files/o'neil.txt"}, {6, QString::fromUtf8("/usr/share/中文/文档.txt")},
         {6, "/etc/100%_sure"}, {6, "/usr/bin/gcc"}, {6, "/root-file"},
-        {6, QString::fromUtf8("/usr/share/ÄÖÜ-Tabelle.txt")},
+        {6, QString::fromUtf8("/usr/share/ÄÖÜ-Tabelle.txt")}, {6, "/usr/share/say \"hi\"/he said \"hi\".txt"},
+        {6, QString::fromUtf8("/usr/share/emoji/😀😀x.png")}, {6, "/usr/share/rather-long-file-name-for-a-search.txt"},
     }, trigrams);
 }
 
@@ -145,6 +146,7 @@ QStringList tst_FileSearch::rowsOf(const QString &statement)
 void tst_FileSearch::trigramRowsEqualPlainRows_data()
 {
     QTest::addColumn<QString>("keyword");
+    QTest::addColumn<bool>("found"); // the fixture has files that the keyword must find
     const QStringList keywords{
         "*gcc*", "*gc*", "*g*", "*", "**", "***", "*.so.3", "*.SO.3", "*Qt5*", "*qt*", "*QT.*",
         "*lib%so*", "*lib_so*", "*s_l.so*", "*%_sure", "*100%*", "*o'neil*", "*'*", "*文档*",
@@ -154,12 +156,22 @@ void tst_FileSearch::trigramRowsEqualPlainRows_data()
         QString::fromUtf8("*äöü-tab*"), QString::fromUtf8("*ÄÖÜ-tab*"), QString::fromUtf8("*/äöü*"),
     };
     for (const QString &keyword : keywords)
-        QTest::newRow(qPrintable(keyword)) << keyword;
+        QTest::newRow(qPrintable(keyword)) << keyword << false;
+    // Quotes end an index query's phrase unless doubled; an emoji is one character there;
+    // a long keyword puts only some of its trigrams into the index query.
+    const QStringList findingKeywords{
+        "*\"hi\"*", "*said \"*", "*/say \"hi\"/*", QString::fromUtf8("*😀😀*"), QString::fromUtf8("*😀😀x*"),
+        QString::fromUtf8("*/emoji/😀*"), "*rather-long-file-name-for-a-search*", "*name-for-a-search.TXT",
+        "*.so.3", "*ssl*", "*/x86_64-linux-gnu/*",
+    };
+    for (const QString &keyword : findingKeywords)
+        QTest::newRow(qPrintable("finds " + keyword)) << keyword << true;
 }
 
 void tst_FileSearch::trigramRowsEqualPlainRows()
 {
     QFETCH(QString, keyword);
+    QFETCH(bool, found);
     makeCatalogue(true);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "compare");
@@ -171,6 +183,8 @@ void tst_FileSearch::trigramRowsEqualPlainRows()
         QVERIFY(indexed.nameTrigrams && indexed.dirTrigrams);
         const QStringList expected = rowsOf(SearchStatement::build(keyword, SearchMode::FileName, plain));
         QVERIFY2(expected.isEmpty() || !expected.first().startsWith("error"), qPrintable(expected.value(0)));
+        if (found)
+            QVERIFY2(!expected.isEmpty(), qPrintable(keyword));
         QCOMPARE(rowsOf(SearchStatement::build(keyword, SearchMode::FileName, indexed)), expected);
     }
     QSqlDatabase::removeDatabase("compare");

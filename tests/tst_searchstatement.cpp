@@ -72,18 +72,41 @@ void tst_SearchStatement::fileNameConditions_data()
     QTest::newRow("prefix keeps the name index") << "libssl*" << true << "WHERE n.name LIKE 'libssl%' GROUP BY";
     QTest::newRow("suffix through trigrams")
         << "*.so.3" << true
-        << "WHERE n.id IN (SELECT rowid FROM qv_file_name_fts WHERE name LIKE '%.so.3') AND n.name LIKE '%.so.3' GROUP BY";
+        << "WHERE n.id IN (SELECT rowid FROM qv_file_name_fts WHERE qv_file_name_fts MATCH "
+           "'\".so\" AND \"so.\" AND \"o.3\"') AND n.name LIKE '%.so.3' GROUP BY";
     QTest::newRow("suffix without trigram index") << "*.so.3" << false << "WHERE n.name LIKE '%.so.3' GROUP BY";
     QTest::newRow("two literal characters scan plainly") << "*qt*" << true << "WHERE n.name LIKE '%qt%' GROUP BY";
     QTest::newRow("wildcards break the run") << "*q_t%s*" << true << "WHERE n.name LIKE '%q_t%s%' GROUP BY";
     QTest::newRow("apostrophe") << "*o'neil*" << true
-        << "WHERE n.id IN (SELECT rowid FROM qv_file_name_fts WHERE name LIKE '%o''neil%') AND n.name LIKE '%o''neil%' GROUP BY";
+        << "WHERE n.id IN (SELECT rowid FROM qv_file_name_fts WHERE qv_file_name_fts MATCH "
+           "'\"o''n\" AND \"''ne\" AND \"nei\" AND \"eil\"') AND n.name LIKE '%o''neil%' GROUP BY";
+    QTest::newRow("double quotes doubled in the index query")
+        << "*y \"hi\"*" << true
+        << "MATCH '\"y \"\"\" AND \" \"\"h\" AND \"\"\"hi\" AND \"hi\"\"\"') AND n.name LIKE '%y \"hi\"%' GROUP BY";
+    QTest::newRow("repeated trigram once") << "*aaaaaa*" << true << "MATCH '\"aaa\"') AND n.name LIKE '%aaaaaa%' GROUP BY";
+    QTest::newRow("a long run gives sixteen trigrams")
+        << "*abcdefghijklmnopqrstuvwxyz" << true
+        << "MATCH '\"abc\" AND \"bcd\" AND \"cde\" AND \"def\" AND \"efg\" AND \"fgh\" AND \"ghi\" AND \"hij\" AND "
+           "\"ijk\" AND \"jkl\" AND \"klm\" AND \"lmn\" AND \"mno\" AND \"nop\" AND \"opq\" AND \"pqr\"') AND "
+           "n.name LIKE '%abcdefghijklmnopqrstuvwxyz' GROUP BY";
+    // The index counts characters, not UTF-16 units: two emoji are too short for a trigram.
+    QTest::newRow("two emoji scan plainly")
+        << QString::fromUtf8("*😀😀*") << true << QString::fromUtf8("WHERE n.name LIKE '%😀😀%' GROUP BY");
+    QTest::newRow("emoji inside a trigram")
+        << QString::fromUtf8("*a😀b*") << true
+        << QString::fromUtf8("MATCH '\"a😀b\"') AND n.name LIKE '%a😀b%' GROUP BY");
+    // SQLite's LIKE ends the pattern at a NUL, so no trigram may come from beyond it.
+    QTest::newRow("nothing after a NUL")
+        << QString::fromUtf8("*ab") + QChar(0) + QString::fromUtf8("cdef*") << true
+        << "WHERE n.name LIKE '%ab' || char(0) || 'cdef%' GROUP BY";
     QTest::newRow("fixed path") << "/usr/bin/gcc" << true << "WHERE n.name LIKE 'gcc' AND d.path LIKE '/usr/bin' GROUP BY";
     QTest::newRow("any directory") << "*/bin/gcc" << true << "WHERE n.name LIKE 'gcc' AND d.path LIKE '%/bin' GROUP BY";
     QTest::newRow("root file") << "/vmlinuz" << true << "WHERE n.name LIKE 'vmlinuz' AND d.path LIKE '' GROUP BY";
     QTest::newRow("open name after a path")
         << "*/x86_64-linux-gnu/*" << true
-        << "WHERE d.id IN (SELECT rowid FROM qv_file_dir_fts WHERE path LIKE '%/x86_64-linux-gnu%') AND "
+        << "WHERE d.id IN (SELECT rowid FROM qv_file_dir_fts WHERE qv_file_dir_fts MATCH '\"/x8\" AND \"x86\" AND "
+           "\"64-\" AND \"4-l\" AND \"-li\" AND \"lin\" AND \"inu\" AND \"nux\" AND \"ux-\" AND \"x-g\" AND "
+           "\"-gn\" AND \"gnu\"') AND "
            "d.path || '/' || n.name LIKE '%/x86_64-linux-gnu/%' GROUP BY";
     QTest::newRow("open name under a fixed directory")
         << "/usr/lib/*" << true << "WHERE d.path || '/' || n.name LIKE '/usr/lib/%' GROUP BY";
