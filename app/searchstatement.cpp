@@ -5,10 +5,13 @@
 
 namespace {
 
-// One row per package that ships a matching file, with the first matching path.
+// One row per package that ships a matching file, with the first matching path. The
+// links are grouped by package first, so that only one row per package is joined to
+// the package list.
 const char fileColumns[] =
     "SELECT p.id as '序号',  p.name || '-' || p.ver || '-' || p.rel || '.' || p.arch as '软件包名称', "
-    "MIN(d.path || '/' || n.name) as '匹配文件' ";
+    "m.path as '匹配文件' "
+    "FROM (SELECT f.pkg_id AS pkg_id, MIN(d.path || '/' || n.name) AS path ";
 // When the base name decides, the names are the outer loop (CROSS JOIN keeps SQLite
 // to that order): a catalogue has no statistics, and for a pattern that no index
 // serves ("*qt*") the planner would otherwise step through every file link.
@@ -16,15 +19,15 @@ const char fromNames[] =
     "FROM qv_file_name_t n "
     "CROSS JOIN qv_pkg_file_t f ON f.name_id = n.id "
     "JOIN qv_file_dir_t d ON d.id = f.dir_id "
-    "JOIN qv_pkg_list_t p ON p.id = f.pkg_id "
     "WHERE ";
 const char fromFiles[] =
     "FROM qv_pkg_file_t f "
     "JOIN qv_file_name_t n ON n.id = f.name_id "
     "JOIN qv_file_dir_t d ON d.id = f.dir_id "
-    "JOIN qv_pkg_list_t p ON p.id = f.pkg_id "
     "WHERE ";
-const char fileGrouping[] = " GROUP BY p.id ORDER BY p.id";
+const char fileGrouping[] =
+    " GROUP BY f.pkg_id) m "
+    "JOIN qv_pkg_list_t p ON p.id = m.pkg_id ORDER BY p.id";
 
 bool isWildcard(QChar c)
 {

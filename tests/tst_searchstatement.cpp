@@ -124,7 +124,7 @@ void tst_SearchStatement::fileNameConditions()
     const QString statement = SearchStatement::build(keyword, SearchMode::FileName, features);
     QVERIFY2(statement.contains(condition), qPrintable(statement));
     QVERIFY(statement.startsWith(QString::fromUtf8("SELECT p.id as '序号',")));
-    QVERIFY(statement.endsWith(QLatin1String("GROUP BY p.id ORDER BY p.id")));
+    QVERIFY(statement.endsWith(QLatin1String(" GROUP BY f.pkg_id) m JOIN qv_pkg_list_t p ON p.id = m.pkg_id ORDER BY p.id")));
     // Where the base name decides, the matching names drive the join.
     const bool byName = !condition.contains(QLatin1String("d.path || '/' || n.name LIKE"));
     QCOMPARE(statement.contains(QLatin1String("FROM qv_file_name_t n CROSS JOIN qv_pkg_file_t f")), byName);
