@@ -68,21 +68,8 @@ void printTargets(const Context &c)
         << verdict(growth <= 50) << "\n";
 }
 
-
 // Each proposal is a copy of the full catalogue with one change (bench/variants.sh):
 // the finder's statements, as it would build them for that copy, timed with the C API.
-QString nameFirst(const QString &statement)
-{
-    // Only statements that select by base name: a path pattern with wildcards in the name
-    // is better served from the directories.
-    if (statement.contains(QLatin1String("d.path || '/' || n.name LIKE")))
-        return statement;
-    QString forced = statement;
-    forced.replace(QLatin1String("FROM qv_pkg_file_t f JOIN qv_file_name_t n ON n.id = f.name_id"),
-                   QLatin1String("FROM qv_file_name_t n CROSS JOIN qv_pkg_file_t f ON n.id = f.name_id"));
-    return forced;
-}
-
 void measureVariants(Context &c, const QStringList &variantDirs, const QStringList &keywords)
 {
     if (variantDirs.isEmpty())
@@ -91,9 +78,7 @@ void measureVariants(Context &c, const QStringList &variantDirs, const QStringLi
         << QString::fromUtf8("| copy | size | case | keyword | rows | full ms | copy ms | full÷copy |\n")
         << "|---|---:|---|---|---:|---:|---:|---:|\n";
     for (const QString &dir : variantDirs) {
-        // "name-first" is no copy: the full catalogue with nameFirst() statements.
-        const bool statementOnly = dir == QLatin1String("name-first");
-        const QString db = statementOnly ? c.full : QFileInfo(dir + QStringLiteral("/os_pkg_list.db")).absoluteFilePath();
+        const QString db = QFileInfo(dir + QStringLiteral("/os_pkg_list.db")).absoluteFilePath();
         const QString size = mib(QFileInfo(db).size() / 1024.0);
         CatalogueFeatures features;
         features.fileLists = true;
@@ -104,9 +89,7 @@ void measureVariants(Context &c, const QStringList &variantDirs, const QStringLi
         fullFeatures.nameTrigrams = fullFeatures.dirTrigrams = true;
         for (const QString &keyword : keywords) {
             const QString onFull = SearchStatement::build(keyword, SearchMode::FileName, fullFeatures);
-            QString onCopy = SearchStatement::build(keyword, SearchMode::FileName, features);
-            if (statementOnly)
-                onCopy = nameFirst(onCopy);
+            const QString onCopy = SearchStatement::build(keyword, SearchMode::FileName, features);
             long long rows = -1, copyRows = -1;
             const Timed full = timeIt(c.reps, [&] { rows = runStatement(c.full, onFull).rows; });
             const Timed copy = timeIt(c.reps, [&] { copyRows = runStatement(db, onCopy).rows; });

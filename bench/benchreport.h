@@ -40,11 +40,7 @@ extern QTextStream out; // stdout, UTF-8
 void printTable(const Context &c);
 // Each target with its figure and pass or MISS.
 void printTargets(const Context &c);
-// The statement with the file names as the outer loop of the join (CROSS JOIN fixes
-// SQLite's join order), for statements that select by base name.
-QString nameFirst(const QString &statement);
 // Times the file-name statements on copies of the catalogue that carry one proposed change.
-// The pseudo-directory "name-first" times nameFirst() statements on the full catalogue.
 void measureVariants(Context &c, const QStringList &variantDirs, const QStringList &keywords);
 
 #endif // BENCHREPORT_H

@@ -3,8 +3,7 @@
 # quorvi-bench once and writes its table to stdout and to DATA/results.md.
 # Usage: bench/run.sh [quorvi-bench options, e.g. --reps 5 --plans]
 # Environment: BUILD_DIR (default build-bench), DATA_DIR (default build/bench-data),
-#              VARIANTS=1 also makes the proposal copies (bench/variants.sh) and times them,
-#              and the name-first statements (file names as the join's outer loop).
+#              VARIANTS=1 also makes the proposal copies (bench/variants.sh) and times them.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-bench}
@@ -19,7 +18,7 @@ fi
 
 if [ "${VARIANTS:-0}" = 1 ]; then
     "$root/bench/variants.sh" "$data" >&2
-    set -- "$@" --variant "$data/analyze" --variant "$data/slim" --variant "$data/cover" --variant name-first
+    set -- "$@" --variant "$data/analyze"
 fi
 QT_QPA_PLATFORM=offscreen "$build/bench/quorvi-bench" --data "$data" "$@" | tee "$data/results.md.tmp"
 mv "$data/results.md.tmp" "$data/results.md"
