@@ -148,9 +148,9 @@ void tst_FileSearch::trigramRowsEqualPlainRows_data()
     QTest::addColumn<QString>("keyword");
     QTest::addColumn<bool>("found"); // the fixture has files that the keyword must find
     const QStringList keywords{
-        "*gcc*", "*gc*", "*g*", "*", "**", "***", "*.so.3", "*.SO.3", "*Qt5*", "*qt*", "*QT.*",
+        "*gcc*", "*gc*", "*g*", "*", "**", "***", "*.SO.3", "*Qt5*", "*qt*", "*QT.*",
         "*lib%so*", "*lib_so*", "*s_l.so*", "*%_sure", "*100%*", "*o'neil*", "*'*", "*文档*",
-        "*中文*", "*x86_64-linux*", "*c*c*", "*ssl.*3", "*/bin/*", "*/x86_64-linux-gnu/*",
+        "*中文*", "*x86_64-linux*", "*c*c*", "*ssl.*3", "*/bin/*",
         "*/SHARE/*", "*/中文/*", "/usr/*/gcc*", "*.h", "*README",
         // SQLite's LIKE folds ASCII letters only; the trigram index folds more.
         QString::fromUtf8("*äöü-tab*"), QString::fromUtf8("*ÄÖÜ-tab*"), QString::fromUtf8("*/äöü*"),
