@@ -6,6 +6,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <catalogueschema.h>
+
 CatalogueFeatures CatalogueFeatures::read(const QSqlDatabase &db)
 {
     QSqlQuery query(db);
@@ -16,10 +18,10 @@ CatalogueFeatures CatalogueFeatures::read(const QSqlDatabase &db)
     }
     CatalogueFeatures features;
     features.error = query.lastError();
-    features.fileLists = tables.contains(QStringLiteral("qv_file_name_t"))
-                         && tables.contains(QStringLiteral("qv_file_dir_t"))
-                         && tables.contains(QStringLiteral("qv_pkg_file_t"));
-    features.nameTrigrams = features.fileLists && tables.contains(QStringLiteral("qv_file_name_fts"));
-    features.dirTrigrams = features.fileLists && tables.contains(QStringLiteral("qv_file_dir_fts"));
+    features.fileLists = tables.contains(QStringLiteral(QV_NAME_TABLE))
+                         && tables.contains(QStringLiteral(QV_DIR_TABLE))
+                         && tables.contains(QStringLiteral(QV_LINK_TABLE));
+    features.nameTrigrams = features.fileLists && tables.contains(QStringLiteral(QV_NAME_FTS));
+    features.dirTrigrams = features.fileLists && tables.contains(QStringLiteral(QV_DIR_FTS));
     return features;
 }

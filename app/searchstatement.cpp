@@ -3,31 +3,34 @@
 #include <QStringList>
 #include <QVector>
 
+#include <catalogueschema.h>
+
 namespace {
 
 // One row per package that ships a matching file, with the first matching path. The
 // links are grouped by package first, so that only one row per package is joined to
 // the package list.
 const char fileColumns[] =
-    "SELECT p.id as '序号',  p.name || '-' || p.ver || '-' || p.rel || '.' || p.arch as '软件包名称', "
+    "SELECT p." QV_PKG_ID " as '序号',  p." QV_PKG_NAME " || '-' || p." QV_PKG_VER " || '-' || p." QV_PKG_REL
+    " || '.' || p." QV_PKG_ARCH " as '软件包名称', "
     "m.path as '匹配文件' "
-    "FROM (SELECT f.pkg_id AS pkg_id, MIN(d.path || '/' || n.name) AS path ";
+    "FROM (SELECT f." QV_LINK_PKG " AS pkg_id, MIN(d." QV_DIR_PATH " || '/' || n." QV_NAME_TEXT ") AS path ";
 // When the base name decides, the names are the outer loop (CROSS JOIN keeps SQLite
 // to that order): a catalogue has no statistics, and for a pattern that no index
 // serves ("*qt*") the planner would otherwise step through every file link.
 const char fromNames[] =
-    "FROM qv_file_name_t n "
-    "CROSS JOIN qv_pkg_file_t f ON f.name_id = n.id "
-    "JOIN qv_file_dir_t d ON d.id = f.dir_id "
+    "FROM " QV_NAME_TABLE " n "
+    "CROSS JOIN " QV_LINK_TABLE " f ON f." QV_LINK_NAME " = n." QV_NAME_ID " "
+    "JOIN " QV_DIR_TABLE " d ON d." QV_DIR_ID " = f." QV_LINK_DIR " "
     "WHERE ";
 const char fromFiles[] =
-    "FROM qv_pkg_file_t f "
-    "JOIN qv_file_name_t n ON n.id = f.name_id "
-    "JOIN qv_file_dir_t d ON d.id = f.dir_id "
+    "FROM " QV_LINK_TABLE " f "
+    "JOIN " QV_NAME_TABLE " n ON n." QV_NAME_ID " = f." QV_LINK_NAME " "
+    "JOIN " QV_DIR_TABLE " d ON d." QV_DIR_ID " = f." QV_LINK_DIR " "
     "WHERE ";
 const char fileGrouping[] =
-    " GROUP BY f.pkg_id) m "
-    "JOIN qv_pkg_list_t p ON p.id = m.pkg_id ORDER BY p.id";
+    " GROUP BY f." QV_LINK_PKG ") m "
+    "JOIN " QV_PKG_TABLE " p ON p." QV_PKG_ID " = m.pkg_id ORDER BY p." QV_PKG_ID;
 
 bool isWildcard(QChar c)
 {
@@ -92,8 +95,8 @@ QString trigramFilter(const char *id, const char *table, const QString &pattern,
 // plain LIKE decides, so the rows are exactly those of the plain statement.
 QString nameCondition(const QString &pattern, const CatalogueFeatures &features)
 {
-    return trigramFilter("n.id", "qv_file_name_fts", pattern, features.nameTrigrams)
-           + QStringLiteral("n.name LIKE ") + SearchStatement::literal(pattern);
+    return trigramFilter("n." QV_NAME_ID, QV_NAME_FTS, pattern, features.nameTrigrams)
+           + QStringLiteral("n." QV_NAME_TEXT " LIKE ") + SearchStatement::literal(pattern);
 }
 
 QString fileStatement(const char *from, const QString &condition)
@@ -112,12 +115,12 @@ QString pathStatement(const QString &pattern, const CatalogueFeatures &features)
     // file's own name: the name and the directory are matched apart, each by its index.
     if (!namePart.contains(QLatin1Char('%')) && !namePart.contains(QLatin1Char('_'))) {
         return fileStatement(fromNames, nameCondition(namePart, features)
-                                            + QStringLiteral(" AND d.path LIKE ") + literal(dirPart));
+                                            + QStringLiteral(" AND d." QV_DIR_PATH " LIKE ") + literal(dirPart));
     }
     // Every matching path lies in a directory whose path matches the part before the last "/".
-    return fileStatement(fromFiles, trigramFilter("d.id", "qv_file_dir_fts", dirPart + QLatin1Char('%'),
+    return fileStatement(fromFiles, trigramFilter("d." QV_DIR_ID, QV_DIR_FTS, dirPart + QLatin1Char('%'),
                                                   features.dirTrigrams)
-                                        + QStringLiteral("d.path || '/' || n.name LIKE ") + literal(pattern));
+                                        + QStringLiteral("d." QV_DIR_PATH " || '/' || n." QV_NAME_TEXT " LIKE ") + literal(pattern));
 }
 
 } // namespace
@@ -125,8 +128,8 @@ QString pathStatement(const QString &pattern, const CatalogueFeatures &features)
 namespace SearchStatement {
 
 const char *const packagePrefix =
-    "SELECT id as '序号',  name || '-' || ver || '-' || rel || '.' || arch as '软件包名称' "
-    "FROM qv_pkg_list_t WHERE name ";
+    "SELECT " QV_PKG_ID " as '序号',  " QV_PKG_NAME " || '-' || " QV_PKG_VER " || '-' || " QV_PKG_REL
+    " || '.' || " QV_PKG_ARCH " as '软件包名称' FROM " QV_PKG_TABLE " WHERE " QV_PKG_NAME " ";
 
 QString likePattern(const QString &keyword)
 {

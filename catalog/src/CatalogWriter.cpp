@@ -5,6 +5,8 @@
 #include "PackageIndex.h"
 #include "SqliteDb.h"
 
+#include <catalogueschema.h>
+
 #include <memory>
 #include <string>
 
@@ -19,9 +21,8 @@ const char *const kPragmas = "PRAGMA journal_mode=OFF;"
 
 void writePackages(SqliteDb &db, const PackageIndex &packages)
 {
-    db.exec("CREATE TABLE qv_pkg_list_t (id INTEGER PRIMARY KEY, name TEXT NOT NULL,"
-            " ver TEXT NOT NULL, rel TEXT NOT NULL, arch TEXT NOT NULL)");
-    SqliteDb::Statement insert(db, "INSERT INTO qv_pkg_list_t VALUES (?1, ?2, ?3, ?4, ?5)");
+    db.exec(QV_CREATE_PKG_TABLE);
+    SqliteDb::Statement insert(db, "INSERT INTO " QV_PKG_TABLE " VALUES (?1, ?2, ?3, ?4, ?5)");
     for (uint32_t id = 1; id <= packages.size(); ++id) {
         const PackageIndex::Row &row = packages.row(id);
         insert.bind(1, int64_t(id));
@@ -31,13 +32,13 @@ void writePackages(SqliteDb &db, const PackageIndex &packages)
         insert.bind(5, row.arch);
         insert.run();
     }
-    db.exec("CREATE INDEX qv_pkg_list_name_idx ON qv_pkg_list_t(name COLLATE NOCASE)");
+    db.exec(QV_CREATE_PKG_NAME_INDEX);
 }
 
 void writeNames(SqliteDb &db, const FileIndex &files)
 {
-    db.exec("CREATE TABLE qv_file_name_t (id INTEGER PRIMARY KEY, name TEXT NOT NULL)");
-    SqliteDb::Statement insert(db, "INSERT INTO qv_file_name_t VALUES (?1, ?2)");
+    db.exec(QV_CREATE_NAME_TABLE);
+    SqliteDb::Statement insert(db, "INSERT INTO " QV_NAME_TABLE " VALUES (?1, ?2)");
     for (uint32_t id = 1; id <= files.names().size(); ++id) {
         insert.bind(1, int64_t(id));
         insert.bind(2, files.names().text(id));
@@ -47,8 +48,8 @@ void writeNames(SqliteDb &db, const FileIndex &files)
 
 void writeDirs(SqliteDb &db, const FileIndex &files)
 {
-    db.exec("CREATE TABLE qv_file_dir_t (id INTEGER PRIMARY KEY, path TEXT NOT NULL)");
-    SqliteDb::Statement insert(db, "INSERT INTO qv_file_dir_t VALUES (?1, ?2)");
+    db.exec(QV_CREATE_DIR_TABLE);
+    SqliteDb::Statement insert(db, "INSERT INTO " QV_DIR_TABLE " VALUES (?1, ?2)");
     for (uint32_t id = 1; id <= files.dirs().size(); ++id) {
         const std::string path = files.dirPath(id);
         insert.bind(1, int64_t(id));
@@ -61,9 +62,8 @@ void writeLinks(SqliteDb &db, const FileIndex &files)
 {
     // Keyed by name_id (the links come sorted so): the table is its own index on
     // name_id, where a rowid table needed a second copy of every link for it.
-    db.exec("CREATE TABLE qv_pkg_file_t (pkg_id INTEGER NOT NULL, dir_id INTEGER NOT NULL,"
-            " name_id INTEGER NOT NULL, PRIMARY KEY (name_id, dir_id, pkg_id)) WITHOUT ROWID");
-    SqliteDb::Statement insert(db, "INSERT INTO qv_pkg_file_t VALUES (?1, ?2, ?3)");
+    db.exec(QV_CREATE_LINK_TABLE);
+    SqliteDb::Statement insert(db, "INSERT INTO " QV_LINK_TABLE " VALUES (?1, ?2, ?3)");
     for (const FileIndex::Link &link : files.links()) {
         insert.bind(1, int64_t(link.pkg));
         insert.bind(2, int64_t(link.dir));
@@ -77,18 +77,11 @@ void writeFileIndexes(SqliteDb &db, FtsSideBuilder &fts)
     // Searching by directory (qv_file_dir_fts, then the files in the matching
     // directories) scans all of qv_pkg_file_t without this index: ~1 s
     // against ~20 ms on Debian bookworm main (catalog/bench/dir-index-query.sh).
-    db.exec("CREATE INDEX qv_pkg_file_dir_idx ON qv_pkg_file_t(dir_id)");
-    db.exec("CREATE INDEX qv_file_name_nocase_idx ON qv_file_name_t(name COLLATE NOCASE)");
-    const std::string tokenize = FtsSideBuilder::kTokenize;
-    db.exec(("CREATE VIRTUAL TABLE qv_file_name_fts USING fts5(name, content='qv_file_name_t',"
-             " content_rowid='id', "
-             + tokenize + ")")
-                .c_str());
-    db.exec(("CREATE VIRTUAL TABLE qv_file_dir_fts USING fts5(path, content='qv_file_dir_t',"
-             " content_rowid='id', "
-             + tokenize + ")")
-                .c_str());
-    fts.copyInto(db, "qv_file_name_fts", "qv_file_dir_fts");
+    db.exec(QV_CREATE_LINK_DIR_INDEX);
+    db.exec(QV_CREATE_NAME_NOCASE_INDEX);
+    db.exec(QV_CREATE_NAME_FTS);
+    db.exec(QV_CREATE_DIR_FTS);
+    fts.copyInto(db, QV_NAME_FTS, QV_DIR_FTS);
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "SqliteDb.h"
 
+#include <catalogueschema.h>
+
 #include <string>
 
 namespace {
@@ -11,7 +13,7 @@ constexpr size_t kBatchSize = 1 << 16;
 // The finder re-checks every candidate with LIKE, so the index needs only which
 // rows hold each trigram: no positions (detail='none') and no column sizes
 // (columnsize=0). That is less than half the size of a full trigram index.
-const char *const FtsSideBuilder::kTokenize = "tokenize='trigram', detail='none', columnsize=0";
+const char *const FtsSideBuilder::kTokenize = QV_FTS_TOKENIZE;
 
 FtsSideBuilder::FtsSideBuilder() : m_side(std::make_unique<SqliteDb>(std::string()))
 {

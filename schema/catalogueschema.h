@@ -1,0 +1,74 @@
+#ifndef CATALOGUESCHEMA_H
+#define CATALOGUESCHEMA_H
+
+// The package catalogue's layout, in one place: the builder creates the tables
+// from the statements below, the finder and the tests name tables and columns
+// through these macros. Macros, not constants, so that a statement is still one
+// string literal joined at compile time ("SELECT " QV_PKG_ID " FROM " QV_PKG_TABLE).
+// Plain C preprocessor text: both the Qt finder and the builder include it.
+
+// Packages: one row a package; id is its serial number.
+#define QV_PKG_TABLE "qv_pkg_list_t"
+#define QV_PKG_ID "id"
+#define QV_PKG_NAME "name"
+#define QV_PKG_VER "ver"
+#define QV_PKG_REL "rel"
+#define QV_PKG_ARCH "arch"
+#define QV_PKG_NAME_INDEX "qv_pkg_list_name_idx"
+
+// Each distinct base name of a file once.
+#define QV_NAME_TABLE "qv_file_name_t"
+#define QV_NAME_ID "id"
+#define QV_NAME_TEXT "name"
+#define QV_NAME_NOCASE_INDEX "qv_file_name_nocase_idx"
+
+// Each distinct directory once, without its trailing "/"; the root is "".
+#define QV_DIR_TABLE "qv_file_dir_t"
+#define QV_DIR_ID "id"
+#define QV_DIR_PATH "path"
+
+// One row a file a package ships: which package, in which directory, by which name.
+#define QV_LINK_TABLE "qv_pkg_file_t"
+#define QV_LINK_PKG "pkg_id"
+#define QV_LINK_DIR "dir_id"
+#define QV_LINK_NAME "name_id"
+#define QV_LINK_DIR_INDEX "qv_pkg_file_dir_idx"
+
+// Trigram indexes (fts5, external content) over the names and the directories.
+#define QV_NAME_FTS "qv_file_name_fts"
+#define QV_DIR_FTS "qv_file_dir_fts"
+#define QV_FTS_TOKENIZE "tokenize='trigram', detail='none', columnsize=0"
+
+// The statements that make each table and index.
+#define QV_CREATE_PKG_TABLE                                                                    \
+    "CREATE TABLE " QV_PKG_TABLE " (" QV_PKG_ID " INTEGER PRIMARY KEY, " QV_PKG_NAME         \
+    " TEXT NOT NULL, " QV_PKG_VER " TEXT NOT NULL, " QV_PKG_REL " TEXT NOT NULL, " QV_PKG_ARCH \
+    " TEXT NOT NULL)"
+#define QV_CREATE_PKG_NAME_INDEX \
+    "CREATE INDEX " QV_PKG_NAME_INDEX " ON " QV_PKG_TABLE "(" QV_PKG_NAME " COLLATE NOCASE)"
+
+#define QV_CREATE_NAME_TABLE \
+    "CREATE TABLE " QV_NAME_TABLE " (" QV_NAME_ID " INTEGER PRIMARY KEY, " QV_NAME_TEXT " TEXT NOT NULL)"
+#define QV_CREATE_NAME_NOCASE_INDEX \
+    "CREATE INDEX " QV_NAME_NOCASE_INDEX " ON " QV_NAME_TABLE "(" QV_NAME_TEXT " COLLATE NOCASE)"
+
+#define QV_CREATE_DIR_TABLE \
+    "CREATE TABLE " QV_DIR_TABLE " (" QV_DIR_ID " INTEGER PRIMARY KEY, " QV_DIR_PATH " TEXT NOT NULL)"
+
+// Keyed by name_id first (the builder inserts the links sorted so): the table is its
+// own index from names to packages.
+#define QV_CREATE_LINK_TABLE                                                                   \
+    "CREATE TABLE " QV_LINK_TABLE " (" QV_LINK_PKG " INTEGER NOT NULL, " QV_LINK_DIR          \
+    " INTEGER NOT NULL, " QV_LINK_NAME " INTEGER NOT NULL, PRIMARY KEY (" QV_LINK_NAME ", "    \
+    QV_LINK_DIR ", " QV_LINK_PKG ")) WITHOUT ROWID"
+#define QV_CREATE_LINK_DIR_INDEX \
+    "CREATE INDEX " QV_LINK_DIR_INDEX " ON " QV_LINK_TABLE "(" QV_LINK_DIR ")"
+
+#define QV_CREATE_NAME_FTS                                                                   \
+    "CREATE VIRTUAL TABLE " QV_NAME_FTS " USING fts5(" QV_NAME_TEXT ", content='" QV_NAME_TABLE \
+    "', content_rowid='" QV_NAME_ID "', " QV_FTS_TOKENIZE ")"
+#define QV_CREATE_DIR_FTS                                                                   \
+    "CREATE VIRTUAL TABLE " QV_DIR_FTS " USING fts5(" QV_DIR_PATH ", content='" QV_DIR_TABLE \
+    "', content_rowid='" QV_DIR_ID "', " QV_FTS_TOKENIZE ")"
+
+#endif // CATALOGUESCHEMA_H
