@@ -1,11 +1,74 @@
 #include "CommandLine.h"
 
+#include <QCommandLineParser>
+#include <QHash>
+
 #include <dirent.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <vector>
+
+// One command-line option: its names, its value, how often it may be given,
+// its line in the usage text, and what it does. Arguments are converted with
+// Latin-1 both ways, so file names that are not valid UTF-8 keep every byte.
+struct CommandLine::Option
+{
+    enum Section { Source, General };
+    enum Value { NoValue, Required, Optional }; // Optional: "--opt", "--opt=V" or "--opt V"
+    enum Count { Once, Many };
+
+    QStringList names;     // without dashes: {"o", "output"}
+    QString valueName;     // "FILE" for an option with a value
+    Value value;
+    Count count;
+    const char *exclusive; // options sharing this tag exclude each other; null: none
+    Section section;
+    const char *help;      // may hold several lines
+    void (*apply)(CommandLine &, const std::string &value);
+};
+
+// Adding an option is one entry here (and a field in BuildOptions or
+// CommandLine when it needs one). Handlers run in command-line order.
+const std::vector<CommandLine::Option> &CommandLine::options()
+{
+    using O = Option;
+    static const std::vector<O> table = {
+        {{"packages"}, "FILE", O::Required, O::Many, nullptr, O::Source,
+         "Debian/Ubuntu Packages index",
+         [](CommandLine &cl, const std::string &v) { cl.build.packages.push_back(v); }},
+        {{"contents"}, "FILE", O::Required, O::Many, nullptr, O::Source,
+         "Debian/Ubuntu Contents index",
+         [](CommandLine &cl, const std::string &v) { cl.build.contents.push_back(v); }},
+        {{"repodata"}, "DIR", O::Required, O::Many, nullptr, O::Source,
+         "RPM repository (its root or its repodata/ folder)",
+         [](CommandLine &cl, const std::string &v) { cl.build.repodata.push_back(v); }},
+        {{"apt-lists"}, "DIR", O::Required, O::Many, nullptr, O::Source,
+         "every *_Packages* and *_Contents-* file in DIR\n(e.g. /var/lib/apt/lists)",
+         [](CommandLine &cl, const std::string &v) { cl.addAptLists(v); }},
+        {{"dpkg-status"}, "FILE", O::Required, O::Once, "dpkg", O::Source,
+         "installed packages of a dpkg status file; file lists\n"
+         "from --dpkg-info DIR (default: info/ beside FILE)",
+         [](CommandLine &cl, const std::string &v) { cl.build.dpkgStatus = v; }},
+        {{"dpkg-info"}, "DIR", O::Required, O::Once, nullptr, O::Source,
+         "the .list files for --dpkg-status",
+         [](CommandLine &cl, const std::string &v) { cl.m_dpkgInfo = v; }},
+        {{"dpkg-admin"}, "DIR", O::Required, O::Once, "dpkg", O::Source,
+         "same as --dpkg-status DIR/status --dpkg-info DIR/info",
+         [](CommandLine &cl, const std::string &v) { cl.setDpkgAdmin(v); }},
+        {{"installed"}, "", O::NoValue, O::Once, "dpkg", O::Source,
+         "this machine's packages (--dpkg-admin /var/lib/dpkg)",
+         [](CommandLine &cl, const std::string &) { cl.setDpkgAdmin("/var/lib/dpkg"); }},
+        {{"o", "output"}, "FILE", O::Required, O::Once, nullptr, O::General,
+         "the catalogue to write (replaced atomically)",
+         [](CommandLine &cl, const std::string &v) { cl.output = v; }},
+        {{"q", "quiet"}, "", O::NoValue, O::Many, nullptr, O::General, "no progress bar",
+         [](CommandLine &cl, const std::string &) { cl.quiet = true; }},
+        {{"h", "help"}, "", O::NoValue, O::Many, nullptr, O::General, "show this help",
+         [](CommandLine &cl, const std::string &) { cl.help = true; }},
+    };
+    return table;
+}
 
 namespace {
 std::string dirOf(const std::string &path)
@@ -15,76 +78,125 @@ std::string dirOf(const std::string &path)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
+
+QString dashed(const QString &name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// "-o/--output", as the option is named in error messages.
+std::string displayName(const QStringList &names)
+{
+    QStringList dashedNames;
+    for (const QString &name : names)
+        dashedNames << dashed(name);
+    return dashedNames.join('/').toStdString();
+}
+
+CommandLine::UsageError usageError(const QString &message)
+{
+    return CommandLine::UsageError(message.toLatin1().toStdString());
+}
 } // namespace
 
-const char *CommandLine::usage()
+std::string CommandLine::usage()
 {
-    return "usage: quorvi-catalog -o CATALOGUE [SOURCE]... [--quiet]\n"
-           "sources (each may be given several times; plain or gzip/xz/bzip2/zstd/lz4):\n"
-           "  --packages FILE     Debian/Ubuntu Packages index\n"
-           "  --contents FILE     Debian/Ubuntu Contents index\n"
-           "  --repodata DIR      RPM repository (its root or its repodata/ folder)\n"
-           "  --apt-lists DIR     every *_Packages* and *_Contents-* file in DIR\n"
-           "                      (e.g. /var/lib/apt/lists)\n"
-           "  --dpkg-status FILE  installed packages of a dpkg status file; file lists\n"
-           "                      from --dpkg-info DIR (default: info/ beside FILE)\n"
-           "  --dpkg-admin DIR    same as --dpkg-status DIR/status --dpkg-info DIR/info\n"
-           "  --installed         this machine's packages (--dpkg-admin /var/lib/dpkg)\n"
-           "options:\n"
-           "  -o, --output FILE   the catalogue to write (replaced atomically)\n"
-           "  -q, --quiet         no progress bar\n"
-           "  -h, --help          show this help\n";
+    std::string text = "usage: quorvi-catalog -o CATALOGUE [SOURCE]... [--quiet]\n";
+    const char *headings[] = {
+        "sources (plain or gzip/xz/bzip2/zstd/lz4; all but the dpkg ones may be\n"
+        "repeated; one dpkg database per build):\n",
+        "options:\n"};
+    for (Option::Section section : {Option::Source, Option::General}) {
+        text += headings[section];
+        for (const Option &option : options()) {
+            if (option.section != section)
+                continue;
+            QStringList names;
+            for (const QString &name : option.names)
+                names << dashed(name);
+            QString head = "  " + names.join(", ");
+            if (option.value == Option::Required)
+                head += ' ' + option.valueName;
+            else if (option.value == Option::Optional)
+                head += " [" + option.valueName + ']';
+            const QString indent(22, ' ');
+            const QStringList lines = QString(option.help).split('\n');
+            text += (head.size() < 22 ? head.leftJustified(22) : head + '\n' + indent)
+                        .toStdString()
+                    + lines.join('\n' + indent).toStdString() + '\n';
+        }
+    }
+    return text;
 }
 
 CommandLine CommandLine::parse(int argc, char **argv)
 {
-    CommandLine cl;
-    std::string dpkgInfo;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc)
-                throw UsageError(arg + " needs a value");
-            return argv[++i];
-        };
-        if (arg == "-o" || arg == "--output")
-            cl.output = value();
-        else if (arg == "--packages")
-            cl.build.packages.push_back(value());
-        else if (arg == "--contents")
-            cl.build.contents.push_back(value());
-        else if (arg == "--repodata")
-            cl.build.repodata.push_back(value());
-        else if (arg == "--apt-lists")
-            cl.addAptLists(value());
-        else if (arg == "--dpkg-status")
-            cl.build.dpkgStatus = value();
-        else if (arg == "--dpkg-info")
-            dpkgInfo = value();
-        else if (arg == "--dpkg-admin")
-            cl.setDpkgAdmin(value());
-        else if (arg == "--installed")
-            cl.setDpkgAdmin("/var/lib/dpkg");
-        else if (arg == "-q" || arg == "--quiet")
-            cl.quiet = true;
-        else if (arg == "-h" || arg == "--help")
-            cl.help = true;
-        else
-            throw UsageError("unknown argument: " + arg);
+    QCommandLineParser parser;
+    QHash<QString, const Option *> byName;
+    for (const Option &option : options()) {
+        QCommandLineOption qtOption(option.names, option.help, option.valueName);
+        parser.addOption(qtOption);
+        for (const QString &name : option.names)
+            byName.insert(name, &option);
     }
-    if (cl.help)
-        return cl;
-    if (!dpkgInfo.empty() && cl.build.dpkgStatus.empty())
-        throw UsageError("--dpkg-info needs --dpkg-status");
-    if (!dpkgInfo.empty())
-        cl.build.dpkgInfo = dpkgInfo;
-    if (!cl.build.dpkgStatus.empty() && cl.build.dpkgInfo.empty())
-        cl.build.dpkgInfo = dirOf(cl.build.dpkgStatus) + "/info";
-    if (cl.output.empty())
-        throw UsageError("no output catalogue (-o FILE)");
-    if (cl.build.empty())
-        throw UsageError("no sources given");
+    // An option with an optional value takes the next argument unless that
+    // starts with '-' (the builder takes no plain arguments); alone, it gets
+    // an empty value, which is what the parser is handed.
+    QStringList args{QStringLiteral("quorvi-catalog")};
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLatin1(argv[i]);
+        args << arg;
+        const int dashes = arg.startsWith(QLatin1String("--")) ? 2 : 1;
+        const Option *option = arg.startsWith('-') ? byName.value(arg.mid(dashes)) : nullptr;
+        if (option && option->value == Option::Optional)
+            args << (i + 1 < argc && argv[i + 1][0] != '-' ? QString::fromLatin1(argv[++i])
+                                                          : QString());
+    }
+    if (!parser.parse(args))
+        throw usageError(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        throw usageError("unexpected argument: " + parser.positionalArguments().first());
+
+    CommandLine cl;
+    QHash<const Option *, int> seen;
+    QHash<QString, const Option *> exclusiveSeen;
+    for (const QString &name : parser.optionNames()) {
+        const Option *option = byName.value(name);
+        const int index = seen[option]++;
+        if (option->count == Option::Once && index > 0)
+            throw UsageError(displayName(option->names) + " may be given only once");
+        if (option->exclusive) {
+            const Option *&other = exclusiveSeen[QString::fromLatin1(option->exclusive)];
+            if (other && other != option)
+                throw UsageError(displayName(other->names) + " and " + displayName(option->names)
+                                 + " cannot be combined");
+            other = option;
+        }
+        const QString value = option->value == Option::NoValue
+                                  ? QString()
+                                  : parser.values(option->names.first()).value(index);
+        option->apply(cl, value.toLatin1().toStdString());
+    }
+    if (!cl.help)
+        cl.finish();
     return cl;
+}
+
+// Checks that need every option, whatever their order.
+void CommandLine::finish()
+{
+    if (!m_dpkgInfo.empty() && build.dpkgStatus.empty())
+        throw UsageError("--dpkg-info needs --dpkg-status");
+    if (!m_dpkgInfo.empty() && !build.dpkgInfo.empty())
+        throw UsageError("--dpkg-info cannot be combined with --dpkg-admin or --installed");
+    if (!m_dpkgInfo.empty())
+        build.dpkgInfo = m_dpkgInfo;
+    if (!build.dpkgStatus.empty() && build.dpkgInfo.empty())
+        build.dpkgInfo = dirOf(build.dpkgStatus) + "/info";
+    if (output.empty())
+        throw UsageError("no output catalogue (-o FILE)");
+    if (build.empty())
+        throw UsageError("no sources given");
 }
 
 void CommandLine::setDpkgAdmin(const std::string &dir)

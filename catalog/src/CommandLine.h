@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // Parses the quorvi-catalog command line. Throws UsageError for anything
 // the user must fix before a build can start.
@@ -21,9 +22,14 @@ public:
     bool help = false;
 
     static CommandLine parse(int argc, char **argv);
-    static const char *usage();
+    static std::string usage();
 
 private:
+    struct Option;
+    static const std::vector<Option> &options();
+    void finish();
     void addAptLists(const std::string &dir);
     void setDpkgAdmin(const std::string &dir);
+
+    std::string m_dpkgInfo; // --dpkg-info, applied once every option is read
 };

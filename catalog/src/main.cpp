@@ -43,11 +43,11 @@ int main(int argc, char **argv)
     try {
         cl = CommandLine::parse(argc, argv);
     } catch (const CommandLine::UsageError &e) {
-        std::fprintf(stderr, "quorvi-catalog: %s\n%s", e.what(), CommandLine::usage());
+        std::fprintf(stderr, "quorvi-catalog: %s\n%s", e.what(), CommandLine::usage().c_str());
         return 2;
     }
     if (cl.help) {
-        std::fputs(CommandLine::usage(), stdout);
+        std::fputs(CommandLine::usage().c_str(), stdout);
         return 0;
     }
     const auto start = std::chrono::steady_clock::now();

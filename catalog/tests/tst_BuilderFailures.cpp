@@ -159,11 +159,40 @@ void BuilderFailuresTest::usage_data()
     QTest::newRow("nothing") << QStringList() << "no output catalogue";
     QTest::newRow("no sources") << QStringList{"-o", "@"} << "no sources given";
     QTest::newRow("unknown option") << QStringList{"-o", "@", "--bogus"}
-                                    << "unknown argument: --bogus";
+                                    << "Unknown option 'bogus'.";
     QTest::newRow("missing value") << QStringList{"-o", "@", "--packages"}
-                                   << "--packages needs a value";
+                                   << "Missing value after '--packages'.";
+    QTest::newRow("plain argument") << QStringList{"-o", "@", "--packages", "P", "stray"}
+                                    << "unexpected argument: stray";
     QTest::newRow("info without status") << QStringList{"-o", "@", "--dpkg-info", "/tmp"}
                                          << "--dpkg-info needs --dpkg-status";
+    // Options that would silently override one another.
+    const QString packages = dataPath("Packages");
+    QTest::newRow("-o twice") << QStringList{"-o", "@", "-o", "@", "--packages", packages}
+                              << "-o/--output may be given only once";
+    QTest::newRow("-o and --output") << QStringList{"--output", "@", "-o", "@", "--packages", packages}
+                                     << "-o/--output may be given only once";
+    QTest::newRow("two dpkg admin folders")
+        << QStringList{"-o", "@", "--dpkg-admin", "/a", "--dpkg-admin", "/b"}
+        << "--dpkg-admin may be given only once";
+    QTest::newRow("two dpkg status files")
+        << QStringList{"-o", "@", "--dpkg-status", "/a/status", "--dpkg-status", "/b/status"}
+        << "--dpkg-status may be given only once";
+    QTest::newRow("two dpkg info folders")
+        << QStringList{"-o", "@", "--dpkg-status", "/a/status", "--dpkg-info", "/a",
+                       "--dpkg-info", "/b"}
+        << "--dpkg-info may be given only once";
+    QTest::newRow("admin folder and status file")
+        << QStringList{"-o", "@", "--dpkg-admin", "/b", "--dpkg-status", "/a/status"}
+        << "--dpkg-admin and --dpkg-status cannot be combined";
+    QTest::newRow("installed and status file")
+        << QStringList{"-o", "@", "--installed", "--dpkg-status", "/a/status"}
+        << "--installed and --dpkg-status cannot be combined";
+    QTest::newRow("installed twice") << QStringList{"-o", "@", "--installed", "--installed"}
+                                     << "--installed may be given only once";
+    QTest::newRow("info with admin folder")
+        << QStringList{"-o", "@", "--dpkg-info", "/x", "--dpkg-admin", "/b"}
+        << "--dpkg-info cannot be combined with --dpkg-admin or --installed";
 }
 
 void BuilderFailuresTest::usage()
