@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -17,9 +18,9 @@
 #include <QSqlQuery>
 #include <QSqlQueryModel>
 #include <QStandardItemModel>
+#include <QStatusBar>
 
 namespace {
-const char catalogueFile[] = "os_pkg_list.db";
 // Read-only: the finder never creates or changes a catalogue file. A catalogue that a
 // writer holds locked is waited for briefly before the search reports it busy.
 const char catalogueOptions[] = "QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000";
@@ -31,6 +32,7 @@ MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new MainWindowUi)
     , headerModel(nullptr)
+    , catalogueLocator(CatalogueLocator::standard())
 {
     ui->setupUi(this);
     setWindowTitle(tr("Quorvi软件查找器 Build:") + QLatin1String(__DATE__ " " __TIME__));
@@ -120,28 +122,67 @@ void MainWindow::showModel(QAbstractItemModel *model)
         delete previous;
 }
 
+// Opens the first catalogue the locator finds, read-only, to see that it is one; the
+// connection stays registered and closed. Where no place holds a catalogue, the working
+// folder's name stays set, so the box names what to do and searches report the missing file.
 void MainWindow::initDatabase()
 {
     const QString name = QLatin1String(QSqlDatabase::defaultConnection);
     db = QSqlDatabase::contains(name) ? QSqlDatabase::database(name, false)
                                       : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    db.setDatabaseName(QLatin1String(catalogueFile));
+    const QString catalogue = catalogueLocator.find();
+    db.setDatabaseName(catalogue.isEmpty() ? CatalogueLocator::catalogueFileName() : catalogue);
     db.setConnectOptions(QLatin1String(catalogueOptions));
-    if (db.open() && catalogueReadable()) {
-        db.close();
+    if (catalogue.isEmpty()) {
+        reportUnopenedCatalogue(catalogue, QString());
         return;
     }
+    const QSqlError problem = db.open() ? probeCatalogue() : db.lastError();
+    if (!problem.isValid())
+        showCatalogueInStatusBar(catalogue);
     db.close();
-    QMessageBox::critical(nullptr, QObject::tr("无法打开数据库"),
-                          QString::fromUtf8("无法创建数据库连接！ "),
-                          QMessageBox::Cancel, QMessageBox::NoButton);
+    if (problem.isValid())
+        reportUnopenedCatalogue(catalogue, problem.text());
+}
+
+// Until the first search the status bar names the catalogue in use and its package count.
+void MainWindow::showCatalogueInStatusBar(const QString &catalogue)
+{
+    const QString path = QDir::toNativeSeparators(QFileInfo(catalogue).absoluteFilePath());
+    QSqlQuery count(db);
+    if (count.exec(QLatin1String(SearchStatement::packageCount)) && count.next())
+        ui->statusbar->showMessage(tr("软件包目录：%1（%2 个软件包）").arg(path).arg(count.value(0).toLongLong()));
+    else
+        ui->statusbar->showMessage(tr("软件包目录：%1（没有软件包表）").arg(path));
+}
+
+// The box keeps its title, text and single button; its details say which file failed,
+// or where the finder looked and the command that makes a catalogue there.
+void MainWindow::reportUnopenedCatalogue(const QString &catalogue, const QString &error)
+{
+    QString details;
+    if (!catalogue.isEmpty()) {
+        details = tr("无法读取软件包目录 %1：%2")
+                      .arg(QDir::toNativeSeparators(QFileInfo(catalogue).absoluteFilePath()), error);
+    } else {
+        QStringList places;
+        for (const QString &place : catalogueLocator.places())
+            places << QDir::toNativeSeparators(QFileInfo(place).absoluteFilePath());
+        details = tr("在这些位置没有找到软件包目录：\n%1\n\n用这条命令生成一个：quorvi-catalog --user")
+                      .arg(places.join(QLatin1Char('\n')));
+    }
+    QMessageBox box(QMessageBox::Critical, QObject::tr("无法打开数据库"),
+                    QString::fromUtf8("无法创建数据库连接！ "), QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::NoButton);
+    box.setInformativeText(details);
+    box.exec();
 }
 
 // Opening is lazy in SQLite: reading the schema is what finds a file that is no catalogue.
-bool MainWindow::catalogueReadable() const
+QSqlError MainWindow::probeCatalogue() const
 {
     QSqlQuery probe(db);
-    return probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    return probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) ? QSqlError() : probe.lastError();
 }
 
 void MainWindow::on_searchPushButton_clicked()
@@ -152,6 +193,7 @@ void MainWindow::on_searchPushButton_clicked()
                               QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
+    ui->statusbar->clearMessage();
     headerModel->removeRows(0, headerModel->rowCount(QModelIndex()), QModelIndex());
     const int osIndex = ui->osTypeComboBox->currentIndex();
     const SearchMode mode = ui->packageNameRadioButton->isChecked() ? SearchMode::PackageName

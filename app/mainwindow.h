@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QSqlDatabase>
 
+#include "cataloguelocator.h"
 #include "searchstatement.h"
 
 class QAbstractItemModel;
@@ -16,7 +17,8 @@ class MainWindow;
 using MainWindowUi = Ui::MainWindow;
 
 // The finder's one window: a keyword, an operating-system edition and a search mode
-// above a table of the matching packages from the catalogue "os_pkg_list.db".
+// above a table of the matching packages from the catalogue "os_pkg_list.db", found in
+// the working folder, the user's cache or the system's cache (CatalogueLocator).
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -35,7 +37,9 @@ private:
     void initTableView();
     void initCopyAction();
     void initDatabase();
-    bool catalogueReadable() const;
+    QSqlError probeCatalogue() const;
+    void showCatalogueInStatusBar(const QString &catalogue);
+    void reportUnopenedCatalogue(const QString &catalogue, const QString &error);
     void setHeaderTitles();
     void applyColumnLayout();
     void showModel(QAbstractItemModel *model);
@@ -46,6 +50,7 @@ private:
     MainWindowUi *ui;
     QStandardItemModel *headerModel;
     QSqlDatabase db;
+    CatalogueLocator catalogueLocator;
 };
 
 #endif // MAINWINDOW_H

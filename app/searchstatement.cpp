@@ -131,6 +131,8 @@ const char *const packagePrefix =
     "SELECT " QV_PKG_ID " as '序号',  " QV_PKG_NAME " || '-' || " QV_PKG_VER " || '-' || " QV_PKG_REL
     " || '.' || " QV_PKG_ARCH " as '软件包名称' FROM " QV_PKG_TABLE " WHERE " QV_PKG_NAME " ";
 
+const char *const packageCount = "SELECT count(*) FROM " QV_PKG_TABLE;
+
 QString likePattern(const QString &keyword)
 {
     const QChar star('*');

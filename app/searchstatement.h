@@ -15,6 +15,9 @@ namespace SearchStatement {
 // The fixed start of a package-name statement; the LIKE clause follows it directly.
 extern const char *const packagePrefix;
 
+// Counts the catalogue's packages, for the status bar at start-up.
+extern const char *const packageCount;
+
 // The LIKE pattern for a trimmed keyword: a leading and/or trailing "*" turns an exact
 // match into a suffix, prefix or substring match ("*vim*" gives "%vim%"). "%" and "_"
 // typed in the keyword stay LIKE wildcards; other stars are ordinary characters.

@@ -1,4 +1,5 @@
 #include "testsupport.h"
+#include "cataloguelocator.h"
 #include "mainwindow.h"
 
 #include <QAbstractButton>
@@ -37,12 +38,16 @@ QString sqlText(QString text)
 CatalogueFolder::CatalogueFolder()
     : previous(QDir::currentPath())
 {
-    if (dir.isValid())
-        QDir::setCurrent(dir.path());
+    if (!dir.isValid())
+        return;
+    QDir::setCurrent(dir.path());
+    CatalogueLocator::overrideStandardPlaces(
+        {CatalogueLocator::catalogueFileName(), userCatalogue(), systemCatalogue()});
 }
 
 CatalogueFolder::~CatalogueFolder()
 {
+    CatalogueLocator::overrideStandardPlaces({});
     QDir::setCurrent(previous);
 }
 
@@ -92,6 +97,7 @@ void BoxCloser::closeActiveBox()
     ShownBox shown;
     shown.title = box->windowTitle();
     shown.text = box->text();
+    shown.informativeText = box->informativeText();
     shown.icon = box->icon();
     shown.buttons = box->standardButtons();
     shown.hasParent = box->parentWidget() != nullptr;

@@ -12,7 +12,9 @@ class QTableView;
 class MainWindow;
 
 // A fresh temporary folder that is the working directory while it exists: the
-// finder looks for its catalogue there.
+// finder looks for its catalogue there first. The user's and the system's catalogue
+// places move into the folder too (userCatalogue(), systemCatalogue(); their folders
+// are not made), so that no catalogue of the machine's reaches a test's window.
 class CatalogueFolder
 {
 public:
@@ -21,6 +23,8 @@ public:
     bool isValid() const { return dir.isValid(); }
     QString path() const { return dir.path(); }
     QString filePath(const QString &name) const { return dir.filePath(name); }
+    QString userCatalogue() const { return dir.filePath("home/.cache/quorvi/os_pkg_list.db"); }
+    QString systemCatalogue() const { return dir.filePath("var/cache/quorvi/os_pkg_list.db"); }
 
 private:
     QTemporaryDir dir;
@@ -44,6 +48,7 @@ struct ShownBox
 {
     QString title;
     QString text;
+    QString informativeText;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     bool hasParent = false;

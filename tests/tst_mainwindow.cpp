@@ -117,7 +117,7 @@ void tst_MainWindow::formInitialState()
     QVERIFY(window.findChild<QRadioButton *>("packageNameRadioButton")->isChecked());
     QVERIFY(!window.findChild<QRadioButton *>("fileNameRadioButton")->isChecked());
     QVERIFY(window.findChild<QMenuBar *>("menubar")->actions().isEmpty());
-    QVERIFY(window.findChild<QStatusBar *>("statusbar")->currentMessage().isEmpty());
+    QVERIFY(window.findChild<QStatusBar *>("statusbar")->currentMessage().startsWith(QString::fromUtf8("软件包目录：")));
     QCOMPARE(window.findChild<QMenuBar *>("menubar")->parentWidget(), &window);
 }
 

@@ -1,0 +1,58 @@
+#include "cataloguelocator.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+QStringList &standardOverride()
+{
+    static QStringList places;
+    return places;
+}
+} // namespace
+
+CatalogueLocator::CatalogueLocator(const QStringList &places)
+    : placeList(places)
+{
+}
+
+CatalogueLocator CatalogueLocator::standard()
+{
+    if (!standardOverride().isEmpty())
+        return CatalogueLocator(standardOverride());
+    return CatalogueLocator({catalogueFileName(), userCataloguePath(), systemCataloguePath()});
+}
+
+void CatalogueLocator::overrideStandardPlaces(const QStringList &places)
+{
+    standardOverride() = places;
+}
+
+QString CatalogueLocator::catalogueFileName()
+{
+    return QStringLiteral("os_pkg_list.db");
+}
+
+QString CatalogueLocator::userCataloguePath()
+{
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!QDir::isAbsolutePath(cache))
+        cache = QDir::homePath() + QLatin1String("/.cache");
+    return QDir::cleanPath(cache + QLatin1String("/quorvi/") + catalogueFileName());
+}
+
+QString CatalogueLocator::systemCataloguePath()
+{
+    return QLatin1String("/var/cache/quorvi/") + catalogueFileName();
+}
+
+QString CatalogueLocator::find() const
+{
+    for (const QString &place : placeList) {
+        // A dangling link counts as there too: it is reported rather than skipped.
+        const QFileInfo info(place);
+        if (info.exists() || info.isSymLink())
+            return place;
+    }
+    return QString();
+}
