@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 #include "cataloguefeatures.h"
+#include "searchjob.h"
+#include "searchresultmodel.h"
 #include "searchstatement.h"
 #include "tablecopy.h"
 #include "ui_mainwindow.h"
@@ -10,13 +12,16 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QLocale>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlQueryModel>
 #include <QStandardItemModel>
 #include <QStatusBar>
 
@@ -41,6 +46,9 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // Searches still running, or stopped and not yet ended, end before the window goes.
+    for (SearchJob *job : findChildren<SearchJob *>(QString(), Qt::FindDirectChildrenOnly))
+        delete job;
     delete ui;
     delete headerModel;
 }
@@ -193,48 +201,112 @@ void MainWindow::on_searchPushButton_clicked()
                               QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
-    ui->statusbar->clearMessage();
+    // A new search replaces one that still runs.
+    stopSearch();
     headerModel->removeRows(0, headerModel->rowCount(QModelIndex()), QModelIndex());
     const int osIndex = ui->osTypeComboBox->currentIndex();
-    const SearchMode mode = ui->packageNameRadioButton->isChecked() ? SearchMode::PackageName
-                                                                     : SearchMode::FileName;
-    const bool opened = db.open();
+    SearchRequest request;
+    request.mode = ui->packageNameRadioButton->isChecked() ? SearchMode::PackageName : SearchMode::FileName;
+    request.keyword = keyword;
+    // The search opens the very file, with the very options, of the window's own connection.
+    request.databaseName = db.databaseName();
+    request.connectOptions = db.connectOptions();
     qDebug() << "pkg ............." << keyword << "," << osIndex;
-    const QString failure = opened ? runSearch(keyword, mode)
-                                   : failureText(db.lastError());
-    db.close();
-    if (!failure.isEmpty())
-        reportSearchFailure(failure);
+    runSearch(request);
 }
 
-// Runs the statement for the keyword and shows its rows; returns what went wrong, or
-// nothing. Every row is read here, while the connection is open: closing it ends the query.
-QString MainWindow::runSearch(const QString &keyword, SearchMode mode)
+// Runs the search on its own thread and waits for it in a local event loop, so that the
+// window repaints and answers input meanwhile; returns once the search has ended: its rows
+// are shown, its failure reported, or it was stopped (by Esc or by a newer search).
+void MainWindow::runSearch(const SearchRequest &request)
 {
-    // Only a file-name statement depends on what the catalogue offers beyond its packages.
-    CatalogueFeatures features;
-    if (mode == SearchMode::FileName) {
-        features = CatalogueFeatures::read(db);
-        if (features.error.isValid())
-            return failureText(features.error);
-        if (!features.fileLists)
-            return tr("这个软件包目录不含文件列表，无法按文件名查找。");
+    QElapsedTimer clock;
+    clock.start();
+    auto *job = new SearchJob(request, this);
+    QEventLoop loop;
+    connect(job, &SearchJob::statementReady, this, [this, job](const QString &statement) {
+        if (runningSearch == job)
+            qDebug() << statement;
+    });
+    connect(job, &QThread::finished, &loop, &QEventLoop::quit);
+    runningSearch = job;
+    runningSearchLoop = &loop;
+    ui->statusbar->showMessage(tr("正在搜索……"));
+    job->start();
+    loop.exec();
+    if (runningSearch != job)
+        return; // stopped; the stop has emptied the table
+    if (!job->isFinished()) {
+        stopSearch(); // the application is quitting
+        return;
     }
-    const QString statement = SearchStatement::build(keyword, mode, features);
-    qDebug() << statement;
-    auto *model = new QSqlQueryModel(this);
-    model->setQuery(statement, QSqlDatabase());
-    while (model->canFetchMore())
-        model->fetchMore();
-    // A statement can start and still fail on a later row (a damaged page): the
-    // model stops fetching there without a word, its query keeps the error.
-    const QSqlError error = model->lastError().isValid() ? model->lastError() : model->query().lastError();
-    if (error.isValid()) {
-        delete model;
-        return failureText(error);
+    runningSearch = nullptr;
+    runningSearchLoop = nullptr;
+    job->wait();
+    SearchOutcome outcome = job->takeOutcome();
+    delete job;
+    showOutcome(outcome, clock.elapsed());
+}
+
+// Stops the running search, if any: its statement is interrupted, the table goes back to
+// the empty header model at once, and its thread is released whenever it ends.
+void MainWindow::stopSearch()
+{
+    SearchJob *job = runningSearch;
+    if (!job)
+        return;
+    runningSearch = nullptr;
+    job->stop();
+    connect(job, &QThread::finished, job, &QObject::deleteLater);
+    if (job->isFinished())
+        job->deleteLater();
+    runningSearchLoop->quit();
+    runningSearchLoop = nullptr;
+    showModel(headerModel);
+    ui->statusbar->showMessage(tr("搜索已停止"));
+}
+
+void MainWindow::showOutcome(SearchOutcome &outcome, qint64 elapsedMs)
+{
+    switch (outcome.end) {
+    case SearchOutcome::End::Rows: {
+        auto *model = new SearchResultModel(outcome.titles, std::move(outcome.cells), this);
+        showModel(model);
+        const QLocale numbers(QLocale::Chinese, QLocale::China);
+        ui->statusbar->showMessage(tr("找到 %1 个软件包，用时 %2 毫秒")
+                                       .arg(numbers.toString(model->rowCount()), numbers.toString(elapsedMs)));
+        return;
     }
-    showModel(model);
-    return QString();
+    case SearchOutcome::End::SqlError:
+        reportSearchFailure(failureText(outcome.error));
+        return;
+    case SearchOutcome::End::NoFileLists:
+        reportSearchFailure(tr("这个软件包目录不含文件列表，无法按文件名查找。"));
+        return;
+    case SearchOutcome::End::TooLarge:
+        reportSearchFailure(tr("查询结果过大（超过 1 GiB，或有单个字段超过 1 MiB），已停止读取。"
+                               "软件包目录可能已损坏。"));
+        return;
+    case SearchOutcome::End::Stopped:
+        showModel(headerModel);
+        ui->statusbar->showMessage(tr("搜索已停止"));
+        return;
+    }
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && runningSearch) {
+        stopSearch();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    stopSearch();
+    QMainWindow::closeEvent(event);
 }
 
 QString MainWindow::failureText(const QSqlError &error) const
@@ -249,6 +321,7 @@ QString MainWindow::failureText(const QSqlError &error) const
 void MainWindow::reportSearchFailure(const QString &text)
 {
     showModel(headerModel);
+    ui->statusbar->showMessage(tr("搜索失败"));
     qWarning().noquote() << "search failed:" << text;
     QMessageBox::critical(nullptr, tr("查询失败"), text, QMessageBox::Ok, QMessageBox::NoButton);
 }
@@ -261,6 +334,7 @@ void MainWindow::on_packageNameRadioButton_clicked()
 {
     if (!ui->packageNameRadioButton->isChecked())
         return;
+    stopSearch();
     qDebug() << "packageName ...";
     headerModel->setColumnCount(2);
     setHeaderTitles();

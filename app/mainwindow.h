@@ -8,8 +8,12 @@
 #include "searchstatement.h"
 
 class QAbstractItemModel;
+class QEventLoop;
 class QSqlError;
 class QStandardItemModel;
+class SearchJob;
+struct SearchOutcome;
+struct SearchRequest;
 
 namespace Ui {
 class MainWindow;
@@ -27,6 +31,10 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
 private slots:
     void on_searchPushButton_clicked();
     void on_fileNameRadioButton_clicked();
@@ -43,7 +51,9 @@ private:
     void setHeaderTitles();
     void applyColumnLayout();
     void showModel(QAbstractItemModel *model);
-    QString runSearch(const QString &keyword, SearchMode mode);
+    void runSearch(const SearchRequest &request);
+    void stopSearch();
+    void showOutcome(SearchOutcome &outcome, qint64 elapsedMs);
     QString failureText(const QSqlError &error) const;
     void reportSearchFailure(const QString &text);
 
@@ -51,6 +61,8 @@ private:
     QStandardItemModel *headerModel;
     QSqlDatabase db;
     CatalogueLocator catalogueLocator;
+    SearchJob *runningSearch = nullptr;     // the search the window waits for, if any
+    QEventLoop *runningSearchLoop = nullptr; // where the search button's handler waits for it
 };
 
 #endif // MAINWINDOW_H
