@@ -2,6 +2,8 @@
 #include "benchutil.h"
 #include "searchstatement.h"
 
+#include <catalogueschema.h>
+
 #include <QFileInfo>
 
 #include <cstdio>
@@ -83,8 +85,8 @@ void measureVariants(Context &c, const QStringList &variantDirs, const QStringLi
         CatalogueFeatures features;
         features.fileLists = true;
         const QStringList tables = queryTables(db);
-        features.nameTrigrams = tables.contains(QStringLiteral("qv_file_name_fts"));
-        features.dirTrigrams = tables.contains(QStringLiteral("qv_file_dir_fts"));
+        features.nameTrigrams = tables.contains(QStringLiteral(QV_NAME_FTS));
+        features.dirTrigrams = tables.contains(QStringLiteral(QV_DIR_FTS));
         CatalogueFeatures fullFeatures = features;
         fullFeatures.nameTrigrams = fullFeatures.dirTrigrams = true;
         for (const QString &keyword : keywords) {

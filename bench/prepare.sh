@@ -8,6 +8,7 @@
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/schema.sh"
 data=${1:-$root/build/bench-data}
 builder=${QUORVI_CATALOG:-$root/build-bench/catalog/quorvi-catalog}
 lists=/var/lib/apt/lists
@@ -44,7 +45,7 @@ echo "built $full in $(( $(date +%s) - start )) s"
 # The plain copy: the same rows and B-tree indexes, no trigram tables.
 rm -f "$plain"
 cp "$full" "$plain"
-sqlite3 "$plain" "DROP TABLE qv_file_name_fts; DROP TABLE qv_file_dir_fts; VACUUM;"
+sqlite3 "$plain" "DROP TABLE $(qv QV_NAME_FTS); DROP TABLE $(qv QV_DIR_FTS); VACUUM;"
 
 full_size=$(stat -c %s "$full")
 plain_size=$(stat -c %s "$plain")

@@ -2,7 +2,7 @@
 # Builds the finder and the catalogue builder, makes a catalogue in demo/run/ and
 # starts the finder there. The catalogue comes from this machine's apt lists (with
 # file lists where apt-file has fetched Contents indexes), else from its installed
-# packages, else from the small demo in demo/demo-catalogue.sql. It is made again
+# packages, else from the small demo lists demo/Packages and demo/Contents. It is made again
 # only when the package lists are newer than it.
 set -eu
 cd "$(dirname "$0")/.."
@@ -22,8 +22,7 @@ elif ls "$lists"/*_Packages* >/dev/null 2>&1; then
 elif [ -f /var/lib/dpkg/status ]; then
     build/catalog/quorvi-catalog -o "$catalogue" --installed
 else
-    rm -f "$catalogue"
-    sqlite3 "$catalogue" < demo/demo-catalogue.sql
+    build/catalog/quorvi-catalog -o "$catalogue" --packages demo/Packages --contents demo/Contents
 fi
 cd "$run"
 exec ../../build/app/quorvi "$@"

@@ -75,17 +75,27 @@ struct CataloguePackage
 };
 
 // Runs statements on the SQLite file at path (created when missing) through a
-// connection of its own; fails the test on the first statement that fails.
+// connection of its own; fails the test on the first statement that fails. For the
+// deliberately odd catalogues a test is about (damaged, foreign columns, old layouts).
 void execOnCatalogue(const QString &path, const QStringList &statements);
-// Writes a catalogue with the package table holding the given packages, ids 1..N.
+// Writes a catalogue holding the given packages, ids 1..N, through the builder's own
+// writer (CatalogWriter), replacing any file at path. Each package once: the writer
+// keeps a (name, ver, rel, arch) tuple once, so a repeated one fails the test.
 void writeCatalogue(const QString &path, const QList<CataloguePackage> &packages);
 struct CatalogueFile
 {
     int packageId;
     QString path; // full path, "/usr/bin/gcc"
 };
-// Adds the file-list tables, with their trigram indexes when asked, to a catalogue.
+// Adds the file lists to a catalogue that writeCatalogue wrote (its packages are read
+// back): the builder's writer makes the whole catalogue again with them. Without
+// trigrams, its trigram indexes are dropped again, as in a catalogue made before them.
 void writeFileLists(const QString &path, const QList<CatalogueFile> &files, bool trigrams);
+// A file of the finder's test data (tests/data/...).
+QString testData(const QString &relative);
+// Runs quorvi-catalog -o path with the given sources ("--packages", file, ...);
+// fails the test unless it succeeds.
+void buildCatalogue(const QString &path, const QStringList &sources);
 QByteArray fileBytes(const QString &path);
 
 // Types the keyword into the window and clicks the search button.

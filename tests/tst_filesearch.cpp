@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTableView>
+#include <catalogueschema.h>
 
 // File-name searches: which package ships a file, through the window, with and
 // without the trigram indexes.
@@ -26,6 +27,8 @@ private slots:
     void trigramRowsEqualPlainRows();
     void resultColumns();
     void catalogueWithoutFileLists();
+    void rowidLinkTable_data();
+    void rowidLinkTable();
 
 private:
     void makeCatalogue(bool trigrams);
@@ -45,28 +48,16 @@ void tst_FileSearch::cleanup()
     dir.reset();
 }
 
+// quorvi-catalog builds the catalogue from data/filesearch (Packages, Contents); the
+// package ids follow the Packages file: 1 gcc-12, 2 gcc, 3 libssl3, 4 libssl-dev,
+// 5 qtbase, 6 odd-files, 7 empty. Without trigrams, the catalogue is as a builder made
+// it before the trigram indexes.
 void tst_FileSearch::makeCatalogue(bool trigrams)
 {
-    writeCatalogue(cataloguePath(), {
-        {"gcc-12", "12.2.0", "14", "amd64"},      // 1
-        {"gcc", "12.2.0", "3", "amd64"},          // 2
-        {"libssl3", "3.0.17", "1", "amd64"},      // 3
-        {"libssl-dev", "3.0.17", "1", "amd64"},   // 4
-        {"qtbase", "5.15.8", "11", "amd64"},      // 5
-        {"odd-files", "1", "0", "all"},           // 6
-        {"empty", "1", "0", "all"},               // 7
-    });
-    writeFileLists(cataloguePath(), {
-        {1, "/usr/bin/gcc-12"}, {1, "/usr/lib/gcc/x86_64-linux-gnu/12/cc1"}, {1, "/usr/share/doc/gcc-12/README"},
-        {2, "/usr/bin/x86_64-linux-gnu-gcc"}, {2, "/usr/bin/gcc"}, {2, "/usr/share/man/man1/gcc.1.gz"},
-        {3, "/usr/lib/x86_64-linux-gnu/libssl.so.3"}, {3, "/usr/lib/x86_64-linux-gnu/libcrypto.so.3"},
-        {4, "/usr/lib/x86_64-linux-gnu/libssl.so"}, {4, "/usr/include/openssl/ssl.h"},
-        {5, "/usr/lib/x86_64-linux-gnu/libQt5Core.so.5"}, {5, "/usr/share/qt5/QT.txt"}, {5, "/usr/bin/qtchooser"},
-        {6, "/opt/My Files/o'neil.txt"}, {6, QString::fromUtf8("/usr/share/中文/文档.txt")},
-        {6, "/etc/100%_sure"}, {6, "/usr/bin/gcc"}, {6, "/root-file"},
-        {6, QString::fromUtf8("/usr/share/ÄÖÜ-Tabelle.txt")}, {6, "/usr/share/say \"hi\"/he said \"hi\".txt"},
-        {6, QString::fromUtf8("/usr/share/emoji/😀😀x.png")}, {6, "/usr/share/rather-long-file-name-for-a-search.txt"},
-    }, trigrams);
+    buildCatalogue(cataloguePath(), {"--packages", testData("filesearch/Packages"),
+                                     "--contents", testData("filesearch/Contents")});
+    if (!trigrams)
+        execOnCatalogue(cataloguePath(), {"DROP TABLE " QV_NAME_FTS, "DROP TABLE " QV_DIR_FTS});
 }
 
 void tst_FileSearch::findsPackages_data()
@@ -94,6 +85,9 @@ void tst_FileSearch::findsPackages_data()
         {"*o'neil*", {odd + "/opt/My Files/o'neil.txt"}},
         {QString::fromUtf8("*/中文/*"), {odd + QString::fromUtf8("/usr/share/中文/文档.txt")}},
         {"*_sure", {odd + "/etc/100%_sure"}},
+        // A one-character wildcard after the last "/" may stand for a "/" itself: the
+        // path cannot be matched as directory and name apart.
+        {"*/a_b", {odd + "/x/a/b"}},
         {"no-such-file", {}},
     };
     for (bool trigrams : {false, true}) {
@@ -231,6 +225,47 @@ void tst_FileSearch::catalogueWithoutFileLists()
              qPrintable(closer.boxes.first().text));
     QCOMPARE(resultTable(window)->model(), headerModel);
     QCOMPARE(headerModel->columnCount(), 2);
+}
+
+void tst_FileSearch::rowidLinkTable_data()
+{
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("name") << "gcc" << QStringList{"1|gcc-12.2.0-3.amd64|/usr/bin/gcc"};
+    QTest::newRow("path") << "*/bin/*" << QStringList{"1|gcc-12.2.0-3.amd64|/usr/bin/gcc",
+                                                      "2|vim-9.0.1378-2.amd64|/usr/bin/vim"};
+    QTest::newRow("name substring") << "*.1*" << QStringList{"2|vim-9.0.1378-2.amd64|/usr/share/man/vim.1.gz"};
+}
+
+// Catalogues made before the file links were keyed by name hold them in a rowid table
+// with a separate name index, and have no trigram indexes: the finder still reads them.
+void tst_FileSearch::rowidLinkTable()
+{
+    QFETCH(QString, keyword);
+    QFETCH(QStringList, rows);
+    writeCatalogue(cataloguePath(), {{"gcc", "12.2.0", "3", "amd64"}, {"vim", "9.0.1378", "2", "amd64"}});
+    execOnCatalogue(cataloguePath(), {
+        "CREATE TABLE " QV_NAME_TABLE " (id INTEGER PRIMARY KEY, name TEXT NOT NULL)",
+        "CREATE TABLE " QV_DIR_TABLE " (id INTEGER PRIMARY KEY, path TEXT NOT NULL)",
+        "CREATE TABLE " QV_LINK_TABLE " (pkg_id INTEGER NOT NULL, dir_id INTEGER NOT NULL, name_id INTEGER NOT NULL)",
+        "CREATE INDEX qv_pkg_file_name_idx ON " QV_LINK_TABLE "(name_id)",
+        "CREATE INDEX " QV_NAME_NOCASE_INDEX " ON " QV_NAME_TABLE "(name COLLATE NOCASE)",
+        "INSERT INTO " QV_DIR_TABLE " VALUES (1, '/usr/bin'), (2, '/usr/share/man')",
+        "INSERT INTO " QV_NAME_TABLE " VALUES (1, 'gcc'), (2, 'vim'), (3, 'vim.1.gz')",
+        "INSERT INTO " QV_LINK_TABLE " VALUES (1, 1, 1), (2, 1, 2), (2, 2, 3)",
+    });
+    MainWindow window;
+    clickRadio(window.findChild<QRadioButton *>("fileNameRadioButton"));
+    BoxCloser closer;
+    searchFor(window, keyword);
+    QVERIFY(closer.boxes.isEmpty());
+    QTableView *table = resultTable(window);
+    QStringList shown;
+    for (int row = 0; row < table->model()->rowCount(); ++row) {
+        shown << QStringList{tableColumn(table, 0).at(row), tableColumn(table, 1).at(row),
+                             tableColumn(table, 2).at(row)}.join('|');
+    }
+    QCOMPARE(shown, rows);
 }
 
 QTEST_MAIN(tst_FileSearch)

@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTableView>
+#include <catalogueschema.h>
 
 // Keywords made to break the statement (injections, quotes, wildcards, control and
 // invisible characters, huge texts) searched through the window, by package name and by
@@ -84,11 +85,11 @@ Reference referenceRows(const QString &keyword, bool fileMode)
 {
     const QString pattern = starPattern(keyword);
     QSqlQuery query(QSqlDatabase::database(referenceConnection));
-    QString statement = "SELECT id FROM qv_pkg_list_t WHERE name LIKE ? ORDER BY id";
+    QString statement = "SELECT id FROM " QV_PKG_TABLE " WHERE name LIKE ? ORDER BY id";
     if (fileMode) {
         const QString subject = keyword.contains('/') ? "d.path || '/' || n.name" : "n.name";
-        statement = "SELECT f.pkg_id, MIN(d.path || '/' || n.name) FROM qv_pkg_file_t f "
-                    "JOIN qv_file_name_t n ON n.id = f.name_id JOIN qv_file_dir_t d ON d.id = f.dir_id "
+        statement = "SELECT f.pkg_id, MIN(d.path || '/' || n.name) FROM " QV_LINK_TABLE " f "
+                    "JOIN " QV_NAME_TABLE " n ON n.id = f.name_id JOIN " QV_DIR_TABLE " d ON d.id = f.dir_id "
                     "WHERE " + subject + " LIKE ? GROUP BY f.pkg_id ORDER BY f.pkg_id";
     }
     Reference reference;
@@ -197,7 +198,7 @@ void tst_HostileKeywords::hostileKeyword_data()
         {"or 1=1", "' OR 1=1 --"},
         {"or 1=1 starred", "*' OR 1=1 --*"},
         {"or 1=1 exact name", "' OR 1=1 --"},
-        {"drop table", "'; DROP TABLE qv_pkg_list_t; --"},
+        {"drop table", "'; DROP TABLE " QV_PKG_TABLE "; --"},
         {"union select", "x' UNION SELECT name, sql FROM sqlite_master --"},
         {"union select starred", "*x' UNION SELECT 1, 2 --*"},
         {"double quote or", "\" OR \"\"=\""},
@@ -207,7 +208,7 @@ void tst_HostileKeywords::hostileKeyword_data()
         {"comment starred", "*/*comment*/*"},
         {"line comment", "--"},
         {"line comment after name", "gcc--"},
-        {"robert", "Robert'); DROP TABLE qv_pkg_list_t;--"},
+        {"robert", "Robert'); DROP TABLE " QV_PKG_TABLE ";--"},
         {"attach", "'; ATTACH DATABASE '/tmp/evil.db' AS evil; --"},
         // quotes of every kind
         {"apostrophe", "'"},
@@ -363,7 +364,7 @@ void tst_HostileKeywords::hostileKeyword()
         }
     }
     QCOMPARE(QCryptographicHash::hash(fileBytes(cataloguePath()), QCryptographicHash::Sha256), catalogueHash);
-    QVERIFY(QSqlDatabase::database(referenceConnection).tables().contains("qv_pkg_list_t"));
+    QVERIFY(QSqlDatabase::database(referenceConnection).tables().contains(QV_PKG_TABLE));
 }
 
 QTEST_MAIN(tst_HostileKeywords)

@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <catalogueschema.h>
 
 // Searches run through the real window against a small catalogue made for each test.
 class tst_Search : public QObject
@@ -184,7 +185,7 @@ void tst_Search::apostropheKeywordCannotChangeStatement()
     MainWindow window;
     BoxCloser closer;
     for (const QString &keyword : {QStringLiteral("x' OR '1'='1"), QStringLiteral("'"),
-                                   QStringLiteral("gcc'; DROP TABLE qv_pkg_list_t; --")}) {
+                                   QStringLiteral("gcc'; DROP TABLE " QV_PKG_TABLE "; --")}) {
         searchFor(window, keyword);
         QVERIFY2(closer.boxes.isEmpty(), qPrintable(keyword));
         QCOMPARE(resultTable(window)->model()->rowCount(), 0);
@@ -197,10 +198,10 @@ void tst_Search::failedStatementIsReported_data()
 {
     QTest::addColumn<QStringList>("statements");
     QTest::addColumn<QString>("error");
-    QTest::newRow("no package table") << QStringList{"DROP TABLE qv_pkg_list_t", "CREATE TABLE other (x)"}
+    QTest::newRow("no package table") << QStringList{"DROP TABLE " QV_PKG_TABLE, "CREATE TABLE other (x)"}
                                       << "no such table";
-    QTest::newRow("columns missing") << QStringList{"DROP TABLE qv_pkg_list_t",
-                                                    "CREATE TABLE qv_pkg_list_t (id, name)"}
+    QTest::newRow("columns missing") << QStringList{"DROP TABLE " QV_PKG_TABLE,
+                                                    "CREATE TABLE " QV_PKG_TABLE " (id, name)"}
                                      << "no such column";
 }
 

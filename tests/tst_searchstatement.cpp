@@ -1,6 +1,7 @@
 #include "searchstatement.h"
 
 #include <QtTest>
+#include <catalogueschema.h>
 
 // The statement text that a keyword turns into, without running it.
 class tst_SearchStatement : public QObject
@@ -20,7 +21,7 @@ void tst_SearchStatement::prefix()
     const QString prefix = QString::fromUtf8(SearchStatement::packagePrefix);
     QCOMPARE(prefix.length(), 109);
     QVERIFY(prefix.startsWith(QString::fromUtf8("SELECT id as '序号',  name || '-'")));
-    QVERIFY(prefix.endsWith(QLatin1String("FROM qv_pkg_list_t WHERE name ")));
+    QVERIFY(prefix.endsWith(QLatin1String("FROM " QV_PKG_TABLE " WHERE name ")));
     QCOMPARE(SearchStatement::build(QStringLiteral("vim"), SearchMode::PackageName),
              prefix + QStringLiteral(" LIKE 'vim'"));
 }
@@ -44,8 +45,8 @@ void tst_SearchStatement::likeClause_data()
     QTest::newRow("apostrophe doubled") << "o'neil*" << " LIKE 'o''neil%'";
     QTest::newRow("apostrophes cannot end the literal")
         << "x' OR '1'='1" << " LIKE 'x'' OR ''1''=''1'";
-    QTest::newRow("statement break stays text") << "a'; DROP TABLE qv_pkg_list_t; --"
-                                                << " LIKE 'a''; DROP TABLE qv_pkg_list_t; --'";
+    QTest::newRow("statement break stays text") << "a'; DROP TABLE " QV_PKG_TABLE "; --"
+                                                << " LIKE 'a''; DROP TABLE " QV_PKG_TABLE "; --'";
     QTest::newRow("place marker in keyword") << "%1%2" << " LIKE '%1%2'";
     QTest::newRow("NUL spliced in, not ending the text")
         << (QString("a") + QChar(0) + "b") << " LIKE 'a' || char(0) || 'b'";
@@ -72,13 +73,13 @@ void tst_SearchStatement::fileNameConditions_data()
     QTest::newRow("prefix keeps the name index") << "libssl*" << true << "WHERE n.name LIKE 'libssl%' GROUP BY";
     QTest::newRow("suffix through trigrams")
         << "*.so.3" << true
-        << "WHERE n.id IN (SELECT rowid FROM qv_file_name_fts WHERE qv_file_name_fts MATCH "
+        << "WHERE n.id IN (SELECT rowid FROM " QV_NAME_FTS " WHERE " QV_NAME_FTS " MATCH "
            "'\".so\" AND \"so.\" AND \"o.3\"') AND n.name LIKE '%.so.3' GROUP BY";
     QTest::newRow("suffix without trigram index") << "*.so.3" << false << "WHERE n.name LIKE '%.so.3' GROUP BY";
     QTest::newRow("two literal characters scan plainly") << "*qt*" << true << "WHERE n.name LIKE '%qt%' GROUP BY";
     QTest::newRow("wildcards break the run") << "*q_t%s*" << true << "WHERE n.name LIKE '%q_t%s%' GROUP BY";
     QTest::newRow("apostrophe") << "*o'neil*" << true
-        << "WHERE n.id IN (SELECT rowid FROM qv_file_name_fts WHERE qv_file_name_fts MATCH "
+        << "WHERE n.id IN (SELECT rowid FROM " QV_NAME_FTS " WHERE " QV_NAME_FTS " MATCH "
            "'\"o''n\" AND \"''ne\" AND \"nei\" AND \"eil\"') AND n.name LIKE '%o''neil%' GROUP BY";
     QTest::newRow("double quotes doubled in the index query")
         << "*y \"hi\"*" << true
@@ -104,7 +105,7 @@ void tst_SearchStatement::fileNameConditions_data()
     QTest::newRow("root file") << "/vmlinuz" << true << "WHERE n.name LIKE 'vmlinuz' AND d.path LIKE '' GROUP BY";
     QTest::newRow("open name after a path")
         << "*/x86_64-linux-gnu/*" << true
-        << "WHERE d.id IN (SELECT rowid FROM qv_file_dir_fts WHERE qv_file_dir_fts MATCH '\"/x8\" AND \"x86\" AND "
+        << "WHERE d.id IN (SELECT rowid FROM " QV_DIR_FTS " WHERE " QV_DIR_FTS " MATCH '\"/x8\" AND \"x86\" AND "
            "\"64-\" AND \"4-l\" AND \"-li\" AND \"lin\" AND \"inu\" AND \"nux\" AND \"ux-\" AND \"x-g\" AND "
            "\"-gn\" AND \"gnu\"') AND "
            "d.path || '/' || n.name LIKE '%/x86_64-linux-gnu/%' GROUP BY";
@@ -124,10 +125,10 @@ void tst_SearchStatement::fileNameConditions()
     const QString statement = SearchStatement::build(keyword, SearchMode::FileName, features);
     QVERIFY2(statement.contains(condition), qPrintable(statement));
     QVERIFY(statement.startsWith(QString::fromUtf8("SELECT p.id as '序号',")));
-    QVERIFY(statement.endsWith(QLatin1String(" GROUP BY f.pkg_id) m JOIN qv_pkg_list_t p ON p.id = m.pkg_id ORDER BY p.id")));
+    QVERIFY(statement.endsWith(QLatin1String(" GROUP BY f.pkg_id) m JOIN " QV_PKG_TABLE " p ON p.id = m.pkg_id ORDER BY p.id")));
     // Where the base name decides, the matching names drive the join.
     const bool byName = !condition.contains(QLatin1String("d.path || '/' || n.name LIKE"));
-    QCOMPARE(statement.contains(QLatin1String("FROM qv_file_name_t n CROSS JOIN qv_pkg_file_t f")), byName);
+    QCOMPARE(statement.contains(QLatin1String("FROM " QV_NAME_TABLE " n CROSS JOIN " QV_LINK_TABLE " f")), byName);
 }
 
 QTEST_APPLESS_MAIN(tst_SearchStatement)

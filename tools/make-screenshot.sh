@@ -1,5 +1,5 @@
 #!/bin/sh
-# Builds quorvi-screenshot, loads the demo catalogue into a scratch folder, searches it in
+# Builds quorvi-screenshot, builds the demo catalogue (demo/Packages, demo/Contents) into a scratch folder, searches it in
 # the finder window there and writes the picture to docs/screenshot.png (or to $1).
 # Chinese labels need a CJK font known to fontconfig (Debian: fonts-noto-cjk).
 # Environment: QUORVI_BUILD_DIR (default build), QUORVI_KEYWORD (default gcc*).
@@ -19,12 +19,13 @@ if ! fc-list :lang=zh family | grep -q .; then
 fi
 
 cmake -S . -B "$build" >/dev/null
-cmake --build "$build" -j2 --target quorvi-screenshot
+cmake --build "$build" -j2 --target quorvi-screenshot quorvi-catalog
 program="$top/$build/tools/screenshot/quorvi-screenshot"
-case "$build" in /*) program="$build/tools/screenshot/quorvi-screenshot" ;; esac
+builder="$top/$build/catalog/quorvi-catalog"
+case "$build" in /*) program="$build/tools/screenshot/quorvi-screenshot" builder="$build/catalog/quorvi-catalog" ;; esac
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-sqlite3 "$work/os_pkg_list.db" < demo/demo-catalogue.sql
+"$builder" --quiet -o "$work/os_pkg_list.db" --packages demo/Packages --contents demo/Contents
 mkdir -p "$(dirname "$output")"
 (cd "$work" && QT_QPA_PLATFORM=offscreen "$program" --keyword "$keyword" "$output")

@@ -10,15 +10,20 @@ set -eu
 db=$1
 dir=${2:-/usr/bin}
 command -v sqlite3 >/dev/null || { echo "needs sqlite3" >&2; exit 1; }
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/schema.sh"
+links=$(qv QV_LINK_TABLE)
+dir_index=$(qv QV_LINK_DIR_INDEX)
+dir_fts=$(qv QV_DIR_FTS)
 
 copy=$(mktemp --suffix=.db)
 trap 'rm -f "$copy"' EXIT
 
-query="SELECT count(*) FROM qv_pkg_file_t f
-       JOIN qv_file_name_t n ON n.id = f.name_id
-       JOIN qv_pkg_list_t p ON p.id = f.pkg_id
-       WHERE f.dir_id IN (SELECT rowid FROM qv_file_dir_fts
-                          WHERE qv_file_dir_fts MATCH '\"$dir\"');"
+query="SELECT count(*) FROM $links f
+       JOIN $(qv QV_NAME_TABLE) n ON n.$(qv QV_NAME_ID) = f.$(qv QV_LINK_NAME)
+       JOIN $(qv QV_PKG_TABLE) p ON p.$(qv QV_PKG_ID) = f.$(qv QV_LINK_PKG)
+       WHERE f.$(qv QV_LINK_DIR) IN (SELECT rowid FROM $dir_fts
+                          WHERE $dir_fts MATCH '\"$dir\"');"
 
 timed() { # $1 = database
     start=$(date +%s.%N)
@@ -28,11 +33,11 @@ timed() { # $1 = database
 }
 
 cp "$db" "$copy"
-if [ -n "$(sqlite3 "$copy" "SELECT name FROM sqlite_master WHERE name = 'qv_pkg_file_dir_idx'")" ]; then
-    sqlite3 "$copy" "DROP INDEX qv_pkg_file_dir_idx; VACUUM;"
+if [ -n "$(sqlite3 "$copy" "SELECT name FROM sqlite_master WHERE name = '$dir_index'")" ]; then
+    sqlite3 "$copy" "DROP INDEX $dir_index; VACUUM;"
 fi
 without=$(stat -c %s "$copy")
 echo "without dir_id index: $(timed "$copy") (warm: $(timed "$copy"))"
-sqlite3 "$copy" "CREATE INDEX qv_pkg_file_dir_idx ON qv_pkg_file_t(dir_id);"
+sqlite3 "$copy" "CREATE INDEX $dir_index ON $links($(qv QV_LINK_DIR));"
 echo "with dir_id index:    $(timed "$copy") (warm: $(timed "$copy"))"
 echo "size: $without -> $(stat -c %s "$copy") bytes"

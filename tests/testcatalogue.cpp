@@ -1,0 +1,136 @@
+// Catalogues for the finder's tests, made the way users get them: by the builder's
+// writer or by the quorvi-catalog program itself.
+
+#include "testsupport.h"
+
+#include "CatalogWriter.h"
+#include "FileIndex.h"
+#include "FtsSideBuilder.h"
+#include "PackageIndex.h"
+
+#include <catalogueschema.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QUuid>
+
+#include <memory>
+
+namespace {
+
+// Writes path afresh with the real writer; files null for a catalogue without file lists.
+void writeWithBuilderWriter(const QString &path, const PackageIndex &packages,
+                            const QList<CatalogueFile> *files)
+{
+    FileIndex index;
+    std::unique_ptr<FtsSideBuilder> fts;
+    if (files) {
+        fts = std::make_unique<FtsSideBuilder>();
+        FtsSideBuilder *side = fts.get();
+        index.setListener([side](bool isDir, uint32_t id, std::string_view text) {
+            if (isDir)
+                side->addDir(id, text);
+            else
+                side->addName(id, text);
+        });
+        for (const CatalogueFile &file : *files) {
+            FileIndex::PathIds ids;
+            QVERIFY2(index.intern(file.path.toStdString(), ids), qPrintable("no file name: " + file.path));
+            index.link(uint32_t(file.packageId), ids);
+        }
+        fts->finishInput();
+        index.finish();
+    }
+    // The writer fills an existing empty file, as the builder's temporary one.
+    QFile::remove(path);
+    QFile fresh(path);
+    QVERIFY2(fresh.open(QIODevice::WriteOnly), qPrintable(path + ": " + fresh.errorString()));
+    fresh.close();
+    try {
+        CatalogWriter::write(path.toStdString(), packages, files ? &index : nullptr, fts.get());
+    } catch (const std::exception &e) {
+        QFAIL(e.what());
+    }
+}
+
+// The packages of the catalogue at path, which must have ids 1..N.
+void readPackages(const QString &path, PackageIndex &packages)
+{
+    const QString name = QUuid::createUuid().toString();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+        QSqlQuery query(db);
+        QVERIFY2(query.exec(QStringLiteral("SELECT " QV_PKG_ID ", " QV_PKG_NAME ", " QV_PKG_VER ", " QV_PKG_REL
+                                           ", " QV_PKG_ARCH " FROM " QV_PKG_TABLE " ORDER BY " QV_PKG_ID)),
+                 qPrintable(path + ": " + query.lastError().text()));
+        while (query.next()) {
+            const uint32_t id = packages.add(query.value(1).toString().toStdString(),
+                                             query.value(2).toString().toStdString(),
+                                             query.value(3).toString().toStdString(),
+                                             query.value(4).toString().toStdString());
+            QVERIFY2(id == query.value(0).toUInt(), "the package ids are not 1..N, each package once");
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+void execOnCatalogue(const QString &path, const QStringList &statements)
+{
+    const QString name = QUuid::createUuid().toString();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+        QSqlQuery query(db);
+        db.transaction();
+        for (const QString &statement : statements)
+            QVERIFY2(query.exec(statement), qPrintable(statement + ": " + query.lastError().text()));
+        db.commit();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+void writeCatalogue(const QString &path, const QList<CataloguePackage> &packages)
+{
+    PackageIndex index;
+    for (const CataloguePackage &p : packages) {
+        const uint32_t id = index.add(p.name.toStdString(), p.ver.toStdString(), p.rel.toStdString(),
+                                      p.arch.toStdString());
+        QVERIFY2(id == index.size(), qPrintable("package listed twice: " + p.name));
+    }
+    writeWithBuilderWriter(path, index, nullptr);
+}
+
+void writeFileLists(const QString &path, const QList<CatalogueFile> &files, bool trigrams)
+{
+    PackageIndex packages;
+    readPackages(path, packages);
+    if (QTest::currentTestFailed())
+        return;
+    writeWithBuilderWriter(path, packages, &files);
+    if (!trigrams)
+        execOnCatalogue(path, {QStringLiteral("DROP TABLE " QV_NAME_FTS), QStringLiteral("DROP TABLE " QV_DIR_FTS)});
+}
+
+QString testData(const QString &relative)
+{
+    return QStringLiteral(QUORVI_TEST_DATA "/") + relative;
+}
+
+void buildCatalogue(const QString &path, const QStringList &sources)
+{
+    QProcess builder;
+    builder.start(QStringLiteral(QUORVI_CATALOG_BIN), QStringList{"-o", path, "--quiet"} + sources);
+    QVERIFY2(builder.waitForFinished(-1), qPrintable(builder.errorString()));
+    const QString errors = QString::fromUtf8(builder.readAllStandardError());
+    QVERIFY2(builder.exitStatus() == QProcess::NormalExit && builder.exitCode() == 0, qPrintable(errors));
+}
