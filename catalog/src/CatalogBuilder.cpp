@@ -9,6 +9,7 @@
 #include "LineReader.h"
 #include "PackagesParser.h"
 #include "ParseError.h"
+#include "PhaseGate.h"
 #include "Progress.h"
 #include "RepomdParser.h"
 #include "RpmFilelistsParser.h"
@@ -47,6 +48,7 @@ CatalogBuilder::~CatalogBuilder() = default;
 void CatalogBuilder::build(const BuildOptions &options, const std::string &outputPath)
 {
     checkReadable(options);
+    PhaseGate::reached("reading packages");
     for (const std::string &path : options.packages)
         readPackages(path);
     if (!options.dpkgStatus.empty())
@@ -57,8 +59,10 @@ void CatalogBuilder::build(const BuildOptions &options, const std::string &outpu
     bool hasFileLists = !options.contents.empty() || !options.dpkgStatus.empty();
     for (const Repo &repo : m_repos)
         hasFileLists = hasFileLists || !repo.filelists.empty();
-    if (hasFileLists)
+    if (hasFileLists) {
         startFullTextIndexes();
+        PhaseGate::reached("reading file lists");
+    }
     for (const std::string &path : options.contents)
         readContents(path);
     for (const Repo &repo : m_repos)
@@ -71,6 +75,7 @@ void CatalogBuilder::build(const BuildOptions &options, const std::string &outpu
     m_files.finish();
     CatalogWriter::write(outputPath, m_packages, hasFileLists ? &m_files : nullptr, m_fts.get(),
                          [this](const char *step, int index, int count) {
+                             PhaseGate::reached((std::string("writing ") + step).c_str());
                              m_progress.begin(std::string("writing ") + step, uint64_t(count),
                                               uint64_t(index));
                          });

@@ -4,6 +4,7 @@
 #include "AtomicOutput.h"
 #include "CatalogBuilder.h"
 #include "CommandLine.h"
+#include "PhaseGate.h"
 #include "Progress.h"
 
 #include <sys/stat.h>
@@ -54,9 +55,13 @@ int main(int argc, char **argv)
     Progress progress(!cl.quiet && isatty(STDERR_FILENO));
     CatalogBuilder builder(progress);
     try {
+        PhaseGate::reached("started");
         AtomicOutput output(cl.output);
+        PhaseGate::reached("temporary file created");
         builder.build(cl.build, output.tempPath());
+        PhaseGate::reached("written");
         output.commit();
+        PhaseGate::reached("renamed");
     } catch (const std::exception &e) {
         progress.end();
         std::fprintf(stderr, "quorvi-catalog: %s\n", e.what());

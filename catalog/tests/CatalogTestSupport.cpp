@@ -1,6 +1,7 @@
 #include "CatalogTestSupport.h"
 
 #include <QDir>
+#include <QMetaMethod>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -8,6 +9,7 @@
 #include <QSqlQuery>
 #include <QUuid>
 #include <QtTest>
+#include <catalogueschema.h>
 
 namespace CatalogTest {
 
@@ -59,15 +61,15 @@ QStringList query(const QString &dbPath, const QString &sql, bool readOnly)
 QStringList packageRows(const QString &dbPath)
 {
     return query(dbPath, QStringLiteral("SELECT name || '|' || ver || '|' || rel || '|' || arch"
-                                        " FROM qv_pkg_list_t ORDER BY id"));
+                                        " FROM " QV_PKG_TABLE " ORDER BY id"));
 }
 
 QStringList fileRows(const QString &dbPath)
 {
     QStringList rows = query(dbPath, QStringLiteral(
         "SELECT p.name || '|' || p.arch || '|' || d.path || '/' || n.name"
-        " FROM qv_pkg_file_t f JOIN qv_pkg_list_t p ON p.id = f.pkg_id"
-        " JOIN qv_file_dir_t d ON d.id = f.dir_id JOIN qv_file_name_t n ON n.id = f.name_id"));
+        " FROM " QV_LINK_TABLE " f JOIN " QV_PKG_TABLE " p ON p.id = f.pkg_id"
+        " JOIN " QV_DIR_TABLE " d ON d.id = f.dir_id JOIN " QV_NAME_TABLE " n ON n.id = f.name_id"));
     rows.sort();
     return rows;
 }
@@ -95,6 +97,63 @@ QStringList tempFilesOf(const QString &dir, const QString &base)
 {
     return QDir(dir).entryList({QLatin1Char('.') + base + QStringLiteral(".tmp-*")},
                                QDir::Files | QDir::Hidden);
+}
+
+namespace {
+bool isTestFunction(const QMetaMethod &method)
+{
+    const QByteArray name = method.name();
+    return method.methodType() == QMetaMethod::Slot && method.access() == QMetaMethod::Private
+           && method.parameterCount() == 0 && !name.endsWith("_data")
+           && name != "initTestCase" && name != "cleanupTestCase" && name != "init"
+           && name != "cleanup";
+}
+
+// QtTest options that take a value.
+bool takesValue(const QString &option)
+{
+    return option == "-o" || option == "-maxwarnings" || option == "-eventdelay"
+           || option == "-keydelay" || option == "-mousedelay" || option == "-seed";
+}
+} // namespace
+
+int execGuarded(QObject *test, int argc, char **argv)
+{
+    QStringList options;
+    QStringList functions; // the ones asked for, else every test function
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg.startsWith('-')) {
+            options << arg;
+            if (takesValue(arg) && i + 1 < argc)
+                options << QString::fromLocal8Bit(argv[++i]);
+        } else {
+            functions << arg;
+        }
+    }
+    if (functions.isEmpty()) {
+        const QMetaObject *meta = test->metaObject();
+        for (int m = meta->methodOffset(); m < meta->methodCount(); ++m) {
+            if (isTestFunction(meta->method(m)))
+                functions << QString::fromLatin1(meta->method(m).name());
+        }
+    }
+    // One run of QtTest for each function: after an exception QtTest cannot go on, and
+    // it no longer tells which function threw.
+    int failures = 0;
+    for (const QString &function : functions) {
+        try {
+            failures += QTest::qExec(test, QStringList{QString::fromLocal8Bit(argv[0])} + options
+                                               + QStringList{function});
+        } catch (const std::exception &e) {
+            ++failures;
+            qWarning("%s: exception: %s", qPrintable(function), e.what());
+        } catch (...) {
+            ++failures;
+            qWarning("%s: exception", qPrintable(function));
+        }
+    }
+    return failures;
 }
 
 } // namespace CatalogTest

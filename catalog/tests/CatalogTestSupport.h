@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QObject;
+
 // Helpers shared by the catalogue builder tests: run the real binary and
 // read back what it wrote.
 namespace CatalogTest {
@@ -39,4 +41,21 @@ bool writeBytes(const QString &path, const QByteArray &bytes);
 // Files in `dir` whose names start with ".<base>.tmp-".
 QStringList tempFilesOf(const QString &dir, const QString &base);
 
+// Runs the test object's functions like QTest::qExec, except that an exception escaping
+// one test function fails that function and the functions after it still run (QtTest
+// itself ends the whole program on an uncaught exception). Each function runs in a
+// QtTest run of its own, between initTestCase() and cleanupTestCase(). Returns the
+// number of failures.
+int execGuarded(QObject *test, int argc, char **argv);
+
 } // namespace CatalogTest
+
+#define QUORVI_GUARDED_TEST_MAIN(TestObject)                                   \
+    int main(int argc, char **argv)                                           \
+    {                                                                          \
+        QCoreApplication app(argc, argv);                                      \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                               \
+        TestObject tc;                                                         \
+        QTEST_SET_MAIN_SOURCE_PATH                                             \
+        return CatalogTest::execGuarded(&tc, argc, argv);                      \
+    }

@@ -3,13 +3,11 @@
 
 #include "CatalogTestSupport.h"
 
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
 #include <QStandardPaths>
@@ -30,26 +28,27 @@ private slots:
     void badInput();
     void usage_data();
     void usage();
-    void killedRun();
+    void phasesInOrder();
+    void killedAtPhase_data();
+    void killedAtPhase();
     void terminatedRun();
     void staleTempFiles();
-    void killedAtRandomMoments();
     void unwritableFolder();
     void fileSizeLimitReached();
 
 private:
     QString db() const { return m_dir->filePath("os_pkg_list.db"); }
     QByteArray buildOldCatalogue();
-    void startOnLargeInput(QProcess &process);
-    bool waitForTempFile(qint64 minSize);
+    QStringList runToPhase(const QStringList &args, const QString &stopAt, int signal,
+                           QProcess::ExitStatus *status = nullptr);
     Run runThrough(const QString &program, const QStringList &args);
 
     QTemporaryDir m_large;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-// A generated Packages + Contents pair big enough that a build runs for a
-// few seconds, so that it can be interrupted halfway.
+// A generated Packages + Contents pair whose catalogue is larger than a few
+// megabytes, for the file size limit.
 void BuilderFailuresTest::initTestCase()
 {
     QVERIFY(m_large.isValid());
@@ -72,12 +71,6 @@ void BuilderFailuresTest::initTestCase()
     }
     QVERIFY(contents.write(chunk) == chunk.size());
     contents.close();
-    // A fifth of it, for the many interrupted runs of killedAtRandomMoments.
-    QFile whole(contents.fileName());
-    QVERIFY(whole.open(QIODevice::ReadOnly));
-    QByteArray part = whole.read(whole.size() / 5);
-    part.truncate(part.lastIndexOf('\n') + 1);
-    QVERIFY(writeBytes(m_large.filePath("Contents-part"), part));
 }
 
 void BuilderFailuresTest::init()
@@ -207,61 +200,124 @@ void BuilderFailuresTest::usage()
     QVERIFY(!QFileInfo::exists(db()));
 }
 
-void BuilderFailuresTest::startOnLargeInput(QProcess &process)
+// Runs the builder with its phases announced (see PhaseGate) and lets it pass each
+// phase up to `stopAt`, where it sends `signal` while the builder waits there. Returns
+// the phases it announced; an empty `stopAt` lets it run to the end.
+QStringList BuilderFailuresTest::runToPhase(const QStringList &args, const QString &stopAt,
+                                            int signal, QProcess::ExitStatus *status)
 {
-    process.start(QStringLiteral(QUORVI_CATALOG_BIN),
-                  {"-o", db(), "--quiet", "--packages", m_large.filePath("Packages"),
-                   "--contents", m_large.filePath("Contents")});
-    QVERIFY(process.waitForStarted());
-}
-
-bool BuilderFailuresTest::waitForTempFile(qint64 minSize)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 60000) {
-        for (const QString &name : tempFilesOf(m_dir->path(), "os_pkg_list.db")) {
-            if (QFileInfo(m_dir->filePath(name)).size() >= minSize)
-                return true;
-        }
-        QThread::msleep(5);
-    }
-    return false;
-}
-
-void BuilderFailuresTest::killedRun()
-{
-    const QByteArray before = buildOldCatalogue();
-    QVERIFY(!before.isEmpty());
     QProcess process;
-    startOnLargeInput(process);
-    QVERIFY2(waitForTempFile(1 << 20), "the builder never started writing");
-    QVERIFY(process.state() == QProcess::Running);
-    ::kill(pid_t(process.processId()), SIGKILL);
-    QVERIFY(process.waitForFinished());
-    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
-    QCOMPARE(readBytes(db()), before);
-    QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db").size(), 1);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUORVI_CATALOG_PHASES", "1");
+    process.setProcessEnvironment(env);
+    process.setReadChannel(QProcess::StandardError);
+    process.start(QStringLiteral(QUORVI_CATALOG_BIN), args);
+    QStringList phases;
+    if (!process.waitForStarted())
+        return phases;
+    const QString announce = QStringLiteral("quorvi-catalog: phase ");
+    for (;;) {
+        while (!process.canReadLine() && process.waitForReadyRead(-1)) {
+        }
+        if (!process.canReadLine())
+            break; // the builder has ended
+        const QString line = QString::fromUtf8(process.readLine()).trimmed();
+        if (!line.startsWith(announce))
+            continue;
+        phases << line.mid(announce.size());
+        if (phases.last() == stopAt) {
+            ::kill(pid_t(process.processId()), signal);
+            break;
+        }
+        process.write("\n");
+        process.waitForBytesWritten(-1);
+    }
+    process.waitForFinished(-1);
+    if (status)
+        *status = process.exitStatus();
+    return phases;
+}
 
-    // The next run removes the killed run's temporary file.
-    const Run run = runBuilder({"-o", db(), "--packages", dataPath("Packages")});
-    QCOMPARE(run.exitCode, 0);
-    QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
+static const QStringList kPhases{"started",
+                                 "temporary file created",
+                                 "reading packages",
+                                 "reading file lists",
+                                 "writing packages",
+                                 "writing file names",
+                                 "writing directories",
+                                 "writing file links",
+                                 "writing indexes",
+                                 "written",
+                                 "renamed"};
+
+// A build with file lists passes every phase, in this order.
+void BuilderFailuresTest::phasesInOrder()
+{
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    const QStringList phases = runToPhase({"-o", db(), "--quiet", "--packages", dataPath("Packages"),
+                                           "--contents", dataPath("Contents")},
+                                          QString(), 0, &status);
+    QCOMPARE(phases, kPhases);
+    QCOMPARE(status, QProcess::NormalExit);
     QCOMPARE(packageRows(db()).size(), 8);
 }
 
+void BuilderFailuresTest::killedAtPhase_data()
+{
+    QTest::addColumn<QString>("phase");
+    for (const QString &phase : kPhases)
+        QTest::newRow(qPrintable(phase)) << phase;
+}
+
+// SIGKILL at each phase (nothing can clean up after it): until the rename the target is
+// the old catalogue byte for byte, after it the whole new one. The next run removes the
+// temporary file that the killed run left behind.
+void BuilderFailuresTest::killedAtPhase()
+{
+    QFETCH(QString, phase);
+    const QByteArray before = buildOldCatalogue();
+    QVERIFY(!before.isEmpty());
+    // The new catalogue has the generated packages besides the old one's.
+    const QStringList args{"-o", db(), "--quiet", "--packages", dataPath("Packages"), "--packages",
+                           m_large.filePath("Packages"), "--contents", dataPath("Contents")};
+    QProcess::ExitStatus status = QProcess::NormalExit;
+    const QStringList phases = runToPhase(args, phase, SIGKILL, &status);
+    QCOMPARE(phases.last(), phase);
+    QCOMPARE(status, QProcess::CrashExit);
+
+    const QStringList temps = tempFilesOf(m_dir->path(), "os_pkg_list.db");
+    if (phase == "renamed") {
+        QVERIFY(readBytes(db()) != before);
+        QCOMPARE(query(db(), "PRAGMA integrity_check"), QStringList{"ok"});
+        QCOMPARE(temps, QStringList());
+    } else {
+        QCOMPARE(readBytes(db()), before);
+        QCOMPARE(temps.size(), phase == "started" ? 0 : 1);
+    }
+    const QStringList killedPackages = packageRows(db());
+    const QStringList killedFiles = fileRows(db());
+
+    // The next run cleans up; a catalogue renamed into place was already the whole one.
+    QCOMPARE(runBuilder(args).exitCode, 0);
+    QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
+    QCOMPARE(packageRows(db()).size(), 2008);
+    if (phase == "renamed") {
+        QCOMPARE(killedPackages, packageRows(db()));
+        QCOMPARE(killedFiles, fileRows(db()));
+    }
+}
+
+// SIGTERM while the builder reads its inputs: its handler removes the temporary file
+// before the process dies; the old catalogue stays.
 void BuilderFailuresTest::terminatedRun()
 {
     const QByteArray before = buildOldCatalogue();
     QVERIFY(!before.isEmpty());
-    QProcess process;
-    startOnLargeInput(process);
-    QVERIFY2(waitForTempFile(0), "the builder never created its temporary file");
-    QThread::msleep(200);
-    QVERIFY(process.state() == QProcess::Running);
-    process.terminate(); // SIGTERM
-    QVERIFY(process.waitForFinished());
-    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QProcess::ExitStatus status = QProcess::NormalExit;
+    runToPhase({"-o", db(), "--quiet", "--packages", dataPath("Packages"), "--contents",
+                dataPath("Contents")},
+               "reading file lists", SIGTERM, &status);
+    QCOMPARE(status, QProcess::CrashExit);
     QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
     QCOMPARE(readBytes(db()), before);
 }
@@ -299,53 +355,6 @@ Run BuilderFailuresTest::runThrough(const QString &program, const QStringList &a
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
-}
-
-// Twenty runs killed at random moments, from start-up to after the rename: the
-// target is always either the old catalogue, byte for byte, or the whole new one.
-void BuilderFailuresTest::killedAtRandomMoments()
-{
-    const QStringList args{"-o", db(), "--quiet", "--packages", m_large.filePath("Packages"),
-                           "--contents", m_large.filePath("Contents-part")};
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(runBuilder(args).exitCode, 0);
-    const qint64 fullRun = clock.elapsed();
-    const QStringList newFiles = query(db(), "SELECT count(*) FROM qv_pkg_file_t");
-
-    const quint32 seed = QRandomGenerator::global()->generate();
-    qInfo("full run %lld ms, seed %u", fullRun, seed);
-    QRandomGenerator random(seed);
-    int killed = 0;
-    int replaced = 0;
-    for (int trial = 0; trial < 20; ++trial) {
-        QVERIFY(QFile::remove(db()));
-        const QByteArray before = buildOldCatalogue();
-        QVERIFY(!before.isEmpty());
-        QProcess process;
-        process.start(QStringLiteral(QUORVI_CATALOG_BIN), args);
-        QVERIFY(process.waitForStarted());
-        // Even trials stop somewhere within the run, odd ones up to twice its length.
-        const int span = int(fullRun) * (trial % 2 ? 2 : 1);
-        QThread::msleep(random.bounded(span + 1));
-        ::kill(pid_t(process.processId()), SIGKILL); // a no-op on a run that has ended
-        QVERIFY(process.waitForFinished());
-        if (process.exitStatus() == QProcess::CrashExit)
-            ++killed;
-        const QByteArray after = readBytes(db());
-        if (after != before) {
-            ++replaced;
-            QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
-                     qPrintable(QString("trial %1: the catalogue changed, yet the run did not finish").arg(trial)));
-            QCOMPARE(query(db(), "PRAGMA integrity_check"), QStringList{"ok"});
-            QCOMPARE(query(db(), "SELECT count(*) FROM qv_pkg_file_t"), newFiles);
-        }
-    }
-    qInfo("%d of 20 runs were killed, %d replaced the catalogue", killed, replaced);
-    QVERIFY(killed >= 5);
-    // The next run removes what the killed runs left behind.
-    QCOMPARE(runBuilder({"-o", db(), "--packages", dataPath("Packages")}).exitCode, 0);
-    QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
 }
 
 // A target folder the builder may not write to: a clear error, the old catalogue
@@ -396,5 +405,5 @@ void BuilderFailuresTest::fileSizeLimitReached()
     QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
 }
 
-QTEST_GUILESS_MAIN(BuilderFailuresTest)
+QUORVI_GUARDED_TEST_MAIN(BuilderFailuresTest)
 #include "tst_BuilderFailures.moc"

@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <catalogueschema.h>
 
 using namespace CatalogTest;
 
@@ -79,8 +80,8 @@ void BuilderRoundTripTest::packagesOnly()
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.contains("8 packages, 0 files"), qPrintable(run.out));
     QCOMPARE(packageRows(db()), kFixturePackages);
-    QCOMPARE(schemaNames(db()), (QStringList{"qv_pkg_list_name_idx", "qv_pkg_list_t"}));
-    QCOMPARE(query(db(), "SELECT min(id) || '-' || max(id) FROM qv_pkg_list_t"),
+    QCOMPARE(schemaNames(db()), (QStringList{QV_PKG_NAME_INDEX, QV_PKG_TABLE}));
+    QCOMPARE(query(db(), "SELECT min(id) || '-' || max(id) FROM " QV_PKG_TABLE),
              QStringList{"1-8"});
 }
 
@@ -94,23 +95,23 @@ void BuilderRoundTripTest::packagesAndContents()
              qPrintable(run.out));
     QCOMPARE(fileRows(db()), fixtureFiles());
     // Each directory and each base name is stored once.
-    QCOMPARE(query(db(), "SELECT count(*) - count(DISTINCT path) FROM qv_file_dir_t"),
+    QCOMPARE(query(db(), "SELECT count(*) - count(DISTINCT path) FROM " QV_DIR_TABLE),
              QStringList{"0"});
-    QCOMPARE(query(db(), "SELECT count(*) - count(DISTINCT name) FROM qv_file_name_t"),
+    QCOMPARE(query(db(), "SELECT count(*) - count(DISTINCT name) FROM " QV_NAME_TABLE),
              QStringList{"0"});
-    QCOMPARE(query(db(), "SELECT count(*) FROM qv_file_dir_t WHERE path LIKE '%/'"),
+    QCOMPARE(query(db(), "SELECT count(*) FROM " QV_DIR_TABLE " WHERE path LIKE '%/'"),
              QStringList{"0"});
-    QCOMPARE(query(db(), "SELECT count(*) FROM qv_file_dir_t WHERE path = ''"), QStringList{"1"});
+    QCOMPARE(query(db(), "SELECT count(*) FROM " QV_DIR_TABLE " WHERE path = ''"), QStringList{"1"});
     QCOMPARE(schemaNames(db()),
-             (QStringList{"qv_file_dir_fts", "qv_file_dir_fts_config", "qv_file_dir_fts_data",
-                          "qv_file_dir_fts_idx", "qv_file_dir_t",
-                          "qv_file_name_fts", "qv_file_name_fts_config", "qv_file_name_fts_data",
-                          "qv_file_name_fts_idx",
-                          "qv_file_name_nocase_idx", "qv_file_name_t", "qv_pkg_file_dir_idx",
-                          "qv_pkg_file_t", "qv_pkg_list_name_idx", "qv_pkg_list_t"}));
+             (QStringList{QV_DIR_FTS, QV_DIR_FTS "_config", QV_DIR_FTS "_data",
+                          QV_DIR_FTS "_idx", QV_DIR_TABLE,
+                          QV_NAME_FTS, QV_NAME_FTS "_config", QV_NAME_FTS "_data",
+                          QV_NAME_FTS "_idx",
+                          QV_NAME_NOCASE_INDEX, QV_NAME_TABLE, QV_LINK_DIR_INDEX,
+                          QV_LINK_TABLE, QV_PKG_NAME_INDEX, QV_PKG_TABLE}));
     // The links are keyed by name: the table is its own index on name_id.
     QCOMPARE(query(db(), "SELECT sql LIKE '%PRIMARY KEY (name_id, dir_id, pkg_id)) WITHOUT ROWID'"
-                         " FROM sqlite_master WHERE name = 'qv_pkg_file_t'"),
+                         " FROM sqlite_master WHERE name = '" QV_LINK_TABLE "'"),
              QStringList{"1"});
 }
 
@@ -119,25 +120,25 @@ void BuilderRoundTripTest::fullTextIndexes_data()
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QStringList>("expected");
     // The finder asks the trigram indexes with LIKE.
-    QTest::newRow("name substring") << "SELECT name FROM qv_file_name_fts"
+    QTest::newRow("name substring") << "SELECT name FROM " QV_NAME_FTS
                                        " WHERE name LIKE '%blank%' ORDER BY name"
                                     << QStringList{"with  two  blanks.txt"};
-    QTest::newRow("name, case-insensitive") << "SELECT name FROM qv_file_name_fts"
+    QTest::newRow("name, case-insensitive") << "SELECT name FROM " QV_NAME_FTS
                                                " WHERE name LIKE '%GCC-12' ORDER BY name"
                                             << QStringList{"gcc-12", "x86_64-linux-gnu-gcc-12"};
-    QTest::newRow("dir substring") << "SELECT path FROM qv_file_dir_fts"
+    QTest::newRow("dir substring") << "SELECT path FROM " QV_DIR_FTS
                                       " WHERE path LIKE '%LC_MESS%'"
                                    << QStringList{"/usr/share/locale/de/LC_MESSAGES"};
-    QTest::newRow("dir with blank") << "SELECT path FROM qv_file_dir_fts"
+    QTest::newRow("dir with blank") << "SELECT path FROM " QV_DIR_FTS
                                        " WHERE path LIKE '%My Docs'"
                                     << QStringList{"/usr/share/doc/My Docs"};
     QTest::newRow("name index consistent")
-        << "INSERT INTO qv_file_name_fts(qv_file_name_fts) VALUES('integrity-check')"
+        << "INSERT INTO " QV_NAME_FTS "(" QV_NAME_FTS ") VALUES('integrity-check')"
         << QStringList();
     QTest::newRow("dir index consistent")
-        << "INSERT INTO qv_file_dir_fts(qv_file_dir_fts) VALUES('integrity-check')"
+        << "INSERT INTO " QV_DIR_FTS "(" QV_DIR_FTS ") VALUES('integrity-check')"
         << QStringList();
-    QTest::newRow("no match") << "SELECT name FROM qv_file_name_fts"
+    QTest::newRow("no match") << "SELECT name FROM " QV_NAME_FTS
                                  " WHERE name LIKE '%zzzz%'"
                               << QStringList();
 }
@@ -278,5 +279,5 @@ void BuilderRoundTripTest::emptyInputs()
     QCOMPARE(fileRows(db()), QStringList());
 }
 
-QTEST_GUILESS_MAIN(BuilderRoundTripTest)
+QUORVI_GUARDED_TEST_MAIN(BuilderRoundTripTest)
 #include "tst_BuilderRoundTrip.moc"

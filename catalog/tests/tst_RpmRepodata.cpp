@@ -209,5 +209,5 @@ void RpmRepodataTest::chunkingDoesNotMatter()
         QCOMPARE(parse(chunk), whole);
 }
 
-QTEST_GUILESS_MAIN(RpmRepodataTest)
+QUORVI_GUARDED_TEST_MAIN(RpmRepodataTest)
 #include "tst_RpmRepodata.moc"

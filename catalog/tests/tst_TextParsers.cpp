@@ -1,5 +1,6 @@
 // Unit tests of the line-based parsers, fed from memory.
 
+#include "CatalogTestSupport.h"
 #include "ContentsParser.h"
 #include "DebianVersion.h"
 #include "DpkgFileList.h"
@@ -168,6 +169,13 @@ void TextParsersTest::packagesStanzas_data()
                       "Package: conf\nStatus: deinstall ok config-files\nVersion: 2\n"
                       "Architecture: all\n")
         << true << QStringList{"in@1 1 all"};
+    // A stanza without a Status field of its own is not installed, whatever the
+    // stanza before it said.
+    QTest::newRow("dpkg status: Status is the stanza's own")
+        << QByteArray("Package: in\nStatus: install ok installed\nVersion: 1\nArchitecture: all\n\n"
+                      "Package: no-status\nVersion: 2\nArchitecture: all\n\n"
+                      "Package: in2\nVersion: 3\nArchitecture: amd64\nStatus: install ok installed\n")
+        << true << QStringList{"in@1 1 all", "in2@10 3 amd64"};
 }
 
 void TextParsersTest::packagesStanzas()
@@ -193,6 +201,9 @@ void TextParsersTest::packagesErrors_data()
                                      << "no Architecture";
     QTest::newRow("line without colon") << QByteArray("Package: a\nthis is not a field\n") << 2
                                         << "Field: value";
+    // A field needs a name: ": value" is no field, even in an otherwise complete stanza.
+    QTest::newRow("line starting with a colon")
+        << QByteArray("Package: a\nVersion: 1\nArchitecture: all\n: value\n") << 4 << "Field: value";
     QTest::newRow("installed without Version")
         << QByteArray("Package: a\nStatus: install ok installed\nArchitecture: all\n") << 1
         << "no Version";
@@ -227,6 +238,10 @@ void TextParsersTest::contentsSplit_data()
     QTest::newRow("trailing blanks") << "etc/x  admin/y   " << true << "etc/x" << "admin/y";
     QTest::newRow("leading slash") << "/usr/bin/gcc devel/gcc" << true << "usr/bin/gcc"
                                    << "devel/gcc";
+    QTest::newRow("leading blanks") << "   usr/bin/gcc   devel/gcc" << true << "usr/bin/gcc"
+                                    << "devel/gcc";
+    QTest::newRow("leading tab and slash") << "\t/usr/bin/gcc devel/gcc" << true << "usr/bin/gcc"
+                                           << "devel/gcc";
     QTest::newRow("several packages") << "bin/more   utils/a,admin/b" << true << "bin/more"
                                       << "utils/a,admin/b";
     QTest::newRow("no location") << "usr/bin/gcc" << false << "" << "";
@@ -353,5 +368,5 @@ void TextParsersTest::fileIndexDropsDuplicateLinks()
     QCOMPARE(links, (QList<QPair<uint32_t, uint32_t>>{{a.name, 1u}, {a.name, 2u}, {b.name, 1u}}));
 }
 
-QTEST_GUILESS_MAIN(TextParsersTest)
+QUORVI_GUARDED_TEST_MAIN(TextParsersTest)
 #include "tst_TextParsers.moc"
