@@ -25,6 +25,21 @@ bool isBlank(std::string_view line)
 {
     return trim(line).empty();
 }
+
+// dpkg's Status field is "<want> <flag> <status>". A package's files are on
+// disk in every status but not-installed and config-files, whatever was
+// wanted (hold, deinstall, purge) and whether it needs reinstalling.
+bool filesOnDisk(std::string_view status)
+{
+    const size_t blank = status.find_last_of(" \t");
+    const std::string_view state = blank == std::string_view::npos ? status : status.substr(blank + 1);
+    for (const char *onDisk : {"installed", "half-configured", "unpacked", "half-installed",
+                               "triggers-awaited", "triggers-pending"}) {
+        if (state == onDisk)
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 void PackagesParser::parse(LineReader &reader, Mode mode, const Callback &callback)
@@ -64,7 +79,7 @@ void PackagesParser::finishStanza(const LineReader &reader, Mode mode, PackageSt
 {
     if (stanza.line == 0)
         return; // only blank lines so far
-    const bool wanted = mode == Mode::Packages || stanza.status == "install ok installed";
+    const bool wanted = mode == Mode::Packages || filesOnDisk(stanza.status);
     if (wanted) {
         const char *missing = stanza.package.empty()        ? "Package"
                               : stanza.version.empty()      ? "Version"

@@ -20,7 +20,9 @@ struct PackageStanza
 // Parses deb822 stanzas ("Field: value", continuation lines starting with a
 // blank, stanzas separated by blank lines). In Packages mode every stanza
 // must carry Package, Version and Architecture. In DpkgStatus mode only
-// stanzas whose Status is "install ok installed" are reported (and checked).
+// packages whose files are on disk are reported (and checked): status
+// installed, half-configured, unpacked, half-installed, triggers-awaited or
+// triggers-pending, whatever the want and flag words of Status say.
 class PackagesParser
 {
 public:

@@ -24,9 +24,6 @@ uint64_t fileSize(const std::string &path)
 
 void printSummary(const CatalogBuilder &builder, const std::string &output, double seconds)
 {
-    std::printf("quorvi-catalog: %zu packages, %zu files in %.1f s, %llu bytes written to %s\n",
-                builder.packages().size(), builder.files().links().size(), seconds,
-                static_cast<unsigned long long>(fileSize(output)), output.c_str());
     const CatalogBuilder::Stats &stats = builder.stats();
     if (stats.droppedEntries > 0)
         std::printf("quorvi-catalog: %llu file entries named packages not in the catalogue "
@@ -35,6 +32,10 @@ void printSummary(const CatalogBuilder &builder, const std::string &output, doub
     if (stats.missingLists > 0)
         std::printf("quorvi-catalog: %llu installed packages have no dpkg file list\n",
                     static_cast<unsigned long long>(stats.missingLists));
+    // The summary is the last line, for scripts that read it with tail -n 1.
+    std::printf("quorvi-catalog: %zu packages, %zu files in %.1f s, %llu bytes written to %s\n",
+                builder.packages().size(), builder.files().links().size(), seconds,
+                static_cast<unsigned long long>(fileSize(output)), output.c_str());
 }
 } // namespace
 

@@ -53,6 +53,7 @@ private slots:
     void oldContentsHeader();
     void sourcesListedTwice();
     void dpkgStatus();
+    void dpkgStatusStates();
     void compressions_data();
     void compressions();
     void aptLists();
@@ -92,6 +93,9 @@ void BuilderRoundTripTest::packagesAndContents()
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.contains("8 packages, 15 files"), qPrintable(run.out));
     QVERIFY2(run.out.contains("2 file entries named packages not in the catalogue"),
+             qPrintable(run.out));
+    // The summary comes last, after the notes about left-out entries.
+    QVERIFY2(run.out.trimmed().split('\n').last().startsWith("quorvi-catalog: 8 packages, 15 files"),
              qPrintable(run.out));
     QCOMPARE(fileRows(db()), fixtureFiles());
     // Each directory and each base name is stored once.
@@ -177,6 +181,36 @@ void BuilderRoundTripTest::sourcesListedTwice()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(packageRows(db()), kFixturePackages);
     QCOMPARE(fileRows(db()), fixtureFiles());
+}
+
+// One status file holding every dpkg state: the packages whose files are on
+// disk are in the catalogue with their file lists, the others are not.
+void BuilderRoundTripTest::dpkgStatusStates()
+{
+    const QStringList states{"hold ok installed",           "deinstall ok installed",
+                             "install ok half-configured",  "install ok unpacked",
+                             "install reinstreq half-installed", "install ok triggers-awaited",
+                             "install ok triggers-pending", "deinstall ok config-files",
+                             "purge ok not-installed"};
+    QByteArray status;
+    QVERIFY(QDir(m_dir->path()).mkpath("admin/info"));
+    for (int i = 0; i < states.size(); ++i) {
+        const QByteArray name = "p" + QByteArray::number(i);
+        status += "Package: " + name + "\nStatus: " + states.at(i).toUtf8()
+                  + "\nArchitecture: amd64\nVersion: 1.0-" + QByteArray::number(i) + "\n\n";
+        QVERIFY(writeBytes(m_dir->filePath("admin/info/" + name + ".list"),
+                           "/.\n/usr\n/usr/bin\n/usr/bin/" + name + "\n"));
+    }
+    QVERIFY(writeBytes(m_dir->filePath("admin/status"), status));
+    const Run run = runBuilder({"-o", db(), "--dpkg-admin", m_dir->filePath("admin")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(packageRows(db()),
+             (QStringList{"p0|1.0|0|amd64", "p1|1.0|1|amd64", "p2|1.0|2|amd64", "p3|1.0|3|amd64",
+                          "p4|1.0|4|amd64", "p5|1.0|5|amd64", "p6|1.0|6|amd64"}));
+    QCOMPARE(fileRows(db()),
+             (QStringList{"p0|amd64|/usr/bin/p0", "p1|amd64|/usr/bin/p1", "p2|amd64|/usr/bin/p2",
+                          "p3|amd64|/usr/bin/p3", "p4|amd64|/usr/bin/p4", "p5|amd64|/usr/bin/p5",
+                          "p6|amd64|/usr/bin/p6"}));
 }
 
 void BuilderRoundTripTest::dpkgStatus()

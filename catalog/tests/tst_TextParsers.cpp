@@ -176,6 +176,21 @@ void TextParsersTest::packagesStanzas_data()
                       "Package: no-status\nVersion: 2\nArchitecture: all\n\n"
                       "Package: in2\nVersion: 3\nArchitecture: amd64\nStatus: install ok installed\n")
         << true << QStringList{"in@1 1 all", "in2@10 3 amd64"};
+    // Every status but not-installed and config-files leaves the files on
+    // disk, whatever the want (hold, deinstall, purge) and flag words.
+    const QList<QPair<QByteArray, bool>> statuses{
+        {"install ok installed", true},         {"hold ok installed", true},
+        {"deinstall ok installed", true},       {"purge ok installed", true},
+        {"install ok half-configured", true},   {"install ok unpacked", true},
+        {"install reinstreq half-installed", true}, {"install ok triggers-awaited", true},
+        {"hold ok triggers-pending", true},     {"deinstall ok config-files", false},
+        {"purge ok not-installed", false},      {"install ok not-installed", false},
+        {"unknown ok not-installed", false},    {"install ok", false}};
+    for (const auto &[status, counts] : statuses) {
+        QTest::newRow("status " + status)
+            << QByteArray("Package: p\nStatus: " + status + "\nVersion: 1\nArchitecture: all\n")
+            << true << (counts ? QStringList{"p@1 1 all"} : QStringList());
+    }
 }
 
 void TextParsersTest::packagesStanzas()
