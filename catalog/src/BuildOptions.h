@@ -11,6 +11,7 @@ struct BuildOptions
     std::vector<std::string> repodata; // RPM repository roots or repodata folders
     std::string dpkgStatus;            // dpkg status file, empty for none
     std::string dpkgInfo;              // folder with <package>.list files
+    bool allVersions = false;          // every listed version, not only the newest
 
     bool empty() const
     {

@@ -48,6 +48,7 @@ CatalogBuilder::~CatalogBuilder() = default;
 void CatalogBuilder::build(const BuildOptions &options, const std::string &outputPath)
 {
     checkReadable(options);
+    m_packages = PackageIndex(!options.allVersions);
     PhaseGate::reached("reading packages");
     for (const std::string &path : options.packages)
         readPackages(path);
@@ -122,7 +123,8 @@ void CatalogBuilder::readPackages(const std::string &path)
                           [this](const PackageStanza &stanza) {
                               const DebianVersion v = DebianVersion::split(stanza.version);
                               m_packages.add(stanza.package, v.upstream, v.revision,
-                                             stanza.architecture);
+                                             stanza.architecture, VersionScheme::Debian,
+                                             stanza.version);
                           });
 }
 
@@ -133,8 +135,9 @@ void CatalogBuilder::readDpkgStatus(const std::string &path)
     PackagesParser::parse(reader, PackagesParser::Mode::DpkgStatus,
                           [this](const PackageStanza &stanza) {
                               const DebianVersion v = DebianVersion::split(stanza.version);
-                              const uint32_t id = m_packages.add(stanza.package, v.upstream,
-                                                                 v.revision, stanza.architecture);
+                              const uint32_t id = m_packages.add(
+                                  stanza.package, v.upstream, v.revision, stanza.architecture,
+                                  VersionScheme::Debian, stanza.version);
                               m_installed.push_back({id, stanza.package, stanza.architecture});
                           });
 }
@@ -178,7 +181,8 @@ void CatalogBuilder::readRepodataPackages(const std::string &dir)
     requireReadable(primaryPath);
     const std::unique_ptr<ArchiveSource> primary = openTracked(primaryPath);
     RpmPrimaryParser::parse(*primary, [this](const RpmPackage &p) {
-        m_packages.add(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch);
+        m_packages.add(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch, VersionScheme::Rpm,
+                       VersionOrder::rpmEvr(p.epoch, p.ver, p.rel));
     });
     m_repos.push_back(std::move(repo));
 }
@@ -192,10 +196,11 @@ void CatalogBuilder::readRepodataFiles(const Repo &repo)
     RpmFilelistsParser::parse(*source, [this](const RpmPackage &p,
                                              const std::vector<std::string> &paths) {
         const uint32_t id = m_packages.find(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch);
-        if (id == 0)
-            m_stats.droppedEntries += paths.size();
-        else
+        if (id != 0)
             addFiles(id, paths);
+        else if (!m_packages.idsNamed(p.name))
+            m_stats.droppedEntries += paths.size();
+        // else: a version that a newer one of the same package replaced
     });
 }
 

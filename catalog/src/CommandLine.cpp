@@ -59,6 +59,10 @@ const std::vector<CommandLine::Option> &CommandLine::options()
         {{"installed"}, "", O::NoValue, O::Once, "dpkg", O::Source,
          "this machine's packages (--dpkg-admin /var/lib/dpkg)",
          [](CommandLine &cl, const std::string &) { cl.setDpkgAdmin("/var/lib/dpkg"); }},
+        {{"all-versions"}, "", O::NoValue, O::Many, nullptr, O::General,
+         "keep every version the sources list (default: only\n"
+         "the newest of each package name and architecture)",
+         [](CommandLine &cl, const std::string &) { cl.build.allVersions = true; }},
         {{"o", "output"}, "FILE", O::Required, O::Once, nullptr, O::General,
          "the catalogue to write (replaced atomically)",
          [](CommandLine &cl, const std::string &v) { cl.output = v; }},

@@ -11,15 +11,50 @@ std::string PackageIndex::key(std::string_view name, std::string_view ver,
 }
 
 uint32_t PackageIndex::add(std::string_view name, std::string_view ver, std::string_view rel,
-                           std::string_view arch)
+                           std::string_view arch, VersionScheme scheme,
+                           std::string_view fullVersion)
 {
-    const auto [it, isNew] = m_byKey.emplace(key(name, ver, rel, arch), 0);
-    if (!isNew)
-        return it->second;
-    m_rows.push_back({std::string(name), std::string(ver), std::string(rel), std::string(arch)});
-    it->second = uint32_t(m_rows.size());
-    m_byName[m_rows.back().name].push_back(it->second);
+    if (!m_newestOnly) {
+        if (const uint32_t id = find(name, ver, rel, arch))
+            return id;
+    }
+    Row row{std::string(name), std::string(ver), std::string(rel), std::string(arch),
+            std::string(fullVersion), scheme};
+    if (row.fullVersion.empty())
+        row.fullVersion = row.ver + '-' + row.rel;
+    if (!m_newestOnly)
+        return addRow(std::move(row));
+    std::string nameArch = key(name, {}, {}, arch);
+    nameArch.push_back(scheme == VersionScheme::Rpm ? 'r' : 'd');
+    const auto [it, isNew] = m_byNameArch.emplace(std::move(nameArch), 0);
+    if (isNew)
+        it->second = addRow(std::move(row));
+    else
+        replaceIfNewer(it->second, row);
     return it->second;
+}
+
+uint32_t PackageIndex::addRow(Row row)
+{
+    m_rows.push_back(std::move(row));
+    const Row &added = m_rows.back();
+    const uint32_t id = uint32_t(m_rows.size());
+    m_byKey.emplace(key(added.name, added.ver, added.rel, added.arch), id);
+    m_byName[added.name].push_back(id);
+    return id;
+}
+
+// The row keeps its id (and so its place); only its version changes.
+void PackageIndex::replaceIfNewer(uint32_t id, Row &row)
+{
+    Row &kept = m_rows[id - 1];
+    if (VersionOrder::compare(row.scheme, row.fullVersion, kept.fullVersion) <= 0)
+        return;
+    m_byKey.erase(key(kept.name, kept.ver, kept.rel, kept.arch));
+    kept.ver = std::move(row.ver);
+    kept.rel = std::move(row.rel);
+    kept.fullVersion = std::move(row.fullVersion);
+    m_byKey.emplace(key(kept.name, kept.ver, kept.rel, kept.arch), id);
 }
 
 uint32_t PackageIndex::find(std::string_view name, std::string_view ver, std::string_view rel,

@@ -52,6 +52,8 @@ private slots:
     void fullTextIndexes();
     void oldContentsHeader();
     void sourcesListedTwice();
+    void newestVersions_data();
+    void newestVersions();
     void dpkgStatus();
     void dpkgStatusStates();
     void compressions_data();
@@ -185,6 +187,48 @@ void BuilderRoundTripTest::sourcesListedTwice()
 
 // One status file holding every dpkg state: the packages whose files are on
 // disk are in the catalogue with their file lists, the others are not.
+void BuilderRoundTripTest::newestVersions_data()
+{
+    QTest::addColumn<bool>("allVersions");
+    QTest::addColumn<QStringList>("expected");
+    QStringList newest = kFixturePackages;
+    newest.replace(1, "util-linux|2.38.1|5+deb12u1|amd64");
+    QTest::newRow("default: newest of each name and arch") << false << newest;
+    QTest::newRow("--all-versions")
+        << true
+        << kFixturePackages + QStringList{"util-linux|2.38.1|5+deb12u1|amd64", "bsdutils|2.38.1|4|amd64"};
+}
+
+// A second index (as bookworm-security beside bookworm) lists a newer
+// util-linux and an older bsdutils (whose epoch the fixture's one shares).
+void BuilderRoundTripTest::newestVersions()
+{
+    QFETCH(bool, allVersions);
+    QFETCH(QStringList, expected);
+    const QString updates = m_dir->filePath("Packages-updates");
+    QVERIFY(writeBytes(updates, "Package: util-linux\nVersion: 2.38.1-5+deb12u1\n"
+                                "Architecture: amd64\n\n"
+                                "Package: bsdutils\nVersion: 1:2.38.1-4\nArchitecture: amd64\n"));
+    QStringList args{"-o", db(), "--packages", dataPath("Packages"), "--packages", updates,
+                     "--contents", dataPath("Contents")};
+    if (allVersions)
+        args << "--all-versions";
+    const Run run = runBuilder(args);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(packageRows(db()), expected);
+    // Without versions in Contents, every row of a name gets its files.
+    QStringList files = fixtureFiles();
+    if (allVersions) {
+        files << "util-linux|amd64|/bin/more"
+              << "util-linux|amd64|/usr/share/locale/de/LC_MESSAGES/util-linux.mo"
+              << "util-linux|amd64|/usr/share/man/man1/more.1.gz"
+              << "bsdutils|amd64|/usr/share/locale/de/LC_MESSAGES/util-linux.mo"
+              << "bsdutils|amd64|/usr/share/man/man1/more.1.gz";
+        files.sort();
+    }
+    QCOMPARE(fileRows(db()), files);
+}
+
 void BuilderRoundTripTest::dpkgStatusStates()
 {
     const QStringList states{"hold ok installed",           "deinstall ok installed",
