@@ -32,15 +32,16 @@ const char fileGrouping[] =
     " GROUP BY f." QV_LINK_PKG ") m "
     "JOIN " QV_PKG_TABLE " p ON p." QV_PKG_ID " = m.pkg_id ORDER BY p." QV_PKG_ID;
 
-bool isWildcard(QChar c)
+// In file-name keywords "*" stands for any run of characters and "?" for one character.
+bool isKeywordWildcard(uint c)
 {
-    return c == QLatin1Char('%') || c == QLatin1Char('_');
+    return c == '*' || c == '?';
 }
 
-// A pattern that starts with literal text is served by the B-tree index on the names.
-bool startsWithLiteral(const QString &pattern)
+// A keyword that starts with literal text is served by the B-tree index on the names.
+bool startsWithLiteral(const QString &keyword)
 {
-    return !pattern.isEmpty() && !isWildcard(pattern.at(0));
+    return !keyword.isEmpty() && !isKeywordWildcard(keyword.at(0).unicode());
 }
 
 // At most this many trigrams go into one index query: more narrow the candidates
@@ -48,16 +49,16 @@ bool startsWithLiteral(const QString &pattern)
 const int maxTrigrams = 16;
 
 // The distinct runs of three characters (code points, as the trigram tokenizer counts
-// them) within the pattern's literal text: every text the pattern matches holds each.
-QStringList trigramsOf(const QString &pattern)
+// them) within the keyword's literal text: every text the keyword matches holds each.
+QStringList trigramsOf(const QString &keyword)
 {
     QStringList trigrams;
     QVector<uint> run;
-    for (const uint c : pattern.toUcs4()) {
+    for (const uint c : keyword.toUcs4()) {
         // SQLite's LIKE reads the pattern only up to a NUL: what follows it cannot narrow.
         if (c == 0)
             break;
-        if (c == '%' || c == '_') {
+        if (isKeywordWildcard(c)) {
             run.clear();
             continue;
         }
@@ -73,16 +74,16 @@ QStringList trigramsOf(const QString &pattern)
     return trigrams;
 }
 
-// "<id> IN (rows of the trigram table holding every trigram of the pattern) AND ", or
-// nothing where the index cannot narrow the pattern down or a B-tree index serves it.
+// "<id> IN (rows of the trigram table holding every trigram of the keyword) AND ", or
+// nothing where the index cannot narrow the keyword down or a B-tree index serves it.
 // The trigrams are matched as tokens (MATCH) rather than through the table's own LIKE,
 // which re-reads every candidate's text; the LIKE that follows decides anyway.
-QString trigramFilter(const char *id, const char *table, const QString &pattern, bool indexed)
+QString trigramFilter(const char *id, const char *table, const QString &keyword, bool indexed)
 {
-    if (!indexed || startsWithLiteral(pattern))
+    if (!indexed || startsWithLiteral(keyword))
         return QString();
     QStringList phrases;
-    for (QString trigram : trigramsOf(pattern))
+    for (QString trigram : trigramsOf(keyword))
         phrases << QLatin1Char('"') + trigram.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
     if (phrases.isEmpty())
         return QString();
@@ -91,12 +92,23 @@ QString trigramFilter(const char *id, const char *table, const QString &pattern,
            + SearchStatement::literal(phrases.join(QLatin1String(" AND "))) + QLatin1String(") AND ");
 }
 
-// Base names matching the pattern. The trigram index only proposes candidates; the
-// plain LIKE decides, so the rows are exactly those of the plain statement.
-QString nameCondition(const QString &pattern, const CatalogueFeatures &features)
+// " LIKE '<pattern>'" for a file-name keyword, with " ESCAPE '\'" where the pattern
+// holds an escaped character.
+QString fileLike(const QString &keyword)
 {
-    return trigramFilter("n." QV_NAME_ID, QV_NAME_FTS, pattern, features.nameTrigrams)
-           + QStringLiteral("n." QV_NAME_TEXT " LIKE ") + SearchStatement::literal(pattern);
+    const QString pattern = SearchStatement::filePattern(keyword);
+    QString clause = QStringLiteral(" LIKE ") + SearchStatement::literal(pattern);
+    if (pattern.contains(QLatin1Char('\\')))
+        clause += QStringLiteral(" ESCAPE '\\'");
+    return clause;
+}
+
+// Base names matching the keyword. The trigram index only proposes candidates; the
+// plain LIKE decides, so the rows are exactly those of the plain statement.
+QString nameCondition(const QString &keyword, const CatalogueFeatures &features)
+{
+    return trigramFilter("n." QV_NAME_ID, QV_NAME_FTS, keyword, features.nameTrigrams)
+           + QStringLiteral("n." QV_NAME_TEXT) + fileLike(keyword);
 }
 
 QString fileStatement(const char *from, const QString &condition)
@@ -104,23 +116,24 @@ QString fileStatement(const char *from, const QString &condition)
     return QString::fromUtf8(fileColumns) + QLatin1String(from) + condition + QLatin1String(fileGrouping);
 }
 
-// Full paths (directory, "/", name) matching a pattern that holds a "/".
-QString pathStatement(const QString &pattern, const CatalogueFeatures &features)
+// Full paths (directory, "/", name) matching a keyword that holds a "/".
+QString pathStatement(const QString &keyword, const CatalogueFeatures &features)
 {
-    using SearchStatement::literal;
-    const int slash = pattern.lastIndexOf(QLatin1Char('/'));
-    const QString dirPart = pattern.left(slash);
-    const QString namePart = pattern.mid(slash + 1);
+    const int slash = keyword.lastIndexOf(QLatin1Char('/'));
+    const QString dirPart = keyword.left(slash);
+    const QString namePart = keyword.mid(slash + 1);
     // Without wildcards after the last "/", that "/" can only be the one before the
     // file's own name: the name and the directory are matched apart, each by its index.
-    if (!namePart.contains(QLatin1Char('%')) && !namePart.contains(QLatin1Char('_'))) {
+    // A "*" or "?" there can stand for a "/" too, so the whole path is matched instead.
+    if (!namePart.contains(QLatin1Char('*')) && !namePart.contains(QLatin1Char('?'))) {
         return fileStatement(fromNames, nameCondition(namePart, features)
-                                            + QStringLiteral(" AND d." QV_DIR_PATH " LIKE ") + literal(dirPart));
+                                            + QStringLiteral(" AND d." QV_DIR_PATH) + fileLike(dirPart));
     }
     // Every matching path lies in a directory whose path matches the part before the last "/".
-    return fileStatement(fromFiles, trigramFilter("d." QV_DIR_ID, QV_DIR_FTS, dirPart + QLatin1Char('%'),
+    return fileStatement(fromFiles, trigramFilter("d." QV_DIR_ID, QV_DIR_FTS, dirPart + QLatin1Char('*'),
                                                   features.dirTrigrams)
-                                        + QStringLiteral("d." QV_DIR_PATH " || '/' || n." QV_NAME_TEXT " LIKE ") + literal(pattern));
+                                        + QStringLiteral("d." QV_DIR_PATH " || '/' || n." QV_NAME_TEXT)
+                                        + fileLike(keyword));
 }
 
 } // namespace
@@ -144,6 +157,25 @@ QString likePattern(const QString &keyword)
     if (keyword.endsWith(star))
         return keyword.left(keyword.length() - 1) + any;
     return keyword;
+}
+
+QString filePattern(const QString &keyword)
+{
+    const QChar escape('\\');
+    QString pattern;
+    pattern.reserve(keyword.size());
+    for (const QChar c : keyword) {
+        if (c == QLatin1Char('*')) {
+            pattern += QLatin1Char('%');
+        } else if (c == QLatin1Char('?')) {
+            pattern += QLatin1Char('_');
+        } else {
+            if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == escape)
+                pattern += escape;
+            pattern += c;
+        }
+    }
+    return pattern;
 }
 
 QString literal(const QString &text)
@@ -179,10 +211,9 @@ QString build(const QString &keyword, SearchMode mode, const CatalogueFeatures &
 {
     if (mode == SearchMode::PackageName)
         return QString::fromUtf8(packagePrefix) + likeClause(keyword);
-    const QString pattern = likePattern(keyword);
     if (keyword.contains(QLatin1Char('/')))
-        return pathStatement(pattern, features);
-    return fileStatement(fromNames, nameCondition(pattern, features));
+        return pathStatement(keyword, features);
+    return fileStatement(fromNames, nameCondition(keyword, features));
 }
 
 } // namespace SearchStatement

@@ -18,10 +18,17 @@ extern const char *const packagePrefix;
 // Counts the catalogue's packages, for the status bar at start-up.
 extern const char *const packageCount;
 
-// The LIKE pattern for a trimmed keyword: a leading and/or trailing "*" turns an exact
-// match into a suffix, prefix or substring match ("*vim*" gives "%vim%"). "%" and "_"
-// typed in the keyword stay LIKE wildcards; other stars are ordinary characters.
+// The LIKE pattern for a trimmed package-name keyword: a leading and/or trailing "*"
+// turns an exact match into a suffix, prefix or substring match ("*vim*" gives "%vim%").
+// "%" and "_" typed in the keyword stay LIKE wildcards; other stars are ordinary characters.
 QString likePattern(const QString &keyword);
+
+// The LIKE pattern, for ESCAPE '\', of a file-name keyword, where only "*" (any run of
+// characters, a "/" included) and "?" (one character) are wildcards: "*" becomes "%",
+// "?" becomes "_", and "%", "_" and "\" are escaped with "\" ("100%_*" gives
+// "100\%\_%"). So a leading and/or trailing "*" still gives a suffix, prefix or
+// substring match.
+QString filePattern(const QString &keyword);
 
 // The text as an SQL string literal: in apostrophes, each apostrophe in it doubled,
 // so that no keyword can end the literal.

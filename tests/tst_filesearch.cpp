@@ -87,7 +87,25 @@ void tst_FileSearch::findsPackages_data()
         {"*_sure", {odd + "/etc/100%_sure"}},
         // A one-character wildcard after the last "/" may stand for a "/" itself: the
         // path cannot be matched as directory and name apart.
-        {"*/a_b", {odd + "/x/a/b"}},
+        {"*/a?b", {odd + "/x/a/b"}},
+        {"*/a_b", {}},
+        // "_" and "%" are characters of the name; "*" is any run and "?" one character.
+        {"*_*", {"2|gcc-12.2.0-3.amd64|/usr/bin/x86_64-linux-gnu-gcc", odd + "/etc/100%_sure"}},
+        {"100%*", {odd + "/etc/100%_sure"}},
+        {"100?_sure", {odd + "/etc/100%_sure"}},
+        {"100_*", {}},
+        {"gcc?12", {"1|gcc-12-12.2.0-14.amd64|/usr/bin/gcc-12"}},
+        {"gcc??12", {}},
+        {"gcc-1?", {"1|gcc-12-12.2.0-14.amd64|/usr/bin/gcc-12"}},
+        {"lib*.so", {"4|libssl-dev-3.0.17-1.amd64|/usr/lib/x86_64-linux-gnu/libssl.so"}},
+        {"x86*GCC", {"2|gcc-12.2.0-3.amd64|/usr/bin/x86_64-linux-gnu-gcc"}},
+        {"/usr/bin?gcc", {gcc, odd + "/usr/bin/gcc"}},
+        {"/usr/lib/x86_64-linux-gnu/*.so*",
+         {"3|libssl3-3.0.17-1.amd64|/usr/lib/x86_64-linux-gnu/libcrypto.so.3",
+          "4|libssl-dev-3.0.17-1.amd64|/usr/lib/x86_64-linux-gnu/libssl.so",
+          "5|qtbase-5.15.8-11.amd64|/usr/lib/x86_64-linux-gnu/libQt5Core.so.5"}},
+        {"/usr/lib/x86?64-linux-gnu/libssl.so", {"4|libssl-dev-3.0.17-1.amd64|/usr/lib/x86_64-linux-gnu/libssl.so"}},
+        {"/usr/*/gcc", {gcc, odd + "/usr/bin/gcc"}},
         {"no-such-file", {}},
     };
     for (bool trigrams : {false, true}) {
@@ -156,7 +174,8 @@ void tst_FileSearch::trigramRowsEqualPlainRows_data()
     const QStringList findingKeywords{
         "*\"hi\"*", "*said \"*", "*/say \"hi\"/*", QString::fromUtf8("*😀😀*"), QString::fromUtf8("*😀😀x*"),
         QString::fromUtf8("*/emoji/😀*"), "*rather-long-file-name-for-a-search*", "*name-for-a-search.TXT",
-        "*.so.3", "*ssl*", "*/x86_64-linux-gnu/*",
+        "*.so.3", "*ssl*", "*/x86_64-linux-gnu/*", "*x86_64*", "*100%_*", "*s?l.so*", "*x86?64*gcc",
+        "*/share/*/*.txt", "/usr/share?qt5?QT.txt",
     };
     for (const QString &keyword : findingKeywords)
         QTest::newRow(qPrintable("finds " + keyword)) << keyword << true;

@@ -52,12 +52,13 @@ const QStringList &hostileNames()
         u("emoji\xF0\x9F\x98\x80pkg"), u("rtl\xE2\x80\xAEpkg"), u("zwj\xE2\x80\x8Dpkg"), "ESCAPE", "GLOB", "MATCH",
         "%1 %2", "star*pkg", "x vim", u("curly\xE2\x80\x99quote"), u("fullwidth\xEF\xBC\x87q"), "ctrl\x01" "a",
         "semi;colon", "*comment*", "dash--dash", "x' UNION SELECT", "DROP", "Robert'); DROP TABLE",
+        "q?mark", "br[ack]et",
     };
     return names;
 }
 
-// The star rules of the finder, applied here on their own: a leading and/or trailing
-// star becomes "%", inner stars stay characters.
+// The star rules of package-name mode, applied here on their own: a leading and/or
+// trailing star becomes "%", inner stars stay characters.
 QString starPattern(const QString &keyword)
 {
     QString pattern = keyword;
@@ -73,24 +74,43 @@ QString starPattern(const QString &keyword)
     return pattern;
 }
 
+// File-name keywords as a GLOB pattern over case-folded text, written apart from the
+// finder's LIKE translation: "*" and "?" are GLOB's own wildcards, a "[" is put in
+// brackets, and ASCII letters are folded as SQLite's lower() folds the compared text.
+QString globPattern(const QString &keyword)
+{
+    QString pattern;
+    for (const QChar c : keyword) {
+        if (c == '[')
+            pattern += "[[]";
+        else if (c.unicode() >= 'A' && c.unicode() <= 'Z')
+            pattern += QChar(c.unicode() + ('a' - 'A'));
+        else
+            pattern += c;
+    }
+    return pattern;
+}
+
 struct Reference
 {
     QStringList rows;
     QString error;
 };
 
-// The rows a LIKE over the pattern gives, the pattern bound as a parameter: ids for
-// package names; id and first matching path for file names.
+// The rows a reference statement gives, its pattern bound as a parameter: for package
+// names the ids that a LIKE over the star pattern finds; for file names the id and first
+// matching path that a GLOB over the case-folded text finds.
 Reference referenceRows(const QString &keyword, bool fileMode)
 {
-    const QString pattern = starPattern(keyword);
+    QString pattern = starPattern(keyword);
     QSqlQuery query(QSqlDatabase::database(referenceConnection));
     QString statement = "SELECT id FROM " QV_PKG_TABLE " WHERE name LIKE ? ORDER BY id";
     if (fileMode) {
+        pattern = globPattern(keyword);
         const QString subject = keyword.contains('/') ? "d.path || '/' || n.name" : "n.name";
         statement = "SELECT f.pkg_id, MIN(d.path || '/' || n.name) FROM " QV_LINK_TABLE " f "
                     "JOIN " QV_NAME_TABLE " n ON n.id = f.name_id JOIN " QV_DIR_TABLE " d ON d.id = f.dir_id "
-                    "WHERE " + subject + " LIKE ? GROUP BY f.pkg_id ORDER BY f.pkg_id";
+                    "WHERE lower(" + subject + ") GLOB ? GROUP BY f.pkg_id ORDER BY f.pkg_id";
     }
     Reference reference;
     if (!query.prepare(statement)) {
@@ -233,6 +253,16 @@ void tst_HostileKeywords::hostileKeyword_data()
         {"backslash in name", "*\\*"},
         {"backslash escape", "\\%"},
         {"backslash quote", "\\'"},
+        {"underscore between stars", "*_*"},
+        {"percent then star", "100%*"},
+        {"question mark alone", "?"},
+        {"question marks", "???????"},
+        {"question mark inside", "gc?"},
+        {"question mark for a slash", "*share?gcc*"},
+        {"inner star", "g*c"},
+        {"inner star across a slash", "/usr*gcc"},
+        {"brackets", "*[ack]*"},
+        {"bracket open", "*[*"},
         // NUL and control characters
         {"nul alone", QString(QChar(0))},
         {"nul inside", "zz" + QString(QChar(0)) + "top"},
@@ -346,7 +376,7 @@ void tst_HostileKeywords::hostileKeyword()
         const QStringList rows = shownRows(resultTable(window), fileMode);
         const QString boxText = closer.boxes.isEmpty() ? QString() : closer.boxes.first().text;
         QVERIFY2(closer.boxes.isEmpty() && rows == reference.rows,
-                 qPrintable(QString("box: %1; rows shown: %2; rows of the bound LIKE: %3")
+                 qPrintable(QString("box: %1; rows shown: %2; rows of the reference: %3")
                                 .arg(printable(boxText), printable(rows.join(',')),
                                      printable(reference.rows.join(',')))));
         if (closer.boxes.isEmpty()) {

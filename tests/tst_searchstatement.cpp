@@ -12,6 +12,8 @@ private slots:
     void prefix();
     void likeClause_data();
     void likeClause();
+    void filePattern_data();
+    void filePattern();
     void fileNameConditions_data();
     void fileNameConditions();
 };
@@ -63,6 +65,28 @@ void tst_SearchStatement::likeClause()
     QCOMPARE(SearchStatement::likeClause(keyword), clause);
 }
 
+void tst_SearchStatement::filePattern_data()
+{
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QString>("pattern");
+    QTest::newRow("exact") << "gcc" << "gcc";
+    QTest::newRow("stars anywhere") << "*lib*ssl*" << "%lib%ssl%";
+    QTest::newRow("lone star") << "*" << "%";
+    QTest::newRow("three stars") << "***" << "%%%";
+    QTest::newRow("question mark") << "gc?" << "gc_";
+    QTest::newRow("underscore literal") << "x86_64" << "x86\\_64";
+    QTest::newRow("percent literal") << "100%*" << "100\\%%";
+    QTest::newRow("backslash literal") << "a\\%" << "a\\\\\\%";
+    QTest::newRow("apostrophe as is") << "o'neil" << "o'neil";
+}
+
+void tst_SearchStatement::filePattern()
+{
+    QFETCH(QString, keyword);
+    QFETCH(QString, pattern);
+    QCOMPARE(SearchStatement::filePattern(keyword), pattern);
+}
+
 void tst_SearchStatement::fileNameConditions_data()
 {
     QTest::addColumn<QString>("keyword");
@@ -77,7 +101,16 @@ void tst_SearchStatement::fileNameConditions_data()
            "'\".so\" AND \"so.\" AND \"o.3\"') AND n.name LIKE '%.so.3' GROUP BY";
     QTest::newRow("suffix without trigram index") << "*.so.3" << false << "WHERE n.name LIKE '%.so.3' GROUP BY";
     QTest::newRow("two literal characters scan plainly") << "*qt*" << true << "WHERE n.name LIKE '%qt%' GROUP BY";
-    QTest::newRow("wildcards break the run") << "*q_t%s*" << true << "WHERE n.name LIKE '%q_t%s%' GROUP BY";
+    QTest::newRow("wildcards break the run") << "*q?t*s*" << true << "WHERE n.name LIKE '%q_t%s%' GROUP BY";
+    QTest::newRow("underscore and percent are literal, in trigrams too")
+        << "*q_t%s*" << true
+        << "WHERE n.id IN (SELECT rowid FROM " QV_NAME_FTS " WHERE " QV_NAME_FTS " MATCH "
+           "'\"q_t\" AND \"_t%\" AND \"t%s\"') AND n.name LIKE '%q\\_t\\%s%' ESCAPE '\\' GROUP BY";
+    QTest::newRow("inner star") << "lib*.so" << true << "WHERE n.name LIKE 'lib%.so' GROUP BY";
+    QTest::newRow("question marks") << "??" << false << "WHERE n.name LIKE '__' GROUP BY";
+    QTest::newRow("backslash literal") << "a\\b" << true << "WHERE n.name LIKE 'a\\\\b' ESCAPE '\\' GROUP BY";
+    QTest::newRow("escaped prefix keeps the name index")
+        << "x86_64*" << true << "WHERE n.name LIKE 'x86\\_64%' ESCAPE '\\' GROUP BY";
     QTest::newRow("apostrophe") << "*o'neil*" << true
         << "WHERE n.id IN (SELECT rowid FROM " QV_NAME_FTS " WHERE " QV_NAME_FTS " MATCH "
            "'\"o''n\" AND \"''ne\" AND \"nei\" AND \"eil\"') AND n.name LIKE '%o''neil%' GROUP BY";
@@ -106,11 +139,20 @@ void tst_SearchStatement::fileNameConditions_data()
     QTest::newRow("open name after a path")
         << "*/x86_64-linux-gnu/*" << true
         << "WHERE d.id IN (SELECT rowid FROM " QV_DIR_FTS " WHERE " QV_DIR_FTS " MATCH '\"/x8\" AND \"x86\" AND "
+           "\"86_\" AND \"6_6\" AND \"_64\" AND "
            "\"64-\" AND \"4-l\" AND \"-li\" AND \"lin\" AND \"inu\" AND \"nux\" AND \"ux-\" AND \"x-g\" AND "
            "\"-gn\" AND \"gnu\"') AND "
-           "d.path || '/' || n.name LIKE '%/x86_64-linux-gnu/%' GROUP BY";
+           "d.path || '/' || n.name LIKE '%/x86\\_64-linux-gnu/%' ESCAPE '\\' GROUP BY";
     QTest::newRow("open name under a fixed directory")
         << "/usr/lib/*" << true << "WHERE d.path || '/' || n.name LIKE '/usr/lib/%' GROUP BY";
+    // One "?" can stand for a "/": the path is not split into directory and name.
+    QTest::newRow("question mark after the last slash")
+        << "/usr/bin?gcc" << true << "WHERE d.path || '/' || n.name LIKE '/usr/bin_gcc' GROUP BY";
+    QTest::newRow("underscore after the last slash splits")
+        << "/usr/lib/x86_64" << true
+        << "WHERE n.name LIKE 'x86\\_64' ESCAPE '\\' AND d.path LIKE '/usr/lib' GROUP BY";
+    QTest::newRow("star in the directory part")
+        << "/usr/*/gcc" << true << "WHERE n.name LIKE 'gcc' AND d.path LIKE '/usr/%' GROUP BY";
 }
 
 void tst_SearchStatement::fileNameConditions()
