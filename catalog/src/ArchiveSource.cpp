@@ -4,6 +4,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <unistd.h>
 
 namespace {
 archive *newRawReader()
@@ -22,6 +23,12 @@ ArchiveSource::ArchiveSource(const std::string &path, ProgressFn progress)
     openHeader(archive_read_open_filename(m_archive, path.c_str(), 1 << 16));
 }
 
+ArchiveSource::ArchiveSource(std::string name, int fd, ProgressFn progress)
+    : m_name(std::move(name)), m_archive(newRawReader()), m_progress(std::move(progress)), m_fd(fd)
+{
+    openHeader(archive_read_open_fd(m_archive, fd, 1 << 16));
+}
+
 ArchiveSource::ArchiveSource(std::string name, std::string_view data)
     : m_name(std::move(name)), m_archive(newRawReader())
 {
@@ -31,20 +38,31 @@ ArchiveSource::ArchiveSource(std::string name, std::string_view data)
 ArchiveSource::~ArchiveSource()
 {
     archive_read_free(m_archive);
+    if (m_fd >= 0)
+        close(m_fd);
 }
 
+// A constructor that throws runs no destructor: the reader and the
+// descriptor are released here before the error leaves.
 void ArchiveSource::openHeader(int openResult)
 {
-    if (openResult != ARCHIVE_OK)
-        fail("cannot read");
     archive_entry *entry = nullptr;
-    const int r = archive_read_next_header(m_archive, &entry);
+    const int r = openResult == ARCHIVE_OK ? archive_read_next_header(m_archive, &entry)
+                                           : ARCHIVE_FATAL;
     if (r == ARCHIVE_EOF) {
         m_atEnd = true; // an empty file: nothing to read
         return;
     }
-    if (r < ARCHIVE_WARN)
+    if (r >= ARCHIVE_WARN)
+        return;
+    try {
         fail("cannot read");
+    } catch (...) {
+        archive_read_free(m_archive);
+        if (m_fd >= 0)
+            close(m_fd);
+        throw;
+    }
 }
 
 size_t ArchiveSource::read(char *buffer, size_t size)

@@ -19,6 +19,8 @@ public:
     using ProgressFn = std::function<void(uint64_t consumed)>;
 
     explicit ArchiveSource(const std::string &path, ProgressFn progress = {});
+    // Reads the open descriptor `fd`, which it closes; `name` is for messages.
+    ArchiveSource(std::string name, int fd, ProgressFn progress = {});
     ArchiveSource(std::string name, std::string_view data);
     ~ArchiveSource() override;
     ArchiveSource(const ArchiveSource &) = delete;
@@ -37,5 +39,6 @@ private:
     std::string m_name;
     archive *m_archive = nullptr;
     ProgressFn m_progress;
+    int m_fd = -1; // owned, when reading a descriptor
     bool m_atEnd = false;
 };

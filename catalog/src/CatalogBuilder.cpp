@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -34,10 +35,32 @@ bool isFile(const std::string &path)
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Whether anything (a file, a link, ...) has that name; links are not followed.
+bool exists(const std::string &path)
+{
+    struct stat st = {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
 void requireReadable(const std::string &path)
 {
     if (access(path.c_str(), R_OK) != 0)
         throw ParseError(path, 0, std::string("cannot read: ") + std::strerror(errno));
+}
+
+bool hasParentStep(const std::string &path)
+{
+    size_t start = 0;
+    for (;;) {
+        const size_t slash = path.find('/', start);
+        if (path.compare(start, slash == std::string::npos ? std::string::npos : slash - start,
+                         "..")
+            == 0)
+            return true;
+        if (slash == std::string::npos)
+            return false;
+        start = slash + 1;
+    }
 }
 } // namespace
 
@@ -47,7 +70,6 @@ CatalogBuilder::~CatalogBuilder() = default;
 
 void CatalogBuilder::build(const BuildOptions &options, const std::string &outputPath)
 {
-    checkReadable(options);
     m_packages = PackageIndex(!options.allVersions);
     PhaseGate::reached("reading packages");
     for (const std::string &path : options.packages)
@@ -97,22 +119,52 @@ void CatalogBuilder::startFullTextIndexes()
     });
 }
 
-// Fails early, before minutes of parsing, when an input cannot be read at all.
-void CatalogBuilder::checkReadable(const BuildOptions &options)
+void CatalogBuilder::checkInputs(const BuildOptions &options, const std::string &target)
 {
-    for (const auto *list : {&options.packages, &options.contents, &options.repodata}) {
+    m_inputs.refuse(target);
+    for (const auto *list : {&options.packages, &options.contents}) {
         for (const std::string &path : *list)
-            requireReadable(path);
+            m_inputs.check(path);
     }
+    for (const std::string &dir : options.repodata)
+        requireReadable(dir);
     if (!options.dpkgStatus.empty())
-        requireReadable(options.dpkgStatus);
+        m_inputs.check(options.dpkgStatus);
 }
 
 // Opens an input with the progress bar following how much of it has been read.
-std::unique_ptr<ArchiveSource> CatalogBuilder::openTracked(const std::string &path)
+std::unique_ptr<ArchiveSource> CatalogBuilder::openTracked(const std::string &path,
+                                                           InputFiles::Rule rule)
 {
+    const int fd = m_inputs.open(path, rule);
     m_progress.begin(path, fileSize(path));
-    return std::make_unique<ArchiveSource>(path, [this](uint64_t done) { m_progress.update(done); });
+    return std::make_unique<ArchiveSource>(path, fd,
+                                           [this](uint64_t done) { m_progress.update(done); });
+}
+
+// The file a repomd.xml location names. It must lie inside the repository:
+// no absolute path, no "..", and no symbolic link leading out of it.
+std::string CatalogBuilder::repoFile(const Repo &repo, const std::string &href,
+                                     const std::string &repomdPath)
+{
+    const std::string path = repo.root + "/" + href;
+    const auto outside = [&] {
+        return ParseError(repomdPath, 0, "location \"" + href + "\" lies outside the repository");
+    };
+    if (href.empty() || href.front() == '/' || hasParentStep(href))
+        throw outside();
+    char *root = realpath(repo.root.c_str(), nullptr);
+    char *file = realpath(path.c_str(), nullptr);
+    const int error = errno;
+    const std::string rootDir = root ? std::string(root) + "/" : std::string();
+    const bool inside = root && file && std::strncmp(file, rootDir.c_str(), rootDir.size()) == 0;
+    std::free(root);
+    std::free(file);
+    if (!inside && file == nullptr)
+        throw ParseError(path, 0, std::string("cannot read: ") + std::strerror(error));
+    if (!inside)
+        throw outside();
+    return path;
 }
 
 void CatalogBuilder::readPackages(const std::string &path)
@@ -146,7 +198,8 @@ void CatalogBuilder::readContents(const std::string &path)
 {
     const std::unique_ptr<ArchiveSource> source = openTracked(path);
     LineReader reader(*source);
-    ContentsParser::parse(reader, [this](std::string_view filePath, std::string_view location) {
+    m_stats.headerLines += ContentsParser::parse(reader, [this](std::string_view filePath,
+                                                                std::string_view location) {
         FileIndex::PathIds ids;
         bool interned = false;
         ContentsParser::forEachPackage(location, [&](std::string_view name) {
@@ -171,15 +224,14 @@ void CatalogBuilder::readRepodataPackages(const std::string &dir)
     if (!isFile(dir + "/repodata/repomd.xml") && isFile(dir + "/repomd.xml"))
         repo.root = dir + "/..";
     const std::string repomdPath = repo.root + "/repodata/repomd.xml";
-    requireReadable(repomdPath);
-    ArchiveSource repomd(repomdPath);
+    ArchiveSource repomd(repomdPath, m_inputs.open(repomdPath, InputFiles::Rule::RegularFile));
     const RepomdParser::Locations where = RepomdParser::parse(repomd);
     if (!where.filelists.empty())
-        repo.filelists = repo.root + "/" + where.filelists;
+        repo.filelists = repoFile(repo, where.filelists, repomdPath);
 
-    const std::string primaryPath = repo.root + "/" + where.primary;
-    requireReadable(primaryPath);
-    const std::unique_ptr<ArchiveSource> primary = openTracked(primaryPath);
+    const std::string primaryPath = repoFile(repo, where.primary, repomdPath);
+    const std::unique_ptr<ArchiveSource> primary = openTracked(primaryPath,
+                                                               InputFiles::Rule::RegularFile);
     RpmPrimaryParser::parse(*primary, [this](const RpmPackage &p) {
         m_packages.add(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch, VersionScheme::Rpm,
                        VersionOrder::rpmEvr(p.epoch, p.ver, p.rel));
@@ -191,8 +243,8 @@ void CatalogBuilder::readRepodataFiles(const Repo &repo)
 {
     if (repo.filelists.empty())
         return;
-    requireReadable(repo.filelists);
-    const std::unique_ptr<ArchiveSource> source = openTracked(repo.filelists);
+    const std::unique_ptr<ArchiveSource> source = openTracked(repo.filelists,
+                                                              InputFiles::Rule::RegularFile);
     RpmFilelistsParser::parse(*source, [this](const RpmPackage &p,
                                              const std::vector<std::string> &paths) {
         const uint32_t id = m_packages.find(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch);
@@ -211,13 +263,14 @@ void CatalogBuilder::readDpkgLists(const std::string &infoDir)
     for (const Installed &pkg : m_installed) {
         m_progress.update(++done);
         std::string path = infoDir + "/" + pkg.name + ":" + pkg.arch + ".list";
-        if (!isFile(path))
+        if (!exists(path))
             path = infoDir + "/" + pkg.name + ".list";
-        if (!isFile(path)) {
+        if (!exists(path)) {
             ++m_stats.missingLists;
             continue;
         }
-        ArchiveSource source(path);
+        // dpkg writes these files itself; a link could point at any file.
+        ArchiveSource source(path, m_inputs.open(path, InputFiles::Rule::RegularNoFollow));
         LineReader reader(source, 1 << 16);
         addFiles(pkg.id, DpkgFileList::readFiles(reader));
     }

@@ -2,6 +2,7 @@
 
 #include "BuildOptions.h"
 #include "FileIndex.h"
+#include "InputFiles.h"
 #include "PackageIndex.h"
 
 #include <cstdint>
@@ -23,11 +24,16 @@ public:
     {
         uint64_t droppedEntries = 0; // file entries of packages not in the catalogue
         uint64_t missingLists = 0;   // installed packages without a dpkg .list file
+        uint64_t headerLines = 0;    // Contents lines skipped as a header
     };
 
     explicit CatalogBuilder(Progress &progress);
     ~CatalogBuilder();
 
+    // Fails early, before minutes of parsing, when an input cannot be read at
+    // all or is the catalogue `target` itself (which no input of the build
+    // may be, also those found later through repomd.xml or dpkg's info folder).
+    void checkInputs(const BuildOptions &options, const std::string &target);
     void build(const BuildOptions &options, const std::string &outputPath);
 
     const PackageIndex &packages() const { return m_packages; }
@@ -47,9 +53,11 @@ private:
         std::string filelists;
     };
 
-    static void checkReadable(const BuildOptions &options);
     void startFullTextIndexes();
-    std::unique_ptr<ArchiveSource> openTracked(const std::string &path);
+    std::unique_ptr<ArchiveSource> openTracked(const std::string &path,
+                                               InputFiles::Rule rule = InputFiles::Rule::AsGiven);
+    static std::string repoFile(const Repo &repo, const std::string &href,
+                                const std::string &repomdPath);
     void readPackages(const std::string &path);
     void readDpkgStatus(const std::string &path);
     void readRepodataPackages(const std::string &dir);
@@ -59,6 +67,7 @@ private:
     void addFiles(uint32_t pkg, const std::vector<std::string> &paths);
 
     Progress &m_progress;
+    InputFiles m_inputs;
     PackageIndex m_packages;
     FileIndex m_files;
     Stats m_stats;

@@ -58,17 +58,32 @@ void ContentsParser::handleLine(const std::string &file, uint64_t lineNumber,
     if (!splitLine(line, path, location))
         throw ParseError(file, lineNumber,
                          "Contents line without a location (\"path  section/package\")");
+    for (size_t start = 0;;) {
+        const size_t comma = location.find(',', start);
+        const std::string_view item = location.substr(
+            start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+        if (item.empty() || item.back() == '/')
+            throw ParseError(file, lineNumber,
+                             "Contents location \"" + std::string(location)
+                                 + "\" lists a package without a name");
+        if (comma == std::string_view::npos)
+            break;
+        start = comma + 1;
+    }
     callback(path, location);
 }
 
-void ContentsParser::parse(LineReader &reader, const Callback &callback)
+uint64_t ContentsParser::parse(LineReader &reader, const Callback &callback)
 {
     // Hold back the first lines until we know whether they are a header.
     std::vector<std::string> held;
     std::string_view line;
     bool headerDone = false;
+    uint64_t skipped = 0;
     while (!headerDone && reader.next(line)) {
         if (isHeaderEnd(line)) {
+            for (const std::string &text : held)
+                skipped += text.find_first_not_of(" \t") != std::string::npos;
             held.clear();
             headerDone = true;
         } else {
@@ -81,4 +96,5 @@ void ContentsParser::parse(LineReader &reader, const Callback &callback)
         handleLine(reader.name(), firstHeld + i, held[i], callback);
     while (reader.next(line))
         handleLine(reader.name(), reader.lineNumber(), line, callback);
+    return skipped;
 }

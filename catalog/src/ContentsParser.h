@@ -11,15 +11,18 @@ class LineReader;
 // Parses a Debian Contents index: "path<blanks>location" per line, where the
 // location is a comma-separated list of [area/]section/package. Paths may
 // contain blanks, so a line is split at its LAST run of blanks. Older indexes
-// begin with a free-text header that ends with a "FILE  LOCATION" line; it is
-// skipped. Blank lines are ignored.
+// begin with a free-text header that ends with a "FILE  LOCATION" line: when
+// such a line comes within the first 200 lines, the lines before it are that
+// header and are skipped (and counted); otherwise every line is an entry.
+// Blank lines are ignored. Every package of a location must have a name.
 class ContentsParser
 {
 public:
     // `path` has any leading "/" removed; `location` is the raw location list.
     using Callback = std::function<void(std::string_view path, std::string_view location)>;
 
-    static void parse(LineReader &reader, const Callback &callback);
+    // Returns how many non-blank lines were skipped as the header.
+    static uint64_t parse(LineReader &reader, const Callback &callback);
 
     // Calls `fn` with the package name of each entry of a location list.
     template<typename Fn>

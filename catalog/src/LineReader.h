@@ -10,11 +10,16 @@ class ByteSource;
 // Splits a ByteSource into lines without loading it whole: a growing buffer
 // holds the current line and what was read ahead. A returned line stays valid
 // until the next call to next(). Lines with NUL bytes are rejected because
-// they mean the input is binary (an unknown compression or not text at all).
+// they mean the input is binary (an unknown compression or not text at all);
+// each block is checked as it arrives, so a stream of NULs or a line without
+// end never grows the buffer past one line of at most `maxLine` bytes.
 class LineReader
 {
 public:
-    explicit LineReader(ByteSource &source, size_t blockSize = 1 << 20);
+    static constexpr size_t kMaxLine = 1 << 20; // far beyond any real index line
+
+    explicit LineReader(ByteSource &source, size_t blockSize = 1 << 20,
+                        size_t maxLine = kMaxLine);
 
     // Returns false at the end. The line excludes "\n" and a trailing "\r".
     bool next(std::string_view &line);
@@ -24,12 +29,14 @@ public:
 
 private:
     bool fill();
+    void checkLine(size_t lineEnd) const;
 
     ByteSource &m_source;
     std::vector<char> m_buffer;
     size_t m_begin = 0;
     size_t m_end = 0;
     size_t m_blockSize;
+    size_t m_maxLine;
     uint64_t m_lineNumber = 0;
     bool m_eof = false;
 };

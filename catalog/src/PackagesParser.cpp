@@ -1,5 +1,6 @@
 #include "PackagesParser.h"
 
+#include "DebianVersion.h"
 #include "LineReader.h"
 #include "ParseError.h"
 
@@ -62,16 +63,31 @@ void PackagesParser::parse(LineReader &reader, Mode mode, const Callback &callba
                              " or an unknown format");
         const std::string_view field = line.substr(0, colon);
         const std::string_view value = trim(line.substr(colon + 1));
-        if (fieldIs(field, "Package"))
+        noteField(reader, field, stanza);
+        if (fieldIs(field, "Package")) {
             stanza.package.assign(value);
-        else if (fieldIs(field, "Version"))
+        } else if (fieldIs(field, "Version")) {
             stanza.version.assign(value);
+            stanza.versionLine = reader.lineNumber();
+        }
         else if (fieldIs(field, "Architecture"))
             stanza.architecture.assign(value);
         else if (fieldIs(field, "Status"))
             stanza.status.assign(value);
     }
     finishStanza(reader, mode, stanza, callback);
+}
+
+void PackagesParser::noteField(const LineReader &reader, std::string_view field,
+                               PackageStanza &stanza)
+{
+    for (const std::string &seen : stanza.fields) {
+        if (fieldIs(field, seen.c_str()))
+            throw ParseError(reader.name(), reader.lineNumber(),
+                             "malformed stanza: field " + std::string(field)
+                                 + " given twice (a missing blank line between two stanzas?)");
+    }
+    stanza.fields.emplace_back(field);
 }
 
 void PackagesParser::finishStanza(const LineReader &reader, Mode mode, PackageStanza &stanza,
@@ -88,11 +104,20 @@ void PackagesParser::finishStanza(const LineReader &reader, Mode mode, PackageSt
         if (missing)
             throw ParseError(reader.name(), stanza.line,
                              std::string("malformed stanza: no ") + missing + " field");
+        if (DebianVersion::split(stanza.version).upstream.empty())
+            throw ParseError(reader.name(), stanza.versionLine,
+                             "malformed stanza: version \"" + stanza.version
+                                 + "\" has no upstream part");
+        if ((stanza.package + stanza.architecture).find('/') != std::string::npos)
+            throw ParseError(reader.name(), stanza.line,
+                             "malformed stanza: '/' in the package name or architecture");
         callback(stanza);
     }
     stanza.package.clear();
     stanza.version.clear();
     stanza.architecture.clear();
     stanza.status.clear();
+    stanza.fields.clear();
     stanza.line = 0;
+    stanza.versionLine = 0;
 }

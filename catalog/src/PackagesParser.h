@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 class LineReader;
 
@@ -14,7 +16,9 @@ struct PackageStanza
     std::string version;
     std::string architecture;
     std::string status;
-    uint64_t line = 0;
+    uint64_t line = 0;        // where the stanza starts
+    uint64_t versionLine = 0; // where its Version field is
+    std::vector<std::string> fields; // lower-case names seen so far in the stanza
 };
 
 // Parses deb822 stanzas ("Field: value", continuation lines starting with a
@@ -23,6 +27,10 @@ struct PackageStanza
 // packages whose files are on disk are reported (and checked): status
 // installed, half-configured, unpacked, half-installed, triggers-awaited or
 // triggers-pending, whatever the want and flag words of Status say.
+// Checked stanzas must have an upstream version ("1:" or "-" has none) and
+// no '/' in the package name or architecture (they become file names). A
+// field given twice in one stanza, usually two stanzas run together by a
+// missing blank line, is an error in either mode.
 class PackagesParser
 {
 public:
@@ -32,6 +40,8 @@ public:
     static void parse(LineReader &reader, Mode mode, const Callback &callback);
 
 private:
+    static void noteField(const LineReader &reader, std::string_view field,
+                          PackageStanza &stanza);
     static void finishStanza(const LineReader &reader, Mode mode, PackageStanza &stanza,
                              const Callback &callback);
 };

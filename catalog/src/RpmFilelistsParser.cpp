@@ -17,13 +17,16 @@ void RpmFilelistsParser::parse(ByteSource &source, const Callback &callback)
             continue;
         if (xml.name() != QLatin1String("package"))
             continue;
+        const uint64_t line = uint64_t(xml.lineNumber());
         package.clear();
         package.name = RpmXml::attribute(xml, "name");
         package.arch = RpmXml::attribute(xml, "arch");
         files.clear();
         readPackage(xml, package, files);
-        if (!xml.hasError())
+        if (!xml.hasError()) {
+            RpmXml::checkPackage(package, source, line);
             callback(package, files);
+        }
     }
     device.rethrowFailure();
     RpmXml::checkError(xml, source);
@@ -32,8 +35,11 @@ void RpmFilelistsParser::parse(ByteSource &source, const Callback &callback)
 void RpmFilelistsParser::readPackage(QXmlStreamReader &xml, RpmPackage &package,
                                      std::vector<std::string> &files)
 {
+    QStringList seen;
     while (xml.readNextStartElement()) {
         const QStringRef tag = xml.name();
+        if (tag == QLatin1String("version") && !RpmXml::firstTime(xml, seen))
+            return;
         if (tag == QLatin1String("version")) {
             package.epoch = RpmXml::attribute(xml, "epoch");
             package.ver = RpmXml::attribute(xml, "ver");

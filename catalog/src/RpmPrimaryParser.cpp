@@ -17,10 +17,13 @@ void RpmPrimaryParser::parse(ByteSource &source, const Callback &callback)
         if (xml.name() != QLatin1String("package"))
             continue;
         const bool isRpm = xml.attributes().value(QLatin1String("type")) == QLatin1String("rpm");
+        const uint64_t line = uint64_t(xml.lineNumber());
         package.clear();
         readPackage(xml, package);
-        if (isRpm && !xml.hasError())
+        if (isRpm && !xml.hasError()) {
+            RpmXml::checkPackage(package, source, line);
             callback(package);
+        }
     }
     device.rethrowFailure();
     RpmXml::checkError(xml, source);
@@ -29,8 +32,13 @@ void RpmPrimaryParser::parse(ByteSource &source, const Callback &callback)
 // Reads the children of <package> up to its end tag.
 void RpmPrimaryParser::readPackage(QXmlStreamReader &xml, RpmPackage &package)
 {
+    QStringList seen;
     while (xml.readNextStartElement()) {
         const QStringRef tag = xml.name();
+        const bool identity = tag == QLatin1String("name") || tag == QLatin1String("arch")
+                              || tag == QLatin1String("version");
+        if (identity && !RpmXml::firstTime(xml, seen))
+            return;
         if (tag == QLatin1String("name")) {
             package.name = RpmXml::elementText(xml);
         } else if (tag == QLatin1String("arch")) {

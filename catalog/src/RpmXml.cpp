@@ -2,6 +2,7 @@
 
 #include "ByteSource.h"
 #include "ParseError.h"
+#include "RpmPackage.h"
 
 namespace RpmXml {
 
@@ -21,6 +22,9 @@ std::string attribute(const QXmlStreamReader &xml, const char *name)
 
 std::string elementText(QXmlStreamReader &xml)
 {
+    // Text pieces between child elements add up; a name or path is never
+    // near this long.
+    constexpr int kMaxElementText = 1 << 20;
     // Same result as readElementText(IncludeChildElements), but iterative:
     // Qt 5 recurses once per nested child element there, so a few hundred
     // kilobytes of "<a><a><a>..." overflowed the stack.
@@ -30,6 +34,11 @@ std::string elementText(QXmlStreamReader &xml)
         case QXmlStreamReader::Characters:
         case QXmlStreamReader::EntityReference:
             text += xml.text();
+            if (text.size() > kMaxElementText) {
+                xml.raiseError(QStringLiteral("element text longer than %1 KiB")
+                                   .arg(kMaxElementText >> 10));
+                return std::string();
+            }
             break;
         case QXmlStreamReader::StartElement:
             ++depth;
@@ -44,6 +53,29 @@ std::string elementText(QXmlStreamReader &xml)
         }
     }
     return text.toStdString();
+}
+
+void checkPackage(const RpmPackage &package, const ByteSource &source, uint64_t line)
+{
+    const char *missing = package.name.empty()  ? "name"
+                          : package.ver.empty() ? "version"
+                          : package.arch.empty() ? "architecture"
+                                                 : nullptr;
+    if (missing)
+        throw ParseError(source.name(), line, std::string("<package> without a ") + missing);
+    if ((package.name + package.arch).find('/') != std::string::npos)
+        throw ParseError(source.name(), line, "<package> with '/' in its name or architecture");
+}
+
+bool firstTime(QXmlStreamReader &xml, QStringList &seen)
+{
+    const QString tag = xml.name().toString();
+    if (seen.contains(tag)) {
+        xml.raiseError(QStringLiteral("<%1> given twice in one <package>").arg(tag));
+        return false;
+    }
+    seen << tag;
+    return true;
 }
 
 } // namespace RpmXml

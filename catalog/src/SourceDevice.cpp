@@ -1,8 +1,13 @@
 #include "SourceDevice.h"
 
 #include "ByteSource.h"
+#include "ParseError.h"
 
-SourceDevice::SourceDevice(ByteSource &source) : m_source(source)
+#include <algorithm>
+#include <cstring>
+
+SourceDevice::SourceDevice(ByteSource &source, uint64_t maxRun)
+    : m_source(source), m_maxRun(maxRun)
 {
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
@@ -29,6 +34,7 @@ qint64 SourceDevice::readData(char *data, qint64 maxSize)
             }
             filled += n;
         }
+        scan(data, filled);
     } catch (...) {
         m_failure = std::current_exception();
         m_eof = true;
@@ -41,4 +47,25 @@ void SourceDevice::rethrowFailure() const
 {
     if (m_failure)
         std::rethrow_exception(m_failure);
+}
+
+// Follows the '<' and the line count through the bytes handed out.
+void SourceDevice::scan(const char *data, size_t size)
+{
+    size_t pos = 0;
+    while (pos <= size) {
+        const void *open = std::memchr(data + pos, '<', size - pos);
+        const size_t end = open ? size_t(static_cast<const char *>(open) - data) : size;
+        if (m_offset + end - m_lastOpen > m_maxRun)
+            throw ParseError(m_source.name(), m_openLine,
+                             "XML text or tag longer than " + std::to_string(m_maxRun >> 10)
+                                 + " KiB: not repository metadata, or a damaged file");
+        m_lines += uint64_t(std::count(data + pos, data + end, '\n'));
+        if (!open)
+            break;
+        m_lastOpen = m_offset + end;
+        m_openLine = m_lines + 1;
+        pos = end + 1;
+    }
+    m_offset += size;
 }

@@ -29,6 +29,10 @@ void printSummary(const CatalogBuilder &builder, const std::string &output, doub
         std::printf("quorvi-catalog: %llu file entries named packages not in the catalogue "
                     "and were left out\n",
                     static_cast<unsigned long long>(stats.droppedEntries));
+    if (stats.headerLines > 0)
+        std::printf("quorvi-catalog: %llu lines before a Contents header (\"FILE  LOCATION\")"
+                    " were skipped as that header\n",
+                    static_cast<unsigned long long>(stats.headerLines));
     if (stats.missingLists > 0)
         std::printf("quorvi-catalog: %llu installed packages have no dpkg file list\n",
                     static_cast<unsigned long long>(stats.missingLists));
@@ -57,6 +61,8 @@ int main(int argc, char **argv)
     CatalogBuilder builder(progress);
     try {
         PhaseGate::reached("started");
+        AtomicOutput::checkTarget(cl.output);
+        builder.checkInputs(cl.build, cl.output);
         AtomicOutput output(cl.output);
         PhaseGate::reached("temporary file created");
         builder.build(cl.build, output.tempPath());

@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 using namespace CatalogTest;
@@ -322,8 +323,9 @@ void BuilderFailuresTest::terminatedRun()
     QCOMPARE(readBytes(db()), before);
 }
 
-// Temporary files of processes that are gone are removed; those of a running
-// process, and other files, are left alone.
+// A temporary file is in use while a build holds its lock, whatever PID its
+// name shows (a build in another PID namespace shows one that looks dead or
+// belongs to someone else). Unlocked temporaries are removed, other files left.
 void BuilderFailuresTest::staleTempFiles()
 {
     QProcess finished;
@@ -331,16 +333,26 @@ void BuilderFailuresTest::staleTempFiles()
     QVERIFY(finished.waitForStarted());
     const qint64 deadPid = finished.processId();
     QVERIFY(finished.waitForFinished());
-    const QString pattern = QStringLiteral(".os_pkg_list.db.tmp-%1-abcdef");
-    const QString stale = pattern.arg(deadPid);
-    const QString live = pattern.arg(QCoreApplication::applicationPid());
+    const QString pattern = QStringLiteral(".os_pkg_list.db.tmp-%1-%2");
+    const QString stale = pattern.arg(deadPid).arg("abcdef");
+    const QString lockedDeadPid = pattern.arg(deadPid).arg("ghijkl");
+    const QString unlockedLivePid = pattern.arg(QCoreApplication::applicationPid()).arg("mnopqr");
     const QString other = QStringLiteral(".other.db.tmp-999999-abcdef");
-    for (const QString &name : {stale, live, other})
+    for (const QString &name : {stale, lockedDeadPid, unlockedLivePid, other})
         QVERIFY(writeBytes(m_dir->filePath(name), "partial"));
+    QFile held(m_dir->filePath(lockedDeadPid));
+    QVERIFY(held.open(QIODevice::ReadOnly));
+    QCOMPARE(::flock(held.handle(), LOCK_EX | LOCK_NB), 0);
+
     QCOMPARE(runBuilder({"-o", db(), "--packages", dataPath("Packages")}).exitCode, 0);
     QVERIFY(!QFileInfo::exists(m_dir->filePath(stale)));
-    QVERIFY(QFileInfo::exists(m_dir->filePath(live)));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(unlockedLivePid)));
+    QVERIFY(QFileInfo::exists(m_dir->filePath(lockedDeadPid)));
     QVERIFY(QFileInfo::exists(m_dir->filePath(other)));
+
+    held.close(); // the build that held it has ended: the next run cleans up
+    QCOMPARE(runBuilder({"-o", db(), "--packages", dataPath("Packages")}).exitCode, 0);
+    QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
 }
 
 // Runs `program` (a wrapper such as setpriv or sh) with `args`, the builder among them.
