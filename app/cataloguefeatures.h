@@ -2,6 +2,7 @@
 #define CATALOGUEFEATURES_H
 
 #include <QSqlError>
+#include <QString>
 
 class QSqlDatabase;
 
@@ -13,9 +14,15 @@ struct CatalogueFeatures
     bool nameTrigrams = false; // qv_file_name_fts over the distinct file names
     bool dirTrigrams = false;  // qv_file_dir_fts over the distinct directories
     QSqlError error;           // why the schema could not be read (busy, not a database, ...)
+    // Why the catalogue is not searched at all, for the user; empty when it may be. A
+    // package or file table that is a view or virtual table, or has a generated column,
+    // is no catalogue quorvi-catalog wrote and could run any query (an endless one) or
+    // compute any amount of data per row.
+    QString refusal;
 
     // Reads the catalogue's schema through an open connection.
     static CatalogueFeatures read(const QSqlDatabase &db);
+
 };
 
 #endif // CATALOGUEFEATURES_H

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 #include "cataloguefeatures.h"
+#include "catalogueopening.h"
 #include "searchjob.h"
 #include "searchresultmodel.h"
 #include "searchstatement.h"
@@ -145,12 +146,9 @@ void MainWindow::initDatabase()
         reportUnopenedCatalogue(catalogue, QString());
         return;
     }
-    const QSqlError problem = db.open() ? probeCatalogue() : db.lastError();
-    if (!problem.isValid())
-        showCatalogueInStatusBar(catalogue);
-    db.close();
-    if (problem.isValid())
-        reportUnopenedCatalogue(catalogue, problem.text());
+    const QString problem = probeCatalogue();
+    if (!problem.isEmpty())
+        reportUnopenedCatalogue(catalogue, problem);
 }
 
 // Until the first search the status bar names the catalogue in use and its package count.
@@ -186,11 +184,32 @@ void MainWindow::reportUnopenedCatalogue(const QString &catalogue, const QString
     box.exec();
 }
 
-// Opening is lazy in SQLite: reading the schema is what finds a file that is no catalogue.
-QSqlError MainWindow::probeCatalogue() const
+// Opens the catalogue the way a search does and reads its schema (opening is lazy in
+// SQLite: reading is what finds a file that is no catalogue); returns what is wrong, or
+// nothing. A file that is no regular file, would need writing beside it or has tables
+// that are no real tables is not searched; only a sound one gets its count shown.
+QString MainWindow::probeCatalogue()
 {
-    QSqlQuery probe(db);
-    return probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) ? QSqlError() : probe.lastError();
+    const QString path = db.databaseName();
+    const QString options = db.connectOptions();
+    const CatalogueOpening opening = CatalogueOpening::inspect(path);
+    if (!opening.problem.isEmpty())
+        return opening.problem;
+    db.setDatabaseName(opening.databaseName);
+    db.setConnectOptions(opening.connectOptions(options));
+    QString problem;
+    if (!db.open()) {
+        problem = db.lastError().text();
+    } else {
+        const CatalogueFeatures features = CatalogueFeatures::read(db);
+        problem = features.error.isValid() ? features.error.text() : features.refusal;
+        if (problem.isEmpty())
+            showCatalogueInStatusBar(path);
+    }
+    db.close();
+    db.setDatabaseName(path);
+    db.setConnectOptions(options);
+    return problem;
 }
 
 void MainWindow::on_searchPushButton_clicked()
@@ -208,9 +227,15 @@ void MainWindow::on_searchPushButton_clicked()
     SearchRequest request;
     request.mode = ui->packageNameRadioButton->isChecked() ? SearchMode::PackageName : SearchMode::FileName;
     request.keyword = keyword;
-    // The search opens the very file, with the very options, of the window's own connection.
-    request.databaseName = db.databaseName();
-    request.connectOptions = db.connectOptions();
+    // The search opens the very file, with the very options, of the window's own
+    // connection; how it may be opened without writing is decided anew for each search.
+    const CatalogueOpening opening = CatalogueOpening::inspect(db.databaseName());
+    if (!opening.problem.isEmpty()) {
+        reportSearchFailure(tr("无法读取软件包目录：") + opening.problem);
+        return;
+    }
+    request.databaseName = opening.databaseName;
+    request.connectOptions = opening.connectOptions(db.connectOptions());
     qDebug() << "pkg ............." << keyword << "," << osIndex;
     runSearch(request);
 }

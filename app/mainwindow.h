@@ -45,7 +45,7 @@ private:
     void initTableView();
     void initCopyAction();
     void initDatabase();
-    QSqlError probeCatalogue() const;
+    QString probeCatalogue();
     void showCatalogueInStatusBar(const QString &catalogue);
     void reportUnopenedCatalogue(const QString &catalogue, const QString &error);
     void setHeaderTitles();

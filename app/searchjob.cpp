@@ -86,19 +86,19 @@ void SearchJob::run()
 
 void SearchJob::search(const QSqlDatabase &db)
 {
-    // Only a file-name statement depends on what the catalogue offers beyond its packages.
-    CatalogueFeatures features;
-    if (request.mode == SearchMode::FileName) {
-        features = CatalogueFeatures::read(db);
-        if (features.error.isValid()) {
-            outcome.end = SearchOutcome::End::SqlError;
-            outcome.error = features.error;
-            return;
-        }
-        if (!features.fileLists) {
-            outcome.end = SearchOutcome::End::NoFileLists;
-            return;
-        }
+    // Every search checks that the tables are real tables (the file may have been replaced
+    // since the last one); only a file-name statement depends on what else it offers.
+    const CatalogueFeatures features = CatalogueFeatures::read(db);
+    if (features.error.isValid() || !features.refusal.isEmpty()) {
+        outcome.end = SearchOutcome::End::SqlError;
+        outcome.error = features.error.isValid()
+                            ? features.error
+                            : QSqlError(QString(), features.refusal, QSqlError::StatementError);
+        return;
+    }
+    if (request.mode == SearchMode::FileName && !features.fileLists) {
+        outcome.end = SearchOutcome::End::NoFileLists;
+        return;
     }
     const QString statement = SearchStatement::build(request.keyword, request.mode, features);
     emit statementReady(statement);

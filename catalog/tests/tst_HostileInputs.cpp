@@ -37,6 +37,7 @@ private slots:
     void longOutputName();
     void symlinkedOutput();
     void contentsHeaderCounted();
+    void rollbackJournalCatalogue();
     void malformedStanzas_data();
     void malformedStanzas();
 
@@ -433,6 +434,21 @@ void HostileInputsTest::malformedStanzas()
     QVERIFY2(QRegularExpression("^quorvi-catalog: \\S*" + error).match(run.err).hasMatch(),
              qPrintable(run.err));
     QVERIFY(!QFileInfo::exists(path("out.db")));
+}
+
+// The finder reads catalogues without writing beside them; a write-ahead-log one needs
+// special care there, so the builder always writes a rollback-journal catalogue.
+void HostileInputsTest::rollbackJournalCatalogue()
+{
+    const Run run = runBuilder({"-q", "-o", path("out.db"), "--packages", dataPath("Packages"),
+                                "--contents", dataPath("Contents")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QByteArray header = readBytes(path("out.db")).left(100);
+    QVERIFY(header.startsWith("SQLite format 3"));
+    QCOMPARE(int(header.at(18)), 1); // file format write version: 1 legacy, 2 WAL
+    QCOMPARE(int(header.at(19)), 1); // read version
+    QCOMPARE(query(path("out.db"), "PRAGMA journal_mode"), QStringList{"delete"});
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.db"});
 }
 
 QTEST_GUILESS_MAIN(HostileInputsTest)
