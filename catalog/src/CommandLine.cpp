@@ -4,6 +4,7 @@
 #include <QHash>
 
 #include <dirent.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -63,7 +64,18 @@ const std::vector<CommandLine::Option> &CommandLine::options()
          "keep every version the sources list (default: only\n"
          "the newest of each package name and architecture)",
          [](CommandLine &cl, const std::string &) { cl.build.allVersions = true; }},
-        {{"o", "output"}, "FILE", O::Required, O::Once, nullptr, O::General,
+        {{"system"}, "", O::NoValue, O::Once, "output", O::General,
+         "write /var/cache/quorvi/os_pkg_list.db (as root); without\n"
+         "sources, from this machine's apt lists or installed packages",
+         [](CommandLine &cl, const std::string &) { cl.machine = MachineCatalogue::Kind::System; }},
+        {{"user"}, "", O::NoValue, O::Once, "output", O::General,
+         "likewise ${XDG_CACHE_HOME:-~/.cache}/quorvi/os_pkg_list.db",
+         [](CommandLine &cl, const std::string &) { cl.machine = MachineCatalogue::Kind::User; }},
+        {{"force"}, "", O::NoValue, O::Many, nullptr, O::General,
+         "with --system or --user: build even when the catalogue\n"
+         "is newer than every input",
+         [](CommandLine &cl, const std::string &) { cl.force = true; }},
+        {{"o", "output"}, "FILE", O::Required, O::Once, "output", O::General,
          "the catalogue to write (replaced atomically)",
          [](CommandLine &cl, const std::string &v) { cl.output = v; }},
         {{"q", "quiet"}, "", O::NoValue, O::Many, nullptr, O::General, "no progress bar",
@@ -105,7 +117,8 @@ CommandLine::UsageError usageError(const QString &message)
 
 std::string CommandLine::usage()
 {
-    std::string text = "usage: quorvi-catalog -o CATALOGUE [SOURCE]... [--quiet]\n";
+    std::string text = "usage: quorvi-catalog -o CATALOGUE [SOURCE]... [--quiet]\n"
+                       "       quorvi-catalog --system|--user [--force] [SOURCE]... [--quiet]\n";
     const char *headings[] = {
         "sources (plain or gzip/xz/bzip2/zstd/lz4; all but the dpkg ones may be\n"
         "repeated; one dpkg database per build):\n",
@@ -197,10 +210,40 @@ void CommandLine::finish()
         build.dpkgInfo = m_dpkgInfo;
     if (!build.dpkgStatus.empty() && build.dpkgInfo.empty())
         build.dpkgInfo = dirOf(build.dpkgStatus) + "/info";
+    finishMachineCatalogue();
     if (output.empty())
-        throw UsageError("no output catalogue (-o FILE)");
+        throw UsageError("no output catalogue (-o FILE, --system or --user)");
     if (build.empty())
         throw UsageError("no sources given");
+}
+
+// --system and --user name the output and, without sources, take this machine's own.
+void CommandLine::finishMachineCatalogue()
+{
+    if (machine == MachineCatalogue::Kind::None) {
+        if (force)
+            throw UsageError("--force goes with --system or --user");
+        return;
+    }
+    if (machine == MachineCatalogue::Kind::System && geteuid() != 0)
+        throw UsageError(std::string("--system writes ") + MachineCatalogue::systemPath()
+                         + " and needs root (sudo); build your own catalogue with --user");
+    output = MachineCatalogue::pathOf(machine);
+    if (!build.empty())
+        return;
+    const std::string lists = MachineCatalogue::aptListsDir();
+    const std::string dpkg = MachineCatalogue::dpkgAdminDir();
+    switch (MachineCatalogue::machineSource(lists, dpkg)) {
+    case MachineCatalogue::Source::AptLists:
+        addAptLists(lists);
+        break;
+    case MachineCatalogue::Source::Dpkg:
+        setDpkgAdmin(dpkg);
+        break;
+    case MachineCatalogue::Source::None:
+        throw UsageError("no Packages index in " + lists + " and no " + dpkg
+                         + "/status on this machine: name the sources");
+    }
 }
 
 void CommandLine::setDpkgAdmin(const std::string &dir)
@@ -228,6 +271,7 @@ void CommandLine::addAptLists(const std::string &dir)
             contents.push_back(dir + "/" + name);
     }
     closedir(d);
+    listFolders.push_back(dir);
     std::sort(packages.begin(), packages.end());
     std::sort(contents.begin(), contents.end());
     build.packages.insert(build.packages.end(), packages.begin(), packages.end());

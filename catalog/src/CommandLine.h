@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BuildOptions.h"
+#include "MachineCatalogue.h"
 
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,9 @@ public:
     std::string output;
     bool quiet = false;
     bool help = false;
+    MachineCatalogue::Kind machine = MachineCatalogue::Kind::None; // --system, --user
+    bool force = false;                                            // --force
+    std::vector<std::string> listFolders; // --apt-lists folders, watched for freshness
 
     static CommandLine parse(int argc, char **argv);
     static std::string usage();
@@ -28,6 +32,7 @@ private:
     struct Option;
     static const std::vector<Option> &options();
     void finish();
+    void finishMachineCatalogue();
     void addAptLists(const std::string &dir);
     void setDpkgAdmin(const std::string &dir);
 

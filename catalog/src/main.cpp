@@ -3,6 +3,7 @@
 
 #include "AtomicOutput.h"
 #include "CatalogBuilder.h"
+#include "CatalogueFreshness.h"
 #include "CommandLine.h"
 #include "PhaseGate.h"
 #include "Progress.h"
@@ -41,6 +42,18 @@ void printSummary(const CatalogBuilder &builder, const std::string &output, doub
                 builder.packages().size(), builder.files().links().size(), seconds,
                 static_cast<unsigned long long>(fileSize(output)), output.c_str());
 }
+// --system and --user: make the folder, and skip a build whose inputs have not changed.
+// Returns true when there is nothing to build.
+bool machineCatalogueIsCurrent(const CommandLine &cl)
+{
+    MachineCatalogue::makeFolderFor(cl.output, cl.machine);
+    if (cl.force || !CatalogueFreshness::isUpToDate(
+                        cl.output, CatalogueFreshness::inputsOf(cl.build, cl.listFolders)))
+        return false;
+    std::printf("quorvi-catalog: %s is newer than every input; nothing to do (--force builds it anew)\n",
+                cl.output.c_str());
+    return true;
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -57,10 +70,13 @@ int main(int argc, char **argv)
         return 0;
     }
     const auto start = std::chrono::steady_clock::now();
+    const timespec started = CatalogueFreshness::now();
     Progress progress(!cl.quiet && isatty(STDERR_FILENO));
     CatalogBuilder builder(progress);
     try {
         PhaseGate::reached("started");
+        if (cl.machine != MachineCatalogue::Kind::None && machineCatalogueIsCurrent(cl))
+            return 0;
         AtomicOutput::checkTarget(cl.output);
         builder.checkInputs(cl.build, cl.output);
         AtomicOutput output(cl.output);
@@ -69,6 +85,8 @@ int main(int argc, char **argv)
         PhaseGate::reached("written");
         output.commit();
         PhaseGate::reached("renamed");
+        if (cl.machine != MachineCatalogue::Kind::None)
+            CatalogueFreshness::stamp(cl.output, started);
     } catch (const std::exception &e) {
         progress.end();
         std::fprintf(stderr, "quorvi-catalog: %s\n", e.what());
