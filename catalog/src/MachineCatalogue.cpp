@@ -1,6 +1,8 @@
 #include "MachineCatalogue.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -73,5 +75,19 @@ void MachineCatalogue::makeFolderFor(const std::string &catalogue, Kind kind)
         const std::string dir = catalogue.substr(0, slash);
         if (mkdir(dir.c_str(), mode) != 0 && errno != EEXIST)
             throw std::runtime_error("cannot make the folder " + dir + ": " + std::strerror(errno));
+    }
+}
+
+void MachineCatalogue::lockUntilExit(const std::string &catalogue)
+{
+    const size_t slash = catalogue.rfind('/');
+    const std::string lock = catalogue.substr(0, slash + 1) + "." + catalogue.substr(slash + 1) + ".lock";
+    // The descriptor stays open on purpose: the lock ends with the process.
+    const int fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw std::runtime_error("cannot open the lock file " + lock + ": " + std::strerror(errno));
+    while (flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR)
+            throw std::runtime_error("cannot lock " + lock + ": " + std::strerror(errno));
     }
 }

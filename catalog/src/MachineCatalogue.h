@@ -27,4 +27,11 @@ public:
     // folders private, as the XDG rules ask; /var/cache/quorvi readable by all).
     // Throws std::runtime_error when it cannot.
     static void makeFolderFor(const std::string &catalogue, Kind kind);
+
+    // Waits until no other --system or --user build of the same catalogue runs, and keeps
+    // others waiting until this process ends: a slow build that started on older lists
+    // (the package's postinst) must not rename its catalogue over a newer one. A build
+    // that waited then finds the catalogue up to date or stale as it really is.
+    // Throws std::runtime_error when the lock file cannot be opened.
+    static void lockUntilExit(const std::string &catalogue);
 };

@@ -47,6 +47,7 @@ void printSummary(const CatalogBuilder &builder, const std::string &output, doub
 bool machineCatalogueIsCurrent(const CommandLine &cl)
 {
     MachineCatalogue::makeFolderFor(cl.output, cl.machine);
+    MachineCatalogue::lockUntilExit(cl.output);
     if (cl.force || !CatalogueFreshness::isUpToDate(
                         cl.output, CatalogueFreshness::inputsOf(cl.build, cl.listFolders)))
         return false;
@@ -70,13 +71,16 @@ int main(int argc, char **argv)
         return 0;
     }
     const auto start = std::chrono::steady_clock::now();
-    const timespec started = CatalogueFreshness::now();
+    timespec started = CatalogueFreshness::now();
     Progress progress(!cl.quiet && isatty(STDERR_FILENO));
     CatalogBuilder builder(progress);
     try {
         PhaseGate::reached("started");
-        if (cl.machine != MachineCatalogue::Kind::None && machineCatalogueIsCurrent(cl))
-            return 0;
+        if (cl.machine != MachineCatalogue::Kind::None) {
+            if (machineCatalogueIsCurrent(cl))
+                return 0;
+            started = CatalogueFreshness::now(); // after any wait for another build
+        }
         AtomicOutput::checkTarget(cl.output);
         builder.checkInputs(cl.build, cl.output);
         AtomicOutput output(cl.output);

@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,6 +64,7 @@ private slots:
     void changedInputMakesItStale_data();
     void changedInputMakesItStale();
     void forceBuildsAnyway();
+    void waitsForAnotherBuild();
     void systemNeedsRoot();
     void usageErrors_data();
     void usageErrors();
@@ -233,6 +235,28 @@ void MachineCatalogueTest::forceBuildsAnyway()
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.contains("8 packages"), qPrintable(run.out));
     QVERIFY(changeTime(userCatalogue()).tv_sec < shifted(CatalogueFreshness::now(), 3600).tv_sec);
+}
+
+// While another build holds the catalogue's lock, a second one waits instead of racing it.
+void MachineCatalogueTest::waitsForAnotherBuild()
+{
+    QVERIFY(QDir().mkpath(QFileInfo(userCatalogue()).path()));
+    const QByteArray lockPath = QFile::encodeName(m_dir->filePath("cache/quorvi/.os_pkg_list.db.lock"));
+    const int fd = open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(flock(fd, LOCK_EX), 0);
+
+    QProcess process;
+    process.start(QStringLiteral(QUORVI_CATALOG_BIN), {"--user", "--quiet", "--apt-lists", lists()});
+    QVERIFY(process.waitForStarted());
+    // It cannot finish while the lock is held, however fast or slow the machine is.
+    QVERIFY(!process.waitForFinished(500));
+    QVERIFY(!QFile::exists(userCatalogue()));
+    flock(fd, LOCK_UN);
+    close(fd);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(packageRows(userCatalogue()).size(), 8);
 }
 
 // Run as an ordinary user (through setpriv when the tests run as root).
