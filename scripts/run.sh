@@ -1,9 +1,9 @@
 #!/bin/sh
 # Builds the finder and the catalogue builder, makes a catalogue in demo/run/ and
-# starts the finder there. The catalogue comes from this machine's apt lists (with
-# file lists where apt-file has fetched Contents indexes), else from its installed
-# packages, else from the small demo lists demo/Packages and demo/Contents. It is made again
-# only when the package lists are newer than it.
+# starts the finder there. The catalogue comes from this machine's apt lists, with file
+# lists from the Contents indexes (apt fetches them once where there are none), else from
+# its installed packages, else from the small demo lists demo/Packages and demo/Contents.
+# It is made again only when the package lists are newer than it.
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
@@ -14,6 +14,22 @@ run=demo/run
 catalogue=$run/os_pkg_list.db
 lists=/var/lib/apt/lists
 mkdir -p "$run"
+# Without Contents indexes the catalogue would have no file lists. apt fetches them and
+# checks them against the signed Release files, with the Contents target enabled for this
+# one update only: no configuration is left in /etc/apt. apt dates the indexes by the
+# server's clock, so a catalogue made before without file lists is removed to be made anew.
+if command -v apt-get >/dev/null 2>&1 && ! ls "$lists"/*_Contents-* >/dev/null 2>&1; then
+    if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+    echo "Fetching the Contents indexes (the file lists) with apt-get update"
+    target=Acquire::IndexTargets::deb::Contents-deb
+    $sudo apt-get update -q \
+        -o "$target::MetaKey=\$(COMPONENT)/Contents-\$(ARCHITECTURE)" \
+        -o "$target::ShortDescription=Contents-\$(ARCHITECTURE)" \
+        -o "$target::Description=\$(RELEASE)/\$(COMPONENT) \$(ARCHITECTURE) Contents (deb)" \
+        -o "$target::KeepCompressed=true" \
+        && rm -f "$catalogue" \
+        || echo "apt-get update failed: the catalogue is made without file lists"
+fi
 newest=$(ls -t "$lists"/*_Packages* "$lists"/*_Contents-* /var/lib/dpkg/status 2>/dev/null | head -n 1 || true)
 if [ -s "$catalogue" ] && [ -n "$newest" ] && [ "$catalogue" -nt "$newest" ]; then
     echo "Using $catalogue (newer than the package lists)"
