@@ -1,0 +1,176 @@
+#!/bin/sh
+# Proves the Debian package in a throwaway Debian bookworm root: installs it with apt,
+# runs apt-get update there and checks that
+#   - apt-get update printed no warning or error;
+#   - the system's catalogue exists and holds every package name of that root's Packages
+#     lists and every path of its Contents lists;
+#   - the finder, started offscreen in /root, opens the system's catalogue and a
+#     file-name search for */bin/bash shows bash;
+#   - a second update leaves the catalogue alone, a removed (not purged) package leaves
+#     apt-get update working, and a purge removes /var/cache/quorvi.
+# The minimal root made by debootstrap is cached as a tarball between runs.
+#
+# Usage (as root): packaging/check-debian-root.sh [--with-apt-file] [--deb FILE]
+#   --with-apt-file  install apt-file first, so both configurations enable Contents
+# Environment: QUORVI_DEBIAN_MIRROR (default http://deb.debian.org/debian),
+#   QUORVI_ROOT_CACHE (default ${XDG_CACHE_HOME:-$HOME/.cache}/quorvi-proof).
+set -eu
+cd "$(dirname "$0")/.."
+with_apt_file=no
+deb=""
+while [ $# -gt 0 ]; do
+    case $1 in
+        --with-apt-file) with_apt_file=yes ;;
+        --deb) deb=$2; shift ;;
+        *) echo "usage: $0 [--with-apt-file] [--deb FILE]" >&2; exit 2 ;;
+    esac
+    shift
+done
+[ "$(id -u)" -eq 0 ] || { echo "$0: needs root (debootstrap, chroot, mount)" >&2; exit 2; }
+mirror=${QUORVI_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+cache=${QUORVI_ROOT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/quorvi-proof}
+tarball=$cache/bookworm-minbase.tar.gz
+
+failures=0
+step() { printf '\n== %s\n' "$*"; }
+pass() { echo "PASS: $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+step "package"
+if [ -z "$deb" ]; then
+    deb=$(sh packaging/make-deb.sh | tail -n 1)
+fi
+cmake --build build-deb -j2 --target quorvi-finder-probe >/dev/null
+probe=build-deb/tools/finder-probe/quorvi-finder-probe
+echo "$deb"
+
+step "Debian root"
+if [ ! -f "$tarball" ]; then
+    mkdir -p "$cache"
+    fresh=$(mktemp -d "$cache/root.XXXXXX")
+    debootstrap --variant=minbase bookworm "$fresh" "$mirror"
+    tar -C "$fresh" -czf "$tarball.part" .
+    mv "$tarball.part" "$tarball"
+    rm -rf "$fresh"
+fi
+root=$(mktemp -d /var/tmp/quorvi-root.XXXXXX)
+cleanup() {
+    umount "$root/dev/pts" 2>/dev/null || true
+    umount "$root/proc" 2>/dev/null || true
+    rm -rf "$root"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+tar -C "$root" -xzf "$tarball"
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+mount -t proc proc "$root/proc"
+mkdir -p "$root/dev/pts"
+mount -t devpts -o newinstance,ptmxmode=0666 devpts "$root/dev/pts"
+echo "bookworm minbase from $tarball in $root"
+
+in_root() {
+    chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+        DEBIAN_FRONTEND=noninteractive "$@"
+}
+# Runs apt-get update in the root, shows its output and fails on any warning or error.
+update() {
+    in_root apt-get update > "$root/update.out" 2>&1 || fail "apt-get update $1: exit status $?"
+    sed 's/^/  | /' "$root/update.out"
+    if grep -E '^(W|E|Err):' "$root/update.out" >/dev/null; then
+        fail "apt-get update $1 printed warnings or errors"
+    else
+        pass "apt-get update $1: no warning, no error"
+    fi
+}
+
+in_root apt-get update -qq
+if [ "$with_apt_file" = yes ]; then
+    step "apt-file"
+    in_root apt-get install -y -qq --no-install-recommends apt-file >/dev/null
+    in_root dpkg-query -W apt-file
+fi
+
+step "apt install ./$(basename "$deb")"
+cp "$deb" "$root/tmp/"
+start=$(date +%s)
+in_root apt-get install -y -qq --no-install-recommends "/tmp/$(basename "$deb")" >/dev/null
+echo "apt-get install took $(($(date +%s) - start)) s"
+in_root dpkg-query -W quorvi
+if in_root sh -c 'ldd /usr/bin/quorvi /usr/bin/quorvi-catalog' | grep 'not found'; then
+    fail "the programs miss libraries"
+else
+    pass "every library of both programs is installed"
+fi
+
+step "apt-get update"
+update "with the package"
+contents=$(grep -c 'Contents (deb)' "$root/update.out" || true)
+echo "Contents downloads announced: $contents"
+dupes=$(grep -oE 'https?://[^ ]+ [^ ]+ [^ ]+ Contents[^]]*' "$root/update.out" | sort | uniq -d)
+[ -z "$dupes" ] && pass "no Contents index fetched twice" || fail "fetched twice: $dupes"
+
+step "the system's catalogue"
+db=$root/var/cache/quorvi/os_pkg_list.db
+lists=$root/var/lib/apt/lists
+if [ ! -s "$db" ]; then
+    fail "no catalogue at /var/cache/quorvi/os_pkg_list.db"
+else
+    ls -l "$db"
+    cat "$root/var/log/quorvi-catalog.log"
+    want=$(for f in "$lists"/*_Packages*; do /usr/lib/apt/apt-helper cat-file "$f"; done \
+           | sed -n 's/^Package: //p' | sort -u | wc -l)
+    have=$(sqlite3 "$db" 'SELECT count(DISTINCT name) FROM qv_pkg_list_t')
+    echo "package names: lists $want, catalogue $have"
+    [ "$want" -gt 0 ] && [ "$want" -eq "$have" ] && pass "every package of the lists" || fail "package names differ"
+    if ls "$lists"/*_Contents-* >/dev/null 2>&1; then
+        want=$(for f in "$lists"/*_Contents-*; do /usr/lib/apt/apt-helper cat-file "$f"; done \
+               | sed 's/[[:space:]]\{1,\}[^[:space:]]\{1,\}$//' | sort -u | wc -l)
+        have=$(sqlite3 "$db" 'SELECT count(*) FROM (SELECT DISTINCT dir_id, name_id FROM qv_pkg_file_t)')
+        # Entries that name only packages missing from the Packages lists are left out and
+        # counted by the builder.
+        dropped=$(sed -n 's/^quorvi-catalog: \([0-9]*\) file entries named packages not in the catalogue.*/\1/p' \
+                  "$root/var/log/quorvi-catalog.log")
+        echo "file paths: Contents lists $want, catalogue $have, left out by the builder ${dropped:-0}"
+        [ "$want" -gt 0 ] && [ "$want" -eq $((have + ${dropped:-0})) ] \
+            && pass "every path of the Contents lists" || fail "file paths differ"
+    else
+        fail "apt fetched no Contents index"
+    fi
+fi
+
+step "the finder in /root: file name */bin/bash"
+cp "$probe" "$root/tmp/quorvi-finder-probe"
+in_root sh -c 'cd /root && QT_QPA_PLATFORM=offscreen /tmp/quorvi-finder-probe --file-name "*/bin/bash"' \
+    > "$root/probe.out" 2> "$root/probe.err" || fail "the finder probe: exit status $?"
+cat "$root/probe.out"
+grep -v -e '^app dir ' -e '^currentPath: ' -e '^pkg \.' -e '^"SELECT' -e 'propagateSizeHints' \
+    -e 'XDG_RUNTIME_DIR' "$root/probe.err" || true
+grep -q '^status: .*/var/cache/quorvi/os_pkg_list.db' "$root/probe.out" \
+    && pass "the finder opened the system's catalogue" || fail "the status bar names no system catalogue"
+grep -qP '^row: \d+\tbash-[^\t]+\t/(usr/)?bin/bash$' "$root/probe.out" \
+    && pass "*/bin/bash shows bash" || fail "*/bin/bash does not show bash"
+
+step "a second apt-get update"
+before=$(stat -c %Y "$db" 2>/dev/null || echo none)
+update "again"
+grep -q 'newer than every input' "$root/var/log/quorvi-catalog.log" \
+    && [ "$(stat -c %Y "$db" 2>/dev/null || echo none)" = "$before" ] \
+    && pass "unchanged lists: the catalogue is left as it is" || fail "the catalogue was rebuilt for nothing"
+
+step "apt-get remove quorvi (configuration stays)"
+in_root apt-get remove -y -qq quorvi >/dev/null
+[ -f "$root/etc/apt/apt.conf.d/50quorvi" ] && echo "/etc/apt/apt.conf.d/50quorvi stays"
+update "after remove"
+
+step "apt-get purge quorvi"
+in_root apt-get purge -y -qq quorvi >/dev/null
+[ ! -e "$root/var/cache/quorvi" ] && [ ! -e "$root/etc/apt/apt.conf.d/50quorvi" ] \
+    && pass "purge removed /var/cache/quorvi and the apt configuration" || fail "purge left files"
+
+step "result"
+if [ "$failures" -eq 0 ]; then
+    echo "all checks passed"
+else
+    echo "$failures checks failed"
+fi
+exit "$failures"
