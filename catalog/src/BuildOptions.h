@@ -11,6 +11,9 @@ struct BuildOptions
     std::vector<std::string> repodata; // RPM repository roots or repodata folders
     std::string dpkgStatus;            // dpkg status file, empty for none
     std::string dpkgInfo;              // folder with <package>.list files
+    // The dpkg database is this machine's own (--installed): .list entries
+    // that are directories on disk (lstat, links not followed) are left out.
+    bool dpkgOnThisSystem = false;
     bool allVersions = false;          // every listed version, not only the newest
 
     bool empty() const

@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -91,7 +92,7 @@ void CatalogBuilder::build(const BuildOptions &options, const std::string &outpu
     for (const Repo &repo : m_repos)
         readRepodataFiles(repo);
     if (!options.dpkgStatus.empty())
-        readDpkgLists(options.dpkgInfo);
+        readDpkgLists(options.dpkgInfo, options.dpkgOnThisSystem);
 
     if (m_fts)
         m_fts->finishInput();
@@ -256,7 +257,7 @@ void CatalogBuilder::readRepodataFiles(const Repo &repo)
     });
 }
 
-void CatalogBuilder::readDpkgLists(const std::string &infoDir)
+void CatalogBuilder::readDpkgLists(const std::string &infoDir, bool onThisSystem)
 {
     m_progress.begin(infoDir, m_installed.size());
     uint64_t done = 0;
@@ -272,8 +273,25 @@ void CatalogBuilder::readDpkgLists(const std::string &infoDir)
         // dpkg writes these files itself; a link could point at any file.
         ArchiveSource source(path, m_inputs.open(path, InputFiles::Rule::RegularNoFollow));
         LineReader reader(source, 1 << 16);
-        addFiles(pkg.id, DpkgFileList::readFiles(reader));
+        std::vector<std::string> files = DpkgFileList::readFiles(reader);
+        if (onThisSystem)
+            dropDirectoriesOnDisk(files);
+        addFiles(pkg.id, files);
     }
+}
+
+// A directory that no other entry of the list lies beneath (/etc/skel,
+// /etc/ssl/certs) looks like a file in the list; on this machine the file
+// system tells. A symbolic link to a directory stays, as dpkg ships the link.
+void CatalogBuilder::dropDirectoriesOnDisk(std::vector<std::string> &paths)
+{
+    const auto isDirectory = [](const std::string &path) {
+        struct stat st = {};
+        return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    };
+    const auto end = std::remove_if(paths.begin(), paths.end(), isDirectory);
+    m_stats.directoriesOnDisk += uint64_t(paths.end() - end);
+    paths.erase(end, paths.end());
 }
 
 void CatalogBuilder::addFiles(uint32_t pkg, const std::vector<std::string> &paths)

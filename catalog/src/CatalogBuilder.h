@@ -25,6 +25,7 @@ public:
         uint64_t droppedEntries = 0; // file entries of packages not in the catalogue
         uint64_t missingLists = 0;   // installed packages without a dpkg .list file
         uint64_t headerLines = 0;    // Contents lines skipped as a header
+        uint64_t directoriesOnDisk = 0; // .list entries left out as directories on disk
     };
 
     explicit CatalogBuilder(Progress &progress);
@@ -63,7 +64,8 @@ private:
     void readRepodataPackages(const std::string &dir);
     void readContents(const std::string &path);
     void readRepodataFiles(const Repo &repo);
-    void readDpkgLists(const std::string &infoDir);
+    void readDpkgLists(const std::string &infoDir, bool onThisSystem);
+    void dropDirectoriesOnDisk(std::vector<std::string> &paths);
     void addFiles(uint32_t pkg, const std::vector<std::string> &paths);
 
     Progress &m_progress;

@@ -59,7 +59,10 @@ const std::vector<CommandLine::Option> &CommandLine::options()
          [](CommandLine &cl, const std::string &v) { cl.setDpkgAdmin(v); }},
         {{"installed"}, "", O::NoValue, O::Once, "dpkg", O::Source,
          "this machine's packages (--dpkg-admin /var/lib/dpkg)",
-         [](CommandLine &cl, const std::string &) { cl.setDpkgAdmin("/var/lib/dpkg"); }},
+         [](CommandLine &cl, const std::string &) {
+             cl.setDpkgAdmin("/var/lib/dpkg");
+             cl.build.dpkgOnThisSystem = true;
+         }},
         {{"all-versions"}, "", O::NoValue, O::Many, nullptr, O::General,
          "keep every version the sources list (default: only\n"
          "the newest of each package name and architecture)",

@@ -37,6 +37,10 @@ void printSummary(const CatalogBuilder &builder, const std::string &output, doub
     if (stats.missingLists > 0)
         std::printf("quorvi-catalog: %llu installed packages have no dpkg file list\n",
                     static_cast<unsigned long long>(stats.missingLists));
+    if (stats.directoriesOnDisk > 0)
+        std::printf("quorvi-catalog: %llu dpkg file-list entries are directories on this system "
+                    "and were left out\n",
+                    static_cast<unsigned long long>(stats.directoriesOnDisk));
     // The summary is the last line, for scripts that read it with tail -n 1.
     std::printf("quorvi-catalog: %zu packages, %zu files in %.1f s, %llu bytes written to %s\n",
                 builder.packages().size(), builder.files().links().size(), seconds,
