@@ -9,6 +9,7 @@ struct BuildOptions
     std::vector<std::string> packages; // Packages indexes
     std::vector<std::string> contents; // Contents indexes
     std::vector<std::string> repodata; // RPM repository roots or repodata folders
+    std::vector<std::string> rpmdbRoots; // roots whose RPM database is read ("/": this machine)
     std::string dpkgStatus;            // dpkg status file, empty for none
     std::string dpkgInfo;              // folder with <package>.list files
     // The dpkg database is this machine's own (--installed): .list entries
@@ -18,6 +19,7 @@ struct BuildOptions
 
     bool empty() const
     {
-        return packages.empty() && contents.empty() && repodata.empty() && dpkgStatus.empty();
+        return packages.empty() && contents.empty() && repodata.empty() && dpkgStatus.empty()
+               && rpmdbRoots.empty();
     }
 };

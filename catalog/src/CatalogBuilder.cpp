@@ -12,6 +12,7 @@
 #include "PhaseGate.h"
 #include "Progress.h"
 #include "RepomdParser.h"
+#include "RpmDatabase.h"
 #include "RpmFilelistsParser.h"
 #include "RpmPrimaryParser.h"
 
@@ -79,8 +80,11 @@ void CatalogBuilder::build(const BuildOptions &options, const std::string &outpu
         readDpkgStatus(options.dpkgStatus);
     for (const std::string &dir : options.repodata)
         readRepodataPackages(dir);
+    for (const std::string &root : options.rpmdbRoots)
+        readRpmDatabase(root);
 
-    bool hasFileLists = !options.contents.empty() || !options.dpkgStatus.empty();
+    bool hasFileLists = !options.contents.empty() || !options.dpkgStatus.empty()
+                        || !options.rpmdbRoots.empty();
     for (const Repo &repo : m_repos)
         hasFileLists = hasFileLists || !repo.filelists.empty();
     if (hasFileLists) {
@@ -93,6 +97,9 @@ void CatalogBuilder::build(const BuildOptions &options, const std::string &outpu
         readRepodataFiles(repo);
     if (!options.dpkgStatus.empty())
         readDpkgLists(options.dpkgInfo, options.dpkgOnThisSystem);
+    for (const auto &[id, paths] : m_rpmdbFiles)
+        addFiles(id, paths);
+    m_rpmdbFiles.clear();
 
     if (m_fts)
         m_fts->finishInput();
@@ -238,6 +245,19 @@ void CatalogBuilder::readRepodataPackages(const std::string &dir)
                        VersionOrder::rpmEvr(p.epoch, p.ver, p.rel));
     });
     m_repos.push_back(std::move(repo));
+}
+
+// An installed package's files belong to its row (as for dpkg), whichever
+// version the row shows in the end.
+void CatalogBuilder::readRpmDatabase(const std::string &root)
+{
+    m_progress.begin(root, 0);
+    RpmDatabase::read(root, [this](const RpmPackage &p, const std::vector<std::string> &paths) {
+        const uint32_t id = m_packages.add(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch,
+                                           VersionScheme::Rpm,
+                                           VersionOrder::rpmEvr(p.epoch, p.ver, p.rel));
+        m_rpmdbFiles.emplace_back(id, paths);
+    });
 }
 
 void CatalogBuilder::readRepodataFiles(const Repo &repo)

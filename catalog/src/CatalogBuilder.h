@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class ArchiveSource;
@@ -62,6 +63,7 @@ private:
     void readPackages(const std::string &path);
     void readDpkgStatus(const std::string &path);
     void readRepodataPackages(const std::string &dir);
+    void readRpmDatabase(const std::string &root);
     void readContents(const std::string &path);
     void readRepodataFiles(const Repo &repo);
     void readDpkgLists(const std::string &infoDir, bool onThisSystem);
@@ -75,5 +77,7 @@ private:
     Stats m_stats;
     std::vector<Installed> m_installed;
     std::vector<Repo> m_repos;
+    // Files of packages read from RPM databases, added once the file lists are read.
+    std::vector<std::pair<uint32_t, std::vector<std::string>>> m_rpmdbFiles;
     std::unique_ptr<FtsSideBuilder> m_fts; // fed while the file lists are read
 };

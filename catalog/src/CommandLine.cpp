@@ -63,6 +63,12 @@ const std::vector<CommandLine::Option> &CommandLine::options()
              cl.setDpkgAdmin("/var/lib/dpkg");
              cl.build.dpkgOnThisSystem = true;
          }},
+        {{"rpmdb"}, "ROOT", O::Optional, O::Many, nullptr, O::Source,
+         "installed packages of the RPM database of ROOT\n"
+         "(default /; also --rpmdb=ROOT)",
+         [](CommandLine &cl, const std::string &v) {
+             cl.build.rpmdbRoots.push_back(v.empty() ? "/" : v);
+         }},
         {{"all-versions"}, "", O::NoValue, O::Many, nullptr, O::General,
          "keep every version the sources list (default: only\n"
          "the newest of each package name and architecture)",

@@ -8,10 +8,31 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace CatalogTest;
+
+namespace {
+// Runs a package tool with HOME in the test's folder, so that no user
+// configuration (~/.rpmmacros) takes part.
+bool runTool(const QString &program, const QStringList &args, const QString &home)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
+                    && process.exitCode() == 0;
+    if (!ok)
+        qWarning("%s failed: %s", qPrintable(program), process.readAll().constData());
+    return ok;
+}
+} // namespace
 
 class InstalledSourcesTest : public QObject
 {
@@ -21,10 +42,91 @@ private slots:
     void init();
     void directoriesOnThisSystem_data();
     void directoriesOnThisSystem();
+    void rpmDatabase_data();
+    void rpmDatabase();
+    void rpmDatabaseMissing();
 
 private:
+    void makeRpmRoot(const QString &root, const QString &dbPath);
+
     std::unique_ptr<QTemporaryDir> m_dir;
 };
+
+// An RPM root made with Debian's rpm: an empty database, then the test
+// packages (built from data/rpm with rpmbuild) installed into it.
+void InstalledSourcesTest::makeRpmRoot(const QString &root, const QString &dbPath)
+{
+    const QString rpms = m_dir->filePath("rpms");
+    QStringList files;
+    for (const char *spec : {"quorvi-hello", "quorvi-tool"}) {
+        QVERIFY(runTool("rpmbuild",
+                        {"--define", "_topdir " + m_dir->filePath("top"), "--define",
+                         "_rpmdir " + rpms, "--define", "debug_package %{nil}", "-bb",
+                         dataPath(QString("rpm/") + spec + ".spec")},
+                        m_dir->path()));
+    }
+    files << rpms + "/noarch/quorvi-hello-1.2-3.noarch.rpm"
+          << rpms + "/x86_64/quorvi-tool-0.9.1-1.fc40.x86_64.rpm";
+    QVERIFY(QDir().mkpath(root));
+    QVERIFY(runTool("rpm", {"--root", root, "--dbpath", dbPath, "--initdb"}, m_dir->path()));
+    QVERIFY(runTool("rpm", QStringList{"--root", root, "--dbpath", dbPath, "-i", "--nodeps",
+                                       "--ignorearch", "--noscripts"} + files,
+                    m_dir->path()));
+}
+
+void InstalledSourcesTest::rpmDatabase_data()
+{
+    QTest::addColumn<QString>("dbPath");
+    QTest::addColumn<bool>("joined");
+    QTest::newRow("--rpmdb ROOT, /var/lib/rpm") << "/var/lib/rpm" << false;
+    QTest::newRow("--rpmdb=ROOT, /usr/lib/sysimage/rpm") << "/usr/lib/sysimage/rpm" << true;
+}
+
+// Name, version, release and arch of each installed package, and its files
+// without the directory it owns; the ghost log file is kept, as in repodata.
+void InstalledSourcesTest::rpmDatabase()
+{
+    QFETCH(QString, dbPath);
+    QFETCH(bool, joined);
+    for (const char *tool : {"rpmbuild", "rpm"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP(qPrintable(QString("%1 is not installed (Debian package rpm)").arg(tool)));
+    }
+    const QString root = m_dir->filePath("root");
+    makeRpmRoot(root, dbPath);
+    if (QTest::currentTestFailed())
+        return;
+    const QString db = m_dir->filePath("os_pkg_list.db");
+    const QStringList args = joined ? QStringList{"-o", db, "--rpmdb=" + root}
+                                    : QStringList{"-o", db, "--rpmdb", root};
+    const Run run = runBuilder(args);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    // Ids follow the database's order, which is rpm's install order.
+    QStringList packages = packageRows(db);
+    packages.sort();
+    QCOMPARE(packages, (QStringList{"quorvi-hello|1.2|3|noarch", "quorvi-tool|0.9.1|1.fc40|x86_64"}));
+    QCOMPARE(fileRows(db), (QStringList{"quorvi-hello|noarch|/usr/bin/quorvi-hello",
+                                        "quorvi-hello|noarch|/usr/share/quorvi-hello/read me.txt",
+                                        "quorvi-hello|noarch|/var/log/quorvi-hello.log",
+                                        "quorvi-tool|x86_64|/etc/quorvi/tool.conf",
+                                        "quorvi-tool|x86_64|/usr/bin/quorvi-tool"}));
+}
+
+// A root without an RPM database fails the build, naming the root, and
+// nothing is written into the root (librpm would create an empty database).
+void InstalledSourcesTest::rpmDatabaseMissing()
+{
+    const QString root = m_dir->filePath("root");
+    QVERIFY(QDir().mkpath(root + "/var/lib/rpm"));
+    const QString db = m_dir->filePath("os_pkg_list.db");
+    const Run run = runBuilder({"-o", db, "--rpmdb", root});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(root + ": no RPM database in " + root), qPrintable(run.err));
+    QVERIFY(!QFile::exists(db));
+    QCOMPARE(QDir(root + "/var/lib/rpm").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
+    QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"var"});
+}
 
 void InstalledSourcesTest::init()
 {
