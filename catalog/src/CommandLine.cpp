@@ -248,6 +248,7 @@ void CommandLine::finishMachineCatalogue()
         break;
     case MachineCatalogue::Source::Dpkg:
         setDpkgAdmin(dpkg);
+        build.dpkgOnThisSystem = true; // as --installed: this machine's own database
         break;
     case MachineCatalogue::Source::None:
         throw UsageError("no Packages index in " + lists + " and no " + dpkg
