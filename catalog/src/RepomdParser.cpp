@@ -11,9 +11,8 @@ RepomdParser::Locations RepomdParser::parse(ByteSource &source)
     QXmlStreamReader xml(&device);
     Locations found;
     std::string dataType;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
+    int depth = 0;
+    while (RpmXml::nextStartElement(xml, depth)) {
         if (xml.name() == QLatin1String("data")) {
             dataType = RpmXml::attribute(xml, "type");
         } else if (xml.name() == QLatin1String("location")) {

@@ -12,9 +12,8 @@ void RpmFilelistsParser::parse(ByteSource &source, const Callback &callback)
     QXmlStreamReader xml(&device);
     RpmPackage package;
     std::vector<std::string> files;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
+    int depth = 0;
+    while (RpmXml::nextStartElement(xml, depth)) {
         if (xml.name() != QLatin1String("package"))
             continue;
         const uint64_t line = uint64_t(xml.lineNumber());
@@ -23,6 +22,7 @@ void RpmFilelistsParser::parse(ByteSource &source, const Callback &callback)
         package.arch = RpmXml::attribute(xml, "arch");
         files.clear();
         readPackage(xml, package, files);
+        --depth; // readPackage read up to and with </package>
         if (!xml.hasError()) {
             RpmXml::checkPackage(package, source, line);
             callback(package, files);
@@ -44,14 +44,14 @@ void RpmFilelistsParser::readPackage(QXmlStreamReader &xml, RpmPackage &package,
             package.epoch = RpmXml::attribute(xml, "epoch");
             package.ver = RpmXml::attribute(xml, "ver");
             package.rel = RpmXml::attribute(xml, "rel");
-            xml.skipCurrentElement();
+            RpmXml::skipElement(xml);
         } else if (tag == QLatin1String("file")) {
             const bool isDir = xml.attributes().value(QLatin1String("type")) == QLatin1String("dir");
             std::string path = RpmXml::elementText(xml);
             if (!isDir)
                 files.push_back(std::move(path));
         } else {
-            xml.skipCurrentElement();
+            RpmXml::skipElement(xml);
         }
     }
 }

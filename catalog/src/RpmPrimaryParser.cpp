@@ -11,15 +11,15 @@ void RpmPrimaryParser::parse(ByteSource &source, const Callback &callback)
     SourceDevice device(source);
     QXmlStreamReader xml(&device);
     RpmPackage package;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
+    int depth = 0;
+    while (RpmXml::nextStartElement(xml, depth)) {
         if (xml.name() != QLatin1String("package"))
             continue;
         const bool isRpm = xml.attributes().value(QLatin1String("type")) == QLatin1String("rpm");
         const uint64_t line = uint64_t(xml.lineNumber());
         package.clear();
         readPackage(xml, package);
+        --depth; // readPackage read up to and with </package>
         if (isRpm && !xml.hasError()) {
             RpmXml::checkPackage(package, source, line);
             callback(package);
@@ -47,9 +47,9 @@ void RpmPrimaryParser::readPackage(QXmlStreamReader &xml, RpmPackage &package)
             package.epoch = RpmXml::attribute(xml, "epoch");
             package.ver = RpmXml::attribute(xml, "ver");
             package.rel = RpmXml::attribute(xml, "rel");
-            xml.skipCurrentElement();
+            RpmXml::skipElement(xml);
         } else {
-            xml.skipCurrentElement();
+            RpmXml::skipElement(xml);
         }
     }
 }

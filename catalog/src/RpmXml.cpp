@@ -6,6 +6,50 @@
 
 namespace RpmXml {
 
+namespace {
+void raiseTooDeep(QXmlStreamReader &xml)
+{
+    xml.raiseError(QStringLiteral("elements nested more than %1 deep").arg(kMaxDepth));
+}
+} // namespace
+
+bool nextStartElement(QXmlStreamReader &xml, int &depth)
+{
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth > kMaxDepth) {
+                raiseTooDeep(xml);
+                return false;
+            }
+            return true;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+void skipElement(QXmlStreamReader &xml)
+{
+    for (int depth = 1; depth > 0 && !xml.atEnd();) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth > kMaxDepth)
+                raiseTooDeep(xml);
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
 void checkError(const QXmlStreamReader &xml, const ByteSource &source)
 {
     if (!xml.hasError())
@@ -41,7 +85,10 @@ std::string elementText(QXmlStreamReader &xml)
             }
             break;
         case QXmlStreamReader::StartElement:
-            ++depth;
+            if (++depth > kMaxDepth) {
+                raiseTooDeep(xml);
+                return std::string();
+            }
             break;
         case QXmlStreamReader::EndElement:
             --depth;

@@ -13,6 +13,17 @@ struct RpmPackage;
 // Shared pieces of the repodata XML parsers (repomd, primary, filelists).
 namespace RpmXml {
 
+// Elements nest at most this deep; QXmlStreamReader keeps every open element,
+// so a file of nothing but "<a><a><a>..." would otherwise take any memory.
+constexpr int kMaxDepth = 256;
+
+// Reads up to the next start tag, following the nesting in `depth`; false at
+// the end, or with an XML error raised when elements nest too deep.
+bool nextStartElement(QXmlStreamReader &xml, int &depth);
+
+// Skips the current element with everything in it, within the depth limit.
+void skipElement(QXmlStreamReader &xml);
+
 // Throws a ParseError with file, line and column if `xml` failed.
 void checkError(const QXmlStreamReader &xml, const ByteSource &source);
 

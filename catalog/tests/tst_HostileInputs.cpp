@@ -160,6 +160,13 @@ void HostileInputsTest::bombs_data()
            " > repo/repodata/repomd.xml"
         << QStringList{"--repodata", "repo"}
         << "^quorvi-catalog: repo/repodata/repomd.xml:1: XML text or tag longer than";
+    QTest::newRow("elements nested 30 million deep")
+        << "mkdir -p repo/repodata && printf '<repomd><data type=\"primary\"><location"
+           " href=\"repodata/p.xml.zst\"/></data></repomd>' > repo/repodata/repomd.xml &&"
+           " { printf '<metadata>\\n'; yes '<a>' | head -c 120M | tr -d '\\n'; }"
+           " | zstd -q -c > repo/repodata/p.xml.zst"
+        << QStringList{"--repodata", "repo"}
+        << "^quorvi-catalog: repo/repodata/p.xml.zst:2:\\d+: XML error: elements nested more than 256";
     QTest::newRow("element text of 2 MiB in pieces")
         << "mkdir -p repo/repodata && printf '<repomd><data type=\"primary\"><location"
            " href=\"repodata/p.xml\"/></data></repomd>' > repo/repodata/repomd.xml &&"
