@@ -13,6 +13,7 @@ struct CatalogueFeatures
     bool fileLists = false;    // qv_file_name_t, qv_file_dir_t and qv_pkg_file_t
     bool nameTrigrams = false; // qv_file_name_fts over the distinct file names
     bool dirTrigrams = false;  // qv_file_dir_fts over the distinct directories
+    bool nameSuffixes = false; // qv_file_suffix_t, the names' reversed last characters
     QSqlError error;           // why the schema could not be read (busy, not a database, ...)
     // Why the catalogue is not searched at all, for the user; empty when it may be. A
     // package or file table that is a view or virtual table, or has a generated column,

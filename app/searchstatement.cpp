@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <algorithm>
+
 #include <catalogueschema.h>
 
 namespace {
@@ -103,12 +105,50 @@ QString fileLike(const QString &keyword)
     return clause;
 }
 
-// Base names matching the keyword. The trigram index only proposes candidates; the
-// plain LIKE decides, so the rows are exactly those of the plain statement.
+// The literal text of a suffix keyword ("*.so.3" gives ".so.3"), or nothing for any other
+// keyword. SQLite's LIKE reads a pattern only up to a NUL, so a keyword holding one is left
+// to the plain statement, as is one holding a surrogate that stands alone.
+QString suffixLiteral(const QString &keyword)
+{
+    if (keyword.size() < 2 || keyword.at(0) != QLatin1Char('*'))
+        return QString();
+    const QString text = keyword.mid(1);
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (isKeywordWildcard(c.unicode()) || c.isNull())
+            return QString();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return QString();
+    }
+    return text;
+}
+
+// "<id> IN (names whose reversed last characters begin with the suffix's, reversed) AND "
+// for a suffix keyword, or nothing. The suffix table keeps QV_SUFFIX_LENGTH characters, so
+// a longer suffix is matched on its last ones: the LIKE that follows decides.
+QString suffixFilter(const QString &keyword, bool indexed)
+{
+    const QString suffix = indexed ? suffixLiteral(keyword) : QString();
+    if (suffix.isEmpty())
+        return QString();
+    QVector<uint> characters = suffix.toUcs4();
+    std::reverse(characters.begin(), characters.end());
+    characters.resize(qMin(characters.size(), QV_SUFFIX_LENGTH));
+    const QString key = QString::fromUcs4(characters.constData(), characters.size());
+    return QStringLiteral("n." QV_NAME_ID " IN (SELECT " QV_SUFFIX_NAME " FROM " QV_SUFFIX_TABLE " WHERE " QV_SUFFIX_KEY)
+           + fileLike(key + QLatin1Char('*')) + QLatin1String(") AND ");
+}
+
+// Base names matching the keyword. The suffix and trigram indexes only propose candidates;
+// the plain LIKE decides, so the rows are exactly those of the plain statement.
 QString nameCondition(const QString &keyword, const CatalogueFeatures &features)
 {
-    return trigramFilter("n." QV_NAME_ID, QV_NAME_FTS, keyword, features.nameTrigrams)
-           + QStringLiteral("n." QV_NAME_TEXT) + fileLike(keyword);
+    QString filter = suffixFilter(keyword, features.nameSuffixes);
+    if (filter.isEmpty())
+        filter = trigramFilter("n." QV_NAME_ID, QV_NAME_FTS, keyword, features.nameTrigrams);
+    return filter + QStringLiteral("n." QV_NAME_TEXT) + fileLike(keyword);
 }
 
 QString fileStatement(const char *from, const QString &condition)

@@ -34,6 +34,16 @@
 #define QV_LINK_NAME "name_id"
 #define QV_LINK_DIR_INDEX "qv_pkg_file_dir_idx"
 
+// The last nine characters of each file name, reversed, with the name's id: "libssl.so.3"
+// gives "3.os.lssl". A suffix keyword ("*.so.3") becomes a prefix of the key, which the
+// key's NOCASE index serves as it serves any LIKE prefix. Nine characters cover the usual
+// suffixes exactly and cost about a tenth of the catalogue; a longer suffix still narrows
+// the names to those ending in its last nine characters.
+#define QV_SUFFIX_TABLE "qv_file_suffix_t"
+#define QV_SUFFIX_KEY "key"
+#define QV_SUFFIX_NAME "name_id"
+#define QV_SUFFIX_LENGTH 9
+
 // Trigram indexes (fts5, external content) over the names and the directories.
 #define QV_NAME_FTS "qv_file_name_fts"
 #define QV_DIR_FTS "qv_file_dir_fts"
@@ -63,6 +73,19 @@
     QV_LINK_DIR ", " QV_LINK_PKG ")) WITHOUT ROWID"
 #define QV_CREATE_LINK_DIR_INDEX \
     "CREATE INDEX " QV_LINK_DIR_INDEX " ON " QV_LINK_TABLE "(" QV_LINK_DIR ")"
+
+// Keyed by the reversed suffix first, so that the table is its own index on it.
+#define QV_CREATE_SUFFIX_TABLE                                                                 \
+    "CREATE TABLE " QV_SUFFIX_TABLE " (" QV_SUFFIX_KEY " TEXT NOT NULL COLLATE NOCASE, "      \
+    QV_SUFFIX_NAME " INTEGER NOT NULL, PRIMARY KEY (" QV_SUFFIX_KEY ", " QV_SUFFIX_NAME "))" \
+    " WITHOUT ROWID"
+// SQLite reverses the names itself, so that the key splits a name into characters exactly
+// as its LIKE does (substr(x, -k, 1) is the k-th character from the end, or '').
+#define QV_FILL_SUFFIX_TABLE                                                                    \
+    "INSERT INTO " QV_SUFFIX_TABLE " SELECT substr(n,-1,1) || substr(n,-2,1) || substr(n,-3,1)" \
+    " || substr(n,-4,1) || substr(n,-5,1) || substr(n,-6,1) || substr(n,-7,1) || substr(n,-8,1)" \
+    " || substr(n,-9,1), id FROM (SELECT " QV_NAME_TEXT " AS n, " QV_NAME_ID " AS id FROM "     \
+    QV_NAME_TABLE ") ORDER BY 1, 2"
 
 #define QV_CREATE_NAME_FTS                                                                   \
     "CREATE VIRTUAL TABLE " QV_NAME_FTS " USING fts5(" QV_NAME_TEXT ", content='" QV_NAME_TABLE \

@@ -118,7 +118,8 @@ void writeFileLists(const QString &path, const QList<CatalogueFile> &files, bool
         return;
     writeWithBuilderWriter(path, packages, &files);
     if (!trigrams)
-        execOnCatalogue(path, {QStringLiteral("DROP TABLE " QV_NAME_FTS), QStringLiteral("DROP TABLE " QV_DIR_FTS)});
+        execOnCatalogue(path, {QStringLiteral("DROP TABLE " QV_NAME_FTS), QStringLiteral("DROP TABLE " QV_DIR_FTS),
+                               QStringLiteral("DROP TABLE " QV_SUFFIX_TABLE)});
 }
 
 QString testData(const QString &relative)

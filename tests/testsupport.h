@@ -89,7 +89,8 @@ struct CatalogueFile
 };
 // Adds the file lists to a catalogue that writeCatalogue wrote (its packages are read
 // back): the builder's writer makes the whole catalogue again with them. Without
-// trigrams, its trigram indexes are dropped again, as in a catalogue made before them.
+// trigrams, its trigram and suffix indexes are dropped again, as in a catalogue made
+// before them.
 void writeFileLists(const QString &path, const QList<CatalogueFile> &files, bool trigrams);
 // A file of the finder's test data (tests/data/...).
 QString testData(const QString &relative);

@@ -153,8 +153,8 @@ QStringList tst_FileSearch::rowsOf(const QString &statement)
     return rows;
 }
 
-// The trigram indexes only make a search faster: for every keyword they give the
-// very rows of the plain LIKE statement.
+// The trigram and suffix indexes only make a search faster: for every keyword they give
+// the very rows of the plain LIKE statement.
 void tst_FileSearch::trigramRowsEqualPlainRows_data()
 {
     QTest::addColumn<QString>("keyword");
@@ -166,6 +166,7 @@ void tst_FileSearch::trigramRowsEqualPlainRows_data()
         "*/SHARE/*", "*/中文/*", "/usr/*/gcc*", "*.h", "*README",
         // SQLite's LIKE folds ASCII letters only; the trigram index folds more.
         QString::fromUtf8("*äöü-tab*"), QString::fromUtf8("*ÄÖÜ-tab*"), QString::fromUtf8("*/äöü*"),
+        QString::fromUtf8("*äöü-tabelle.txt"), "*.H", "*x", "*;", "*a_b", "*?.h", "*a\\b", "*\\",
     };
     for (const QString &keyword : keywords)
         QTest::newRow(qPrintable(keyword)) << keyword << false;
@@ -176,6 +177,11 @@ void tst_FileSearch::trigramRowsEqualPlainRows_data()
         QString::fromUtf8("*/emoji/😀*"), "*rather-long-file-name-for-a-search*", "*name-for-a-search.TXT",
         "*.so.3", "*ssl*", "*/x86_64-linux-gnu/*", "*x86_64*", "*100%_*", "*s?l.so*", "*x86?64*gcc",
         "*/share/*/*.txt", "/usr/share?qt5?QT.txt",
+        // Suffixes go through the reversed-suffix table: one to nine characters exactly,
+        // longer ones by their last nine; ASCII case folds, other letters do not.
+        "*3", "*O", "*.so", "*.SO", "*.gz", "*gcc-12", "*README", "*-a-search.txt", "*ssl.h", "*100%_sure", "*%_sure", "*_sure",
+        "*r-a-search.txt", "*-for-a-search.txt", "*o'neil.txt", QString::fromUtf8("*😀x.png"),
+        QString::fromUtf8("*文档.txt"), QString::fromUtf8("*ÄÖÜ-Tabelle.txt"), "*e said \"hi\".txt",
     };
     for (const QString &keyword : findingKeywords)
         QTest::newRow(qPrintable("finds " + keyword)) << keyword << true;
@@ -193,7 +199,7 @@ void tst_FileSearch::trigramRowsEqualPlainRows()
         CatalogueFeatures plain;
         plain.fileLists = true;
         const CatalogueFeatures indexed = CatalogueFeatures::read(db);
-        QVERIFY(indexed.nameTrigrams && indexed.dirTrigrams);
+        QVERIFY(indexed.nameTrigrams && indexed.dirTrigrams && indexed.nameSuffixes);
         const QStringList expected = rowsOf(SearchStatement::build(keyword, SearchMode::FileName, plain));
         QVERIFY2(expected.isEmpty() || !expected.first().startsWith("error"), qPrintable(expected.value(0)));
         if (found)

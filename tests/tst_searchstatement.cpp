@@ -16,6 +16,8 @@ private slots:
     void filePattern();
     void fileNameConditions_data();
     void fileNameConditions();
+    void suffixConditions_data();
+    void suffixConditions();
 };
 
 void tst_SearchStatement::prefix()
@@ -171,6 +173,48 @@ void tst_SearchStatement::fileNameConditions()
     // Where the base name decides, the matching names drive the join.
     const bool byName = !condition.contains(QLatin1String("d.path || '/' || n.name LIKE"));
     QCOMPARE(statement.contains(QLatin1String("FROM " QV_NAME_TABLE " n CROSS JOIN " QV_LINK_TABLE " f")), byName);
+}
+
+// With the reversed-suffix table, a suffix keyword becomes a prefix of its key; other
+// keywords keep the conditions above.
+void tst_SearchStatement::suffixConditions_data()
+{
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QString>("condition");
+    const QString suffix = "WHERE n.id IN (SELECT name_id FROM qv_file_suffix_t WHERE key LIKE '%1') AND n.name LIKE '%2' GROUP BY";
+    QTest::newRow("one character") << "*h" << suffix.arg("h%", "%h");
+    QTest::newRow("two characters") << "*.h" << suffix.arg("h.%", "%.h");
+    QTest::newRow("instead of trigrams") << "*.so.3" << suffix.arg("3.os.%", "%.so.3");
+    QTest::newRow("nine characters") << "*.desktop" << suffix.arg("potksed.%", "%.desktop");
+    QTest::newRow("longer suffix keeps its last nine")
+        << "*-linux-gnu.so" << suffix.arg("os.ung-xu%", "%-linux-gnu.so");
+    QTest::newRow("apostrophe doubled") << "*o'neil.txt" << suffix.arg("txt.lien''%", "%o''neil.txt");
+    QTest::newRow("emoji is one character")
+        << QString::fromUtf8("*😀x.png") << suffix.arg(QString::fromUtf8("gnp.x😀%"), QString::fromUtf8("%😀x.png"));
+    QTest::newRow("one-character wildcard scans") << "*?.h" << "WHERE n.name LIKE '%_.h' GROUP BY";
+    QTest::newRow("inner star scans") << "*a*.h" << "WHERE n.name LIKE '%a%.h' GROUP BY";
+    QTest::newRow("percent and underscore are literal")
+        << "*%_.h"
+        << "WHERE n.id IN (SELECT name_id FROM qv_file_suffix_t WHERE key LIKE 'h.\\_\\%%' ESCAPE '\\') "
+           "AND n.name LIKE '%\\%\\_.h' ESCAPE '\\' GROUP BY";
+    QTest::newRow("nothing after a NUL")
+        << QString("*ab") + QChar(0) + "c" << "WHERE n.name LIKE '%ab' || char(0) || 'c' GROUP BY";
+    QTest::newRow("lone surrogate scans")
+        << QString("*a") + QChar(0xd800) << QString("WHERE n.name LIKE '%a") + QChar(QChar::ReplacementCharacter) + "' GROUP BY";
+    QTest::newRow("substring keeps trigrams")
+        << "*gcc*" << "WHERE n.id IN (SELECT rowid FROM qv_file_name_fts WHERE qv_file_name_fts MATCH '\"gcc\"') AND n.name LIKE '%gcc%' GROUP BY";
+    QTest::newRow("every file") << "*" << "WHERE n.name LIKE '%%' GROUP BY";
+    QTest::newRow("prefix") << "lib*" << "WHERE n.name LIKE 'lib%' GROUP BY";
+}
+
+void tst_SearchStatement::suffixConditions()
+{
+    QFETCH(QString, keyword);
+    QFETCH(QString, condition);
+    CatalogueFeatures features;
+    features.fileLists = features.nameTrigrams = features.dirTrigrams = features.nameSuffixes = true;
+    const QString statement = SearchStatement::build(keyword, SearchMode::FileName, features);
+    QVERIFY2(statement.contains(condition), qPrintable(statement));
 }
 
 QTEST_APPLESS_MAIN(tst_SearchStatement)

@@ -79,6 +79,10 @@ void writeFileIndexes(SqliteDb &db, FtsSideBuilder &fts)
     // against ~20 ms on Debian bookworm main (catalog/bench/dir-index-query.sh).
     db.exec(QV_CREATE_LINK_DIR_INDEX);
     db.exec(QV_CREATE_NAME_NOCASE_INDEX);
+    // Suffix keywords (*.h, *.so) find their names through the reversed suffixes instead
+    // of a walk through every distinct name.
+    db.exec(QV_CREATE_SUFFIX_TABLE);
+    db.exec(QV_FILL_SUFFIX_TABLE);
     db.exec(QV_CREATE_NAME_FTS);
     db.exec(QV_CREATE_DIR_FTS);
     fts.copyInto(db, QV_NAME_FTS, QV_DIR_FTS);

@@ -113,7 +113,7 @@ void BuilderRoundTripTest::packagesAndContents()
                           QV_DIR_FTS "_idx", QV_DIR_TABLE,
                           QV_NAME_FTS, QV_NAME_FTS "_config", QV_NAME_FTS "_data",
                           QV_NAME_FTS "_idx",
-                          QV_NAME_NOCASE_INDEX, QV_NAME_TABLE, QV_LINK_DIR_INDEX,
+                          QV_NAME_NOCASE_INDEX, QV_NAME_TABLE, QV_SUFFIX_TABLE, QV_LINK_DIR_INDEX,
                           QV_LINK_TABLE, QV_PKG_NAME_INDEX, QV_PKG_TABLE}));
     // The links are keyed by name: the table is its own index on name_id.
     QCOMPARE(query(db(), "SELECT sql LIKE '%PRIMARY KEY (name_id, dir_id, pkg_id)) WITHOUT ROWID'"
@@ -144,6 +144,18 @@ void BuilderRoundTripTest::fullTextIndexes_data()
     QTest::newRow("dir index consistent")
         << "INSERT INTO " QV_DIR_FTS "(" QV_DIR_FTS ") VALUES('integrity-check')"
         << QStringList();
+    // Each name's last nine characters, reversed, once a name; a suffix is a prefix of its key.
+    QTest::newRow("suffix key of each name")
+        << "SELECT (SELECT count(*) FROM " QV_SUFFIX_TABLE ") - count(*) FROM " QV_NAME_TABLE
+        << QStringList{"0"};
+    QTest::newRow("suffix key reversed")
+        << "SELECT s." QV_SUFFIX_KEY " FROM " QV_SUFFIX_TABLE " s JOIN " QV_NAME_TABLE " n ON n.id = s." QV_SUFFIX_NAME
+           " WHERE n.name = 'x86_64-linux-gnu-gcc-12'"
+        << QStringList{"21-ccg-un"};
+    QTest::newRow("suffix as key prefix, case-insensitive")
+        << "SELECT n.name FROM " QV_SUFFIX_TABLE " s JOIN " QV_NAME_TABLE " n ON n.id = s." QV_SUFFIX_NAME
+           " WHERE s." QV_SUFFIX_KEY " LIKE '21-CCG%' ORDER BY n.name"
+        << QStringList{"gcc-12", "x86_64-linux-gnu-gcc-12"};
     QTest::newRow("no match") << "SELECT name FROM " QV_NAME_FTS
                                  " WHERE name LIKE '%zzzz%'"
                               << QStringList();
