@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "cataloguefeatures.h"
 #include "catalogueopening.h"
+#include "elidedtextdelegate.h"
 #include "searchjob.h"
 #include "searchresultmodel.h"
 #include "searchstatement.h"
@@ -74,6 +75,7 @@ void MainWindow::initTableView()
     ui->tableView->verticalHeader()->hide();
     ui->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ui->tableView->setItemDelegate(new ElidedTextDelegate(ui->tableView));
     initCopyAction();
 }
 
@@ -111,9 +113,20 @@ void MainWindow::applyColumnLayout()
     const int lastColumn = ui->tableView->model()->columnCount() - 1;
     if (lastColumn > 1) {
         header->setSectionResizeMode(1, QHeaderView::Interactive);
-        ui->tableView->setColumnWidth(1, 260);
+        ui->tableView->setColumnWidth(1, nameColumnWidth());
     }
     header->setSectionResizeMode(lastColumn, QHeaderView::Stretch);
+}
+
+// The package column of file-name results: as wide as the names it shows, but no wider
+// than half of what the serial-number column leaves, so that the paths keep room; an
+// elided name shows in full as its tooltip. (Qt sizes to at most 1,000 rows around those
+// in view, so a long result costs no more than a short one.)
+int MainWindow::nameColumnWidth() const
+{
+    const int available = ui->tableView->viewport()->width() - ui->tableView->columnWidth(0);
+    const int wanted = static_cast<const QAbstractItemView *>(ui->tableView)->sizeHintForColumn(1);
+    return qMax(qMin(wanted, available / 2), ui->tableView->horizontalHeader()->sectionSizeHint(1));
 }
 
 // Puts a model into the table and releases what it replaces: the previous search's

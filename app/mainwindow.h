@@ -50,6 +50,7 @@ private:
     void reportUnopenedCatalogue(const QString &catalogue, const QString &error);
     void setHeaderTitles();
     void applyColumnLayout();
+    int nameColumnWidth() const;
     void showModel(QAbstractItemModel *model);
     void runSearch(const SearchRequest &request);
     void stopSearch();

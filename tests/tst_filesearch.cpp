@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QTableView>
 #include <catalogueschema.h>
+#include <QToolTip>
 
 // File-name searches: which package ships a file, through the window, with and
 // without the trigram indexes.
@@ -29,6 +30,7 @@ private slots:
     void catalogueWithoutFileLists();
     void rowidLinkTable_data();
     void rowidLinkTable();
+    void elidedCellsShowTooltips();
 
 private:
     void makeCatalogue(bool trigrams);
@@ -221,8 +223,10 @@ void tst_FileSearch::resultColumns()
     QCOMPARE(table->model()->headerData(1, Qt::Horizontal).toString(), QString::fromUtf8("软件包名称"));
     QCOMPARE(table->model()->headerData(2, Qt::Horizontal).toString(), QString::fromUtf8("匹配文件"));
     QCOMPARE(table->horizontalHeader()->sectionResizeMode(2), QHeaderView::Stretch);
-    QVERIFY(table->columnWidth(1) >= 200);
-    QVERIFY(table->columnWidth(2) >= 200);
+    // Short names: the package column is as wide as they are, the paths take the rest.
+    QCOMPARE(table->columnWidth(0), 100);
+    QCOMPARE(table->columnWidth(1), qMax(static_cast<QAbstractItemView *>(table)->sizeHintForColumn(1), table->horizontalHeader()->sectionSizeHint(1)));
+    QVERIFY(table->columnWidth(2) >= static_cast<QAbstractItemView *>(table)->sizeHintForColumn(2));
 
     // Back in package-name mode the results keep their two-column layout.
     clickRadio(window.findChild<QRadioButton *>("packageNameRadioButton"));
@@ -291,6 +295,36 @@ void tst_FileSearch::rowidLinkTable()
                              tableColumn(table, 2).at(row)}.join('|');
     }
     QCOMPARE(shown, rows);
+}
+
+// A name too long for the window: its column takes half of the room, the cell is elided
+// and its tooltip is the whole text; a cell that fits has no tooltip.
+void tst_FileSearch::elidedCellsShowTooltips()
+{
+    const QString longName = "android-" + QString("platform-frameworks-base-").repeated(6) + "dev";
+    writeCatalogue(cataloguePath(), {{longName, "1", "2", "all"}});
+    writeFileLists(cataloguePath(), {{1, "/usr/share/doc/" + longName + "/copyright"}}, true);
+    MainWindow window;
+    window.resize(700, 400);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    clickRadio(window.findChild<QRadioButton *>("fileNameRadioButton"));
+    searchFor(window, "copyright");
+    QTableView *table = resultTable(window);
+    QCOMPARE(table->model()->rowCount(), 1);
+    QVERIFY(table->columnWidth(1) < static_cast<QAbstractItemView *>(table)->sizeHintForColumn(1));
+    QVERIFY(table->columnWidth(1) <= (table->viewport()->width() - 100) / 2);
+    QCOMPARE(table->columnWidth(0), 100);
+
+    auto tooltipAt = [table](int column) {
+        const QPoint at = table->visualRect(table->model()->index(0, column)).center();
+        QHelpEvent event(QEvent::ToolTip, at, table->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(table->viewport(), &event);
+        return QToolTip::text();
+    };
+    QCOMPARE(tooltipAt(0), QString()); // "1" fits
+    QCOMPARE(tooltipAt(1), longName + "-1-2.all");
+    QCOMPARE(tooltipAt(2), "/usr/share/doc/" + longName + "/copyright");
 }
 
 QTEST_MAIN(tst_FileSearch)
