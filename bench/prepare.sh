@@ -2,7 +2,7 @@
 # Prepares the benchmark catalogues from this machine's Debian bookworm apt lists:
 #   DATA/full/os_pkg_list.db     bookworm main Packages + Contents-amd64 + Contents-all,
 #                                with the trigram indexes the builder makes
-#   DATA/plain/os_pkg_list.db    the same without the two trigram tables (plain LIKE only)
+#   DATA/plain/os_pkg_list.db    the same without the trigram and suffix tables (plain LIKE only)
 # Usage: bench/prepare.sh [DATA_DIR]   (default: build/bench-data under the repository)
 # QUORVI_CATALOG names the builder binary (default: build-bench/catalog/quorvi-catalog).
 set -eu
@@ -42,10 +42,10 @@ start=$(date +%s)
 "$builder" --quiet -o "$full" --packages "$packages" --contents "$contents_amd64" --contents "$contents_all"
 echo "built $full in $(( $(date +%s) - start )) s"
 
-# The plain copy: the same rows and B-tree indexes, no trigram tables.
+# The plain copy: the same rows and B-tree indexes, no trigram or suffix tables.
 rm -f "$plain"
 cp "$full" "$plain"
-sqlite3 "$plain" "DROP TABLE $(qv QV_NAME_FTS); DROP TABLE $(qv QV_DIR_FTS); VACUUM;"
+sqlite3 "$plain" "DROP TABLE $(qv QV_NAME_FTS); DROP TABLE $(qv QV_DIR_FTS); DROP TABLE $(qv QV_SUFFIX_TABLE); VACUUM;"
 
 full_size=$(stat -c %s "$full")
 plain_size=$(stat -c %s "$plain")
