@@ -31,7 +31,8 @@ struct Context
     };
     std::vector<Figures> pkg, file;
     double startFinder = -1, startBare = -1;
-    double sizeFull = 0, sizePlain = 0;
+    double sizeFull = 0, sizePlain = 0, sizeSuffix = 0;
+    double longestGap = -1, everythingMs = -1, stopMs = -1;
 };
 
 extern QTextStream out; // stdout, UTF-8

@@ -86,6 +86,23 @@ QStringList queryTables(const QString &dbPath)
     return names;
 }
 
+double tableBytes(const QString &dbPath, const QString &table)
+{
+    double bytes = 0;
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(dbPath.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT sum(pgsize) FROM dbstat WHERE name = ?1", -1, &stmt, nullptr) == SQLITE_OK) {
+        const QByteArray name = table.toUtf8();
+        sqlite3_bind_text(stmt, 1, name.constData(), name.size(), SQLITE_TRANSIENT);
+        if (sqlite3_step(stmt) == SQLITE_ROW)
+            bytes = sqlite3_column_double(stmt, 0);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return bytes;
+}
+
 ProcRun runProcess(const QString &program, const QStringList &args, const QString &workDir, int timeoutMs)
 {
     QProcess process;

@@ -27,6 +27,9 @@ QStringList queryPlan(const QString &dbPath, const QString &statement);
 // Names of the tables of a catalogue.
 QStringList queryTables(const QString &dbPath);
 
+// Bytes of the pages a table (with its own index) takes in a catalogue (dbstat), or 0.
+double tableBytes(const QString &dbPath, const QString &table);
+
 // Result of one subprocess run.
 struct ProcRun
 {

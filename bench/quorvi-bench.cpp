@@ -7,8 +7,11 @@
 #include "benchutil.h"
 #include "childmodes.h"
 #include "finderdriver.h"
+#include "livewindow.h"
 #include "mainwindow.h"
 #include "searchstatement.h"
+
+#include <catalogueschema.h>
 
 #include <QApplication>
 #include <QDir>
@@ -57,7 +60,7 @@ void measureSearch(Context &c, FinderDriver &driver, SearchMode mode, const QStr
     CatalogueFeatures features;
     features.fileLists = true;
     const QString plainStatement = SearchStatement::build(keyword, mode, features);
-    features.nameTrigrams = features.dirTrigrams = true;
+    features.nameTrigrams = features.dirTrigrams = features.nameSuffixes = true;
     const QString statement = mode == SearchMode::PackageName ? plainStatement
                                                               : SearchStatement::build(keyword, mode, features);
     const bool file = mode == SearchMode::FileName;
@@ -90,7 +93,7 @@ void measureSearch(Context &c, FinderDriver &driver, SearchMode mode, const QStr
     row.plainFinder = file ? fmtRatio(ratio(plain.ms, finder.ms)) : QStringLiteral("–");
     row.peerFinder = fmtRatio(ratio(peerTime.ms, finder.ms));
     c.rows.push_back(row);
-    const bool trigram = statement.contains(QLatin1String("_fts"));
+    const bool trigram = statement.contains(QLatin1String("_fts")) || statement.contains(QLatin1String(QV_SUFFIX_TABLE));
     (file ? c.file : c.pkg).push_back({keyword, finder.ms, floor.ms, plain.ms, peerTime.ms, trigram});
     if (c.plans) {
         c.planLines << QStringLiteral("%1 `%2`: %3").arg(row.kind, keyword, statement);
@@ -207,9 +210,30 @@ int main(int argc, char *argv[])
             {"*.so.3", "\\.so\\.3$", true},        {"*ssl*", "ssl[^/]*$", true},
             {"*gcc", "gcc$", true},                {"qt", "qt", false},
             {"*qt*", "qt[^/]*$", true},            {"/usr/bin/gcc", "/usr/bin/gcc", false},
-            {"*/bin/gcc", "/bin/gcc$", true}};
+            {"*/bin/gcc", "/bin/gcc$", true},
+            // Suffixes of one to nine characters (the suffix table) and short substrings.
+            {"*h", "h$", true},                    {"*.h", "\\.h$", true},
+            {"*.c", "\\.c$", true},                {"*.so", "\\.so$", true},
+            {"*.desktop", "\\.desktop$", true},    {"*x*", "x[^/]*$", true}};
         for (const auto &fc : fileCases)
             measureSearch(c, driver, SearchMode::FileName, fc.keyword, aptFile(c, fc.peerPattern, fc.regex));
+
+        // The slowest search, once: how long the window's thread went without serving a
+        // 1 ms timer, and how soon Esc leaves the empty table.
+        fprintf(stderr, "live window\n");
+        const LiveFigures live = measureLiveSearch(window, QStringLiteral("*"));
+        c.rows.push_back({"window", "longest timer gap, file `*`", QString::number(live.rows),
+                          fmtMs(live.longestGapMs) + " gap", fmtMs(live.searchMs) + " (search)", "–", "–", "–",
+                          QString::number(live.ticks) + " ticks", "–", "–"});
+        c.longestGap = live.longestGapMs;
+        c.everythingMs = live.searchMs;
+        std::vector<double> stops;
+        for (int i = 0; i < c.reps; ++i)
+            stops.push_back(measureStop(window, QStringLiteral("*"), 300));
+        std::sort(stops.begin(), stops.end());
+        c.stopMs = stops[stops.size() / 2];
+        c.rows.push_back({"window", "Esc 300 ms into file `*`, until the empty table", "0", fmtMs(c.stopMs),
+                          "–", "–", "–", "–", "–", "–", "–"});
     }
 
     fprintf(stderr, "start-up\n");
@@ -259,9 +283,13 @@ int main(int argc, char *argv[])
 
     c.sizeFull = QFileInfo(c.full).size();
     c.sizePlain = QFileInfo(c.plain).size();
-    c.rows.push_back({"catalogue size", "with / without trigrams", "–", mib(c.sizeFull / 1024),
-                      mib(c.sizePlain / 1024) + " (no fts)", "–", "–", "–", fmtRatio(c.sizeFull / c.sizePlain), "–",
+    c.rows.push_back({"catalogue size", "with / without trigram and suffix tables", "–", mib(c.sizeFull / 1024),
+                      mib(c.sizePlain / 1024) + " (neither)", "–", "–", "–", fmtRatio(c.sizeFull / c.sizePlain), "–",
                       "–"});
+    c.sizeSuffix = tableBytes(c.full, QStringLiteral(QV_SUFFIX_TABLE));
+    c.rows.push_back({"catalogue size", "suffix table", "–", mib(c.sizeSuffix / 1024),
+                      mib((c.sizeFull - c.sizeSuffix) / 1024) + " (rest)", "–", "–", "–",
+                      QString::number(c.sizeSuffix / (c.sizeFull - c.sizeSuffix) * 100, 'f', 1) + " %", "–", "–"});
 
     printTable(c);
     out << "\nLoad average (1, 5, 15 min) at start: " << loadStart << "; at end: " << loadAverage()
