@@ -49,6 +49,6 @@ sqlite3 "$plain" "DROP TABLE $(qv QV_NAME_FTS); DROP TABLE $(qv QV_DIR_FTS); DRO
 
 full_size=$(stat -c %s "$full")
 plain_size=$(stat -c %s "$plain")
-echo "catalogue with trigram indexes:    $full_size bytes ($((full_size / 1048576)) MiB)"
-echo "catalogue without trigram indexes: $plain_size bytes ($((plain_size / 1048576)) MiB)"
-awk -v a="$full_size" -v b="$plain_size" 'BEGIN { printf "trigram indexes add %.1f%%\n", (a - b) * 100 / b }'
+echo "catalogue with trigram and suffix tables:    $full_size bytes ($((full_size / 1048576)) MiB)"
+echo "catalogue without trigram and suffix tables: $plain_size bytes ($((plain_size / 1048576)) MiB)"
+awk -v a="$full_size" -v b="$plain_size" 'BEGIN { printf "trigram and suffix tables add %.1f%%\n", (a - b) * 100 / b }'
