@@ -1,5 +1,6 @@
 #!/bin/sh
 # Builds the finder, the catalogue builder and every test, then runs the tests.
+# The build treats compiler warnings (-Wall -Wextra) as errors (QUORVI_WERROR).
 # With --sanitize (as CI runs it) a second build runs every test again under
 # AddressSanitizer and UndefinedBehaviorSanitizer; a leak from our code fails it.
 set -eu
@@ -14,10 +15,10 @@ run_tests() {
     (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2)
 }
 
-run_tests "${QUORVI_BUILD_DIR:-build}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVI_SANITIZE=OFF
+run_tests "${QUORVI_BUILD_DIR:-build}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVI_SANITIZE=OFF -DQUORVI_WERROR=ON
 if [ "${1:-}" = "--sanitize" ]; then
     export ASAN_OPTIONS=detect_leaks=1
     export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-    run_tests build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUORVI_SANITIZE=ON
+    run_tests build-sanitize -DCMAKE_BUILD_TYPE=Debug -DQUORVI_SANITIZE=ON -DQUORVI_WERROR=OFF
 fi

@@ -161,12 +161,12 @@ void tst_CatalogueLocation::noCatalogueAnywhere()
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
     QCOMPARE(box.icon, QMessageBox::Critical);
     QVERIFY(!box.finderVisible);
-    for (const QString &place : {"working", "user", "system"})
+    for (const char *place : {"working", "user", "system"})
         QVERIFY2(box.informativeText.contains(QFileInfo(placePath(place)).absoluteFilePath()),
                  qPrintable(box.informativeText));
     QVERIFY(box.informativeText.contains("quorvi-catalog --user"));
     QVERIFY(statusBar(window)->currentMessage().isEmpty());
-    for (const QString &place : {"working", "user", "system"})
+    for (const char *place : {"working", "user", "system"})
         QVERIFY2(!QFileInfo::exists(placePath(place)), "the finder made a catalogue");
 }
 
