@@ -79,19 +79,6 @@ size_t ArchiveSource::read(char *buffer, size_t size)
     return size_t(n);
 }
 
-std::string ArchiveSource::compression() const
-{
-    std::string names;
-    const int count = archive_filter_count(m_archive);
-    for (int i = 0; i < count; ++i) {
-        const char *filterName = archive_filter_name(m_archive, i);
-        if (!names.empty())
-            names += '+';
-        names += filterName ? filterName : "?";
-    }
-    return names;
-}
-
 void ArchiveSource::fail(const std::string &what) const
 {
     const char *reason = archive_error_string(m_archive);

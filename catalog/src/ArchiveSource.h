@@ -29,9 +29,6 @@ public:
     size_t read(char *buffer, size_t size) override;
     const std::string &name() const override { return m_name; }
 
-    // Human-readable list of the compression filters in use ("gzip", "none").
-    std::string compression() const;
-
 private:
     void openHeader(int openResult);
     [[noreturn]] void fail(const std::string &what) const;

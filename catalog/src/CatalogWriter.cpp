@@ -75,8 +75,8 @@ void writeLinks(SqliteDb &db, const FileIndex &files)
 void writeFileIndexes(SqliteDb &db, FtsSideBuilder &fts)
 {
     // Searching by directory (qv_file_dir_fts, then the files in the matching
-    // directories) scans all of qv_pkg_file_t without this index: ~1 s
-    // against ~20 ms on Debian bookworm main (catalog/bench/dir-index-query.sh).
+    // directories) scans all of qv_pkg_file_t without this index (catalog/README.md
+    // has the figures, catalog/bench/dir-index-query.sh measures them).
     db.exec(QV_CREATE_LINK_DIR_INDEX);
     db.exec(QV_CREATE_NAME_NOCASE_INDEX);
     // Suffix keywords (*.h, *.so) find their names through the reversed suffixes instead

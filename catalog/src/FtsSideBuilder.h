@@ -46,9 +46,8 @@ public:
     static const char *const kTokenize;
 
     // Merge settings for filling an fts5 table in one go: no incremental
-    // merging, only when 64 segments pile up on a level. On the 3.7 M names
-    // of Debian bookworm main: 13 s CPU against 23 s with the defaults, and
-    // queries measured as fast.
+    // merging, only when 64 segments pile up on a level (fewer merges while
+    // filling; catalog/README.md has the figures).
     static void tuneForBulkLoad(SqliteDb &db, const char *table);
 
 private:

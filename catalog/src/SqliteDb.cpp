@@ -24,9 +24,14 @@ SqliteDb::SqliteDb(const std::string &path)
     // Each connection is used by one thread only, so it needs no mutex.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX
                       | (path.empty() ? SQLITE_OPEN_CREATE : 0);
-    const int rc = sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr);
-    if (rc != SQLITE_OK)
-        fail("cannot open " + path);
+    if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
+        // SQLite hands back a connection even when opening fails; a constructor that
+        // throws runs no destructor, so it is closed here, after taking its message.
+        const std::string message = "SQLite: cannot open " + path + ": " + sqlite3_errmsg(m_db);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw std::runtime_error(message);
+    }
 }
 
 SqliteDb::~SqliteDb()

@@ -18,12 +18,6 @@ uint32_t StringInterner::intern(std::string_view text)
     return id;
 }
 
-uint32_t StringInterner::find(std::string_view text) const
-{
-    const auto it = m_ids.find(text);
-    return it == m_ids.end() ? 0 : it->second;
-}
-
 std::string_view StringInterner::store(std::string_view text)
 {
     if (text.empty())

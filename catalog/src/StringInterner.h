@@ -15,9 +15,6 @@ public:
     // Returns the id of `text`, adding it when it is new.
     uint32_t intern(std::string_view text);
 
-    // 0 if `text` was never interned.
-    uint32_t find(std::string_view text) const;
-
     // The string with id `id` (1-based).
     std::string_view text(uint32_t id) const { return m_byId[id - 1]; }
     size_t size() const { return m_byId.size(); }
