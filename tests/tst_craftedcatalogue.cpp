@@ -184,7 +184,7 @@ void tst_CraftedCatalogue::craftedTables()
     setFileMode(window, fileMode);
     closer.boxes.clear();
 
-    for (const QString &keyword : {"gcc", "*"}) {
+    for (const char *keyword : {"gcc", "*"}) {
         searchFor(window, keyword);
         QCOMPARE(closer.boxes.size(), 1);
         QCOMPARE(closer.boxes.first().title, QString::fromUtf8("查询失败"));
