@@ -29,12 +29,6 @@ ArchiveSource::ArchiveSource(std::string name, int fd, ProgressFn progress)
     openHeader(archive_read_open_fd(m_archive, fd, 1 << 16));
 }
 
-ArchiveSource::ArchiveSource(std::string name, std::string_view data)
-    : m_name(std::move(name)), m_archive(newRawReader())
-{
-    openHeader(archive_read_open_memory(m_archive, data.data(), data.size()));
-}
-
 ArchiveSource::~ArchiveSource()
 {
     archive_read_free(m_archive);

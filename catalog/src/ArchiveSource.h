@@ -5,11 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 
 struct archive;
 
-// Reads a file (or memory buffer) that is plain or compressed with gzip, xz,
+// Reads a file that is plain or compressed with gzip, xz,
 // bzip2, zstd, lz4, ...: libarchive recognises the compression from the
 // content, and its "raw" format hands back the decompressed bytes.
 class ArchiveSource : public ByteSource
@@ -21,7 +20,6 @@ public:
     explicit ArchiveSource(const std::string &path, ProgressFn progress = {});
     // Reads the open descriptor `fd`, which it closes; `name` is for messages.
     ArchiveSource(std::string name, int fd, ProgressFn progress = {});
-    ArchiveSource(std::string name, std::string_view data);
     ~ArchiveSource() override;
     ArchiveSource(const ArchiveSource &) = delete;
     ArchiveSource &operator=(const ArchiveSource &) = delete;

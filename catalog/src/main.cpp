@@ -103,7 +103,7 @@ int main(int argc, char **argv)
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     printSummary(builder, cl.output, elapsed.count());
     // The catalogue is in place. Skip tearing down the builder's tens of
-    // millions of small allocations (about a second); the OS reclaims them.
+    // millions of small allocations; the OS reclaims them.
     std::fflush(stdout);
     std::_Exit(0);
 }
