@@ -117,7 +117,8 @@ Run HostileInputsTest::runLimited(const QStringList &args)
         command = QStringList{"prlimit", "--as=200000000"} + command;
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
-    process.start(command.takeFirst(), command + args);
+    const QString program = command.takeFirst();
+    process.start(program, command + args);
     Run run;
     if (!process.waitForFinished(120000))
         return run;
