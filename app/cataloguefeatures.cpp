@@ -57,7 +57,7 @@ CatalogueFeatures CatalogueFeatures::read(const QSqlDatabase &db)
 {
     QSqlQuery query(db);
     QHash<QString, SchemaEntry> schema;
-    if (query.exec(QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', 'view')"))) {
+    if (query.exec(QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', 'view', 'index')"))) {
         while (query.next())
             schema.insert(query.value(1).toString().toLower(), {query.value(0).toString(), query.value(2).toString()});
     }
@@ -84,5 +84,6 @@ CatalogueFeatures CatalogueFeatures::read(const QSqlDatabase &db)
     features.nameTrigrams = features.fileLists && isFts5(schema.value(QStringLiteral(QV_NAME_FTS)));
     features.dirTrigrams = features.fileLists && isFts5(schema.value(QStringLiteral(QV_DIR_FTS)));
     features.nameSuffixes = features.fileLists && schema.contains(QStringLiteral(QV_SUFFIX_TABLE));
+    features.packageFiles = features.fileLists && schema.value(QStringLiteral(QV_LINK_PKG_INDEX)).type == QLatin1String("index");
     return features;
 }

@@ -22,6 +22,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardItemModel>
@@ -266,7 +267,7 @@ void MainWindow::runSearch(const SearchRequest &request)
         if (runningSearch == job)
             qDebug() << statement;
     });
-    connect(job, &QThread::finished, &loop, &QEventLoop::quit);
+    connect(job, &SearchJob::searchEnded, &loop, &QEventLoop::quit);
     runningSearch = job;
     runningSearchLoop = &loop;
     ui->statusbar->showMessage(tr("正在搜索……"));
@@ -274,16 +275,22 @@ void MainWindow::runSearch(const SearchRequest &request)
     loop.exec();
     if (runningSearch != job)
         return; // stopped; the stop has emptied the table
-    if (!job->isFinished()) {
+    if (!job->hasEnded()) {
         stopSearch(); // the application is quitting
         return;
     }
     runningSearch = nullptr;
     runningSearchLoop = nullptr;
-    job->wait();
     SearchOutcome outcome = job->takeOutcome();
-    delete job;
-    showOutcome(outcome, clock.elapsed());
+    if (outcome.pathsLater) {
+        // The job stays to work out the paths of the rows shown later, until its model goes.
+        connect(job, &QThread::finished, job, &QObject::deleteLater);
+    } else {
+        job->wait();
+        delete job;
+        job = nullptr;
+    }
+    showOutcome(outcome, clock.elapsed(), job);
 }
 
 // Stops the running search, if any: its statement is interrupted, the table goes back to
@@ -304,11 +311,19 @@ void MainWindow::stopSearch()
     ui->statusbar->showMessage(tr("搜索已停止"));
 }
 
-void MainWindow::showOutcome(SearchOutcome &outcome, qint64 elapsedMs)
+void MainWindow::showOutcome(SearchOutcome &outcome, qint64 elapsedMs, SearchJob *pathJob)
 {
     switch (outcome.end) {
     case SearchOutcome::End::Rows: {
         auto *model = new SearchResultModel(outcome.titles, std::move(outcome.cells), this);
+        if (pathJob) {
+            QPointer<SearchJob> job(pathJob);
+            model->setLaterCells([job](const QVector<qint64> &ids) { return job ? job->firstPaths(ids) : QStringList(); },
+                                 [job] {
+                                     if (job)
+                                         job->release();
+                                 });
+        }
         showModel(model);
         const QLocale numbers(QLocale::Chinese, QLocale::China);
         ui->statusbar->showMessage(tr("找到 %1 个软件包，用时 %2 毫秒")

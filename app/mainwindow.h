@@ -54,7 +54,7 @@ private:
     void showModel(QAbstractItemModel *model);
     void runSearch(const SearchRequest &request);
     void stopSearch();
-    void showOutcome(SearchOutcome &outcome, qint64 elapsedMs);
+    void showOutcome(SearchOutcome &outcome, qint64 elapsedMs, SearchJob *pathJob);
     QString failureText(const QSqlError &error) const;
     void reportSearchFailure(const QString &text);
 

@@ -9,6 +9,10 @@
 
 #include <sqlite3.h>
 
+#include <climits>
+
+#include <catalogueschema.h>
+
 namespace {
 
 // The QSQLITE driver hands out its sqlite3 handle as a QVariant holding "sqlite3*".
@@ -23,6 +27,18 @@ sqlite3 *sqliteHandle(const QSqlDatabase &db)
 int textLength(const QVariant &value)
 {
     return value.type() == QVariant::String ? value.toString().size() : 0;
+}
+
+// The first matching path of one package through the prepared firstPath statement; a
+// null QVariant where it fails (interrupted, say).
+QVariant firstPathOf(QSqlQuery &query, qint64 packageId)
+{
+    query.bindValue(0, packageId);
+    if (!query.exec() || !query.next())
+        return QVariant();
+    QVariant path = query.value(0);
+    query.finish();
+    return path;
 }
 
 } // namespace
@@ -42,9 +58,68 @@ SearchJob::~SearchJob()
 void SearchJob::stop()
 {
     stopped.store(true);
-    QMutexLocker locker(&handleMutex);
-    if (handle)
-        sqlite3_interrupt(handle);
+    {
+        QMutexLocker locker(&handleMutex);
+        if (handle)
+            sqlite3_interrupt(handle);
+    }
+    QMutexLocker locker(&pathMutex);
+    pathWanted.wakeAll();
+}
+
+void SearchJob::release()
+{
+    QMutexLocker locker(&pathMutex);
+    released = true;
+    pathWanted.wakeAll();
+}
+
+QStringList SearchJob::firstPaths(const QVector<qint64> &packageIds)
+{
+    QMutexLocker locker(&pathMutex);
+    if (!serving || released || stopped.load())
+        return QStringList();
+    pathRequest = packageIds;
+    answered = false;
+    pathWanted.wakeAll();
+    while (!answered && serving)
+        pathReady.wait(&pathMutex);
+    return answered ? std::move(pathAnswer) : QStringList();
+}
+
+// Answers firstPaths() until the job is released or stopped.
+void SearchJob::servePaths(const QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    const bool prepared = query.prepare(SearchStatement::firstPath(request.keyword));
+    QMutexLocker locker(&pathMutex);
+    while (prepared && serving && !released && !stopped.load()) {
+        if (pathRequest.isEmpty()) {
+            pathWanted.wait(&pathMutex);
+            continue;
+        }
+        const QVector<qint64> ids = std::move(pathRequest);
+        pathRequest.clear();
+        locker.unlock();
+        QStringList paths;
+        for (const qint64 id : ids) {
+            const QString path = firstPathOf(query, id).toString().left(maxCellChars);
+            paths << (path.isNull() ? QStringLiteral("") : path);
+        }
+        locker.relock();
+        pathAnswer = std::move(paths);
+        answered = true;
+        pathReady.wakeAll();
+    }
+    serving = false;
+    pathReady.wakeAll();
+}
+
+void SearchJob::endSearch()
+{
+    ended.store(true);
+    emit searchEnded();
 }
 
 void SearchJob::setHandle(sqlite3 *newHandle)
@@ -73,15 +148,26 @@ void SearchJob::run()
         } else {
             setHandle(sqliteHandle(db));
             search(db);
+            if (!stopped.load() && outcome.pathsLater) {
+                {
+                    QMutexLocker locker(&pathMutex);
+                    serving = true;
+                }
+                endSearch();
+                servePaths(db);
+            }
             setHandle(nullptr);
         }
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
+    if (ended.load())
+        return;
     if (stopped.load()) {
         outcome = SearchOutcome();
         outcome.end = SearchOutcome::End::Stopped;
     }
+    endSearch();
 }
 
 void SearchJob::search(const QSqlDatabase &db)
@@ -100,7 +186,10 @@ void SearchJob::search(const QSqlDatabase &db)
         outcome.end = SearchOutcome::End::NoFileLists;
         return;
     }
-    const QString statement = SearchStatement::build(request.keyword, request.mode, features);
+    const FilePlan plan = request.mode == SearchMode::FileName ? choosePlan(db, features) : FilePlan::Grouped;
+    const QString statement = plan == FilePlan::Grouped
+                                  ? SearchStatement::build(request.keyword, request.mode, features)
+                                  : SearchStatement::fileRows(request.keyword, plan, features);
     emit statementReady(statement);
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -121,7 +210,65 @@ void SearchJob::search(const QSqlDatabase &db)
         outcome.error = query.lastError();
         return;
     }
+    query.finish();
+    if (plan != FilePlan::Grouped && !fillEagerPaths(db))
+        return;
     outcome.end = SearchOutcome::End::Rows;
+}
+
+// Goes package by package where a sample of the packages shows that most of them match,
+// through the matching files where a fair share do (over 1 in 64: thousands of rows in a
+// catalogue the size of Debian's), and as one grouped statement otherwise. The choice
+// only decides the speed: every plan gives the same rows.
+FilePlan SearchJob::choosePlan(const QSqlDatabase &db, const CatalogueFeatures &features)
+{
+    if (!features.packageFiles)
+        return FilePlan::Grouped;
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT max(" QV_PKG_ID ") FROM " QV_PKG_TABLE)) || !query.next())
+        return FilePlan::Grouped;
+    const qint64 lastId = query.value(0).toLongLong();
+    const int step = int(qBound<qint64>(1, lastId / SearchStatement::sampleSize, INT_MAX));
+    if (!query.exec(SearchStatement::matchingSample(request.keyword, step)) || !query.next())
+        return FilePlan::Grouped;
+    const int sampled = query.value(0).toInt();
+    const int matching = query.value(1).toInt();
+    if (sampled > 0 && 2 * matching >= sampled)
+        return FilePlan::PackageByPackage;
+    return matching >= 2 ? FilePlan::ThroughFiles : FilePlan::Grouped;
+}
+
+// The first paths of the first rows, in the search itself, under the cell bound; the
+// rest wait for firstPaths().
+bool SearchJob::fillEagerPaths(const QSqlDatabase &db)
+{
+    const int columns = outcome.titles.size();
+    const int rows = columns ? outcome.cells.size() / columns : 0;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(SearchStatement::firstPath(request.keyword))) {
+        outcome.end = SearchOutcome::End::SqlError;
+        outcome.error = query.lastError();
+        return false;
+    }
+    for (int row = 0; row < qMin(rows, eagerPathRows) && !stopped.load(); ++row) {
+        QVariant &cell = outcome.cells[row * columns + columns - 1];
+        cell = firstPathOf(query, outcome.cells.at(row * columns).toLongLong());
+        if (query.lastError().isValid()) {
+            const QSqlError error = query.lastError();
+            outcome = SearchOutcome();
+            outcome.end = SearchOutcome::End::SqlError;
+            outcome.error = error;
+            return false;
+        }
+        if (textLength(cell) > maxCellChars) {
+            outcome = SearchOutcome();
+            outcome.end = SearchOutcome::End::TooLarge;
+            return false;
+        }
+    }
+    outcome.pathsLater = rows > eagerPathRows;
+    return true;
 }
 
 // Every row is read here, on this thread; false when the rows passed the memory bound.

@@ -4,6 +4,7 @@
 #include "searchstatement.h"
 
 #include <QMutex>
+#include <QWaitCondition>
 #include <QSqlError>
 #include <QStringList>
 #include <QThread>
@@ -33,6 +34,9 @@ struct SearchOutcome
     QStringList titles;      // the statement's column names
     QVector<QVariant> cells; // row after row, titles.size() cells each
     QSqlError error;         // for SqlError
+    // Rows past the first eagerPathRows have their 匹配文件 cell NULL until firstPaths()
+    // works it out; the job keeps its connection for that until release().
+    bool pathsLater = false;
 };
 
 // One search on a thread of its own, through a connection of its own to the catalogue
@@ -47,25 +51,41 @@ public:
     // catalogue comes near either, and a damaged or hostile one must not take the memory.
     static const qint64 maxRowBytes = qint64(1) << 30;
     static const int maxCellChars = 1 << 20;
+    // A file-name search that goes package by package works out this many first paths
+    // before it ends: a first screen and more, and every row of a small result.
+    static const int eagerPathRows = 256;
 
     SearchJob(const SearchRequest &request, QObject *parent);
     ~SearchJob() override;
 
     void stop();
     bool isStopped() const { return stopped.load(); }
-    // Read once the thread has finished.
+    bool hasEnded() const { return ended.load(); }
+    // Read once the search has ended.
     SearchOutcome takeOutcome() { return std::move(outcome); }
+
+    // The first matching paths of these packages, from the thread's own connection; waits
+    // for them. Empty once the job is released or stopped.
+    QStringList firstPaths(const QVector<qint64> &packageIds);
+    // No more paths are wanted: the connection closes and the thread ends.
+    void release();
 
 signals:
     // The statement that the search runs, once the catalogue's schema has decided it.
     void statementReady(const QString &statement);
+    // The outcome is ready; the thread may go on serving firstPaths().
+    void searchEnded();
 
 protected:
     void run() override;
 
 private:
     void search(const QSqlDatabase &db);
+    FilePlan choosePlan(const QSqlDatabase &db, const CatalogueFeatures &features);
     bool readRows(QSqlQuery &query);
+    bool fillEagerPaths(const QSqlDatabase &db);
+    void endSearch();
+    void servePaths(const QSqlDatabase &db);
     void setHandle(sqlite3 *handle);
 
     const SearchRequest request;
@@ -73,6 +93,17 @@ private:
     QMutex handleMutex;
     sqlite3 *handle = nullptr; // the running connection's, for sqlite3_interrupt
     std::atomic<bool> stopped{false};
+    std::atomic<bool> ended{false};
+
+    // firstPaths() hands its ids to the thread and waits for the answer.
+    QMutex pathMutex;
+    QWaitCondition pathWanted;
+    QWaitCondition pathReady;
+    QVector<qint64> pathRequest;
+    QStringList pathAnswer;
+    bool answered = false;
+    bool released = false;
+    bool serving = false;
 };
 
 #endif // SEARCHJOB_H

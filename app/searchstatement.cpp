@@ -30,6 +30,10 @@ const char fromFiles[] =
     "JOIN " QV_NAME_TABLE " n ON n." QV_NAME_ID " = f." QV_LINK_NAME " "
     "JOIN " QV_DIR_TABLE " d ON d." QV_DIR_ID " = f." QV_LINK_DIR " "
     "WHERE ";
+// The package rows alone; their first matching paths are worked out later (firstPath).
+const char fileRowColumns[] =
+    "SELECT p." QV_PKG_ID " as '序号',  p." QV_PKG_NAME " || '-' || p." QV_PKG_VER " || '-' || p." QV_PKG_REL
+    " || '.' || p." QV_PKG_ARCH " as '软件包名称', NULL as '匹配文件' FROM " QV_PKG_TABLE " p ";
 const char fileGrouping[] =
     " GROUP BY f." QV_LINK_PKG ") m "
     "JOIN " QV_PKG_TABLE " p ON p." QV_PKG_ID " = m.pkg_id ORDER BY p." QV_PKG_ID;
@@ -151,13 +155,23 @@ QString nameCondition(const QString &keyword, const CatalogueFeatures &features)
     return filter + QStringLiteral("n." QV_NAME_TEXT) + fileLike(keyword);
 }
 
-QString fileStatement(const char *from, const QString &condition)
+// Which files a file-name keyword matches: the links to walk and the condition on them.
+// `condition` may use the suffix and trigram indexes to propose candidates; `plain` is the
+// same test without them, for statements that start from one package's files.
+struct FileMatch
 {
-    return QString::fromUtf8(fileColumns) + QLatin1String(from) + condition + QLatin1String(fileGrouping);
+    const char *from;  // fromNames or fromFiles
+    QString condition;
+    QString plain;
+};
+
+FileMatch nameMatch(const QString &keyword, const CatalogueFeatures &features)
+{
+    return {fromNames, nameCondition(keyword, features), nameCondition(keyword, CatalogueFeatures())};
 }
 
 // Full paths (directory, "/", name) matching a keyword that holds a "/".
-QString pathStatement(const QString &keyword, const CatalogueFeatures &features)
+FileMatch pathMatch(const QString &keyword, const CatalogueFeatures &features)
 {
     const int slash = keyword.lastIndexOf(QLatin1Char('/'));
     const QString dirPart = keyword.left(slash);
@@ -166,19 +180,37 @@ QString pathStatement(const QString &keyword, const CatalogueFeatures &features)
     // file's own name: the name and the directory are matched apart, each by its index.
     // A "*" or "?" there can stand for a "/" too, so the whole path is matched instead.
     if (!namePart.contains(QLatin1Char('*')) && !namePart.contains(QLatin1Char('?'))) {
-        return fileStatement(fromNames, nameCondition(namePart, features)
-                                            + QStringLiteral(" AND d." QV_DIR_PATH) + fileLike(dirPart));
+        const QString dirCondition = QStringLiteral(" AND d." QV_DIR_PATH) + fileLike(dirPart);
+        return {fromNames, nameCondition(namePart, features) + dirCondition,
+                nameCondition(namePart, CatalogueFeatures()) + dirCondition};
     }
     // Every matching path lies in a directory whose path matches the part before the last "/".
-    return fileStatement(fromFiles, trigramFilter("d." QV_DIR_ID, QV_DIR_FTS, dirPart + QLatin1Char('*'),
-                                                  features.dirTrigrams)
-                                        + QStringLiteral("d." QV_DIR_PATH " || '/' || n." QV_NAME_TEXT)
-                                        + fileLike(keyword));
+    const QString pathCondition = QStringLiteral("d." QV_DIR_PATH " || '/' || n." QV_NAME_TEXT) + fileLike(keyword);
+    return {fromFiles,
+            trigramFilter("d." QV_DIR_ID, QV_DIR_FTS, dirPart + QLatin1Char('*'), features.dirTrigrams) + pathCondition,
+            pathCondition};
+}
+
+FileMatch fileMatch(const QString &keyword, const CatalogueFeatures &features)
+{
+    return keyword.contains(QLatin1Char('/')) ? pathMatch(keyword, features) : nameMatch(keyword, features);
+}
+
+// One package's files that match, the package given by `package` (an SQL expression).
+// CROSS JOIN keeps SQLite to the package's own files first, through the package index.
+// Both joins are inner, as in the grouped statement: a link to a missing name or
+// directory matches nothing there either.
+QString matchingFilesOf(const FileMatch &match, const QString &package)
+{
+    return QStringLiteral("FROM " QV_LINK_TABLE " f CROSS JOIN " QV_NAME_TABLE " n ON n." QV_NAME_ID " = f." QV_LINK_NAME
+                          " CROSS JOIN " QV_DIR_TABLE " d ON d." QV_DIR_ID " = f." QV_LINK_DIR " WHERE f." QV_LINK_PKG " = ")
+           + package + QLatin1String(" AND ") + match.plain;
 }
 
 } // namespace
 
 namespace SearchStatement {
+
 
 const char *const packagePrefix =
     "SELECT " QV_PKG_ID " as '序号',  " QV_PKG_NAME " || '-' || " QV_PKG_VER " || '-' || " QV_PKG_REL
@@ -251,9 +283,38 @@ QString build(const QString &keyword, SearchMode mode, const CatalogueFeatures &
 {
     if (mode == SearchMode::PackageName)
         return QString::fromUtf8(packagePrefix) + likeClause(keyword);
-    if (keyword.contains(QLatin1Char('/')))
-        return pathStatement(keyword, features);
-    return fileStatement(fromNames, nameCondition(keyword, features));
+    const FileMatch match = fileMatch(keyword, features);
+    return QString::fromUtf8(fileColumns) + QLatin1String(match.from) + match.condition + QLatin1String(fileGrouping);
+}
+
+QString fileRows(const QString &keyword, FilePlan plan, const CatalogueFeatures &features)
+{
+    const FileMatch match = fileMatch(keyword, features);
+    QString statement = QString::fromUtf8(fileRowColumns);
+    if (plan == FilePlan::PackageByPackage) {
+        statement += QStringLiteral("WHERE EXISTS (SELECT 1 ") + matchingFilesOf(match, QStringLiteral("p." QV_PKG_ID))
+                     + QLatin1Char(')');
+    } else {
+        statement += QStringLiteral("WHERE p." QV_PKG_ID " IN (SELECT f." QV_LINK_PKG " ") + QLatin1String(match.from)
+                     + match.condition + QLatin1Char(')');
+    }
+    return statement + QStringLiteral(" ORDER BY p." QV_PKG_ID);
+}
+
+QString firstPath(const QString &keyword)
+{
+    const FileMatch match = fileMatch(keyword, CatalogueFeatures());
+    return QStringLiteral("SELECT MIN(d." QV_DIR_PATH " || '/' || n." QV_NAME_TEXT ") ")
+           + matchingFilesOf(match, QStringLiteral("?"));
+}
+
+QString matchingSample(const QString &keyword, int step)
+{
+    const FileMatch match = fileMatch(keyword, CatalogueFeatures());
+    return QStringLiteral("SELECT count(*), count(*) FILTER (WHERE EXISTS (SELECT 1 ")
+           + matchingFilesOf(match, QStringLiteral("s." QV_PKG_ID))
+           + QStringLiteral(")) FROM (SELECT " QV_PKG_ID " FROM " QV_PKG_TABLE " WHERE " QV_PKG_ID " % %1 = 0 ORDER BY "
+                            QV_PKG_ID " LIMIT %2) s").arg(qMax(step, 1)).arg(sampleSize);
 }
 
 } // namespace SearchStatement

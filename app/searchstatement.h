@@ -8,6 +8,17 @@
 // What the keyword names: a package name, or the name or path of a file that a package ships.
 enum class SearchMode { PackageName, FileName };
 
+// How a file-name search goes through a catalogue that has each package's files indexed
+// (CatalogueFeatures::packageFiles):
+// - Grouped: one statement gives each package with its first matching path; what every
+//   catalogue can do, and the quickest where few files match.
+// - ThroughFiles: the matching files give the package rows, the first path of a package is
+//   worked out when its row is shown (firstPath).
+// - PackageByPackage: each package's files are read until one matches, the first path
+//   again later; the quickest where nearly every package matches ("*", "*a*").
+// All three give the same rows and first paths.
+enum class FilePlan { Grouped, ThroughFiles, PackageByPackage };
+
 // Turns the user's keyword into the SQL statement that one search runs.
 // Every piece of SQL that the finder runs against the catalogue is built here.
 namespace SearchStatement {
@@ -40,6 +51,18 @@ QString likeClause(const QString &keyword);
 // The whole statement for a trimmed, non-empty keyword. A file-name statement needs a
 // catalogue with file lists; it uses the trigram indexes that the catalogue has.
 QString build(const QString &keyword, SearchMode mode, const CatalogueFeatures &features = {});
+
+// The package rows of a file-name search by ThroughFiles or PackageByPackage: the columns
+// of build's, with the path column NULL. Needs the package index for PackageByPackage.
+QString fileRows(const QString &keyword, FilePlan plan, const CatalogueFeatures &features);
+
+// The first matching path (as build gives it) of the package whose id is bound to "?".
+QString firstPath(const QString &keyword);
+
+// How many packages a sample holds and how many of them ship a matching file: every
+// `step`-th id, at most sampleSize of them. Tells how much of the catalogue matches.
+const int sampleSize = 64;
+QString matchingSample(const QString &keyword, int step);
 
 } // namespace SearchStatement
 

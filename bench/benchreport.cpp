@@ -66,21 +66,27 @@ void printTargets(const Context &c)
     out << "- start-up: " << fmtRatio(start) << " the bare window (<= 1.5x) " << verdict(start > 0 && start <= 1.5)
         << "\n";
     const double growth = (c.sizeFull - c.sizePlain) / c.sizePlain * 100;
-    out << "- trigram and suffix tables add " << QString::number(growth, 'f', 1) << "% to the catalogue\n";
+    out << "- trigram, suffix and package indexes add " << QString::number(growth, 'f', 1) << "% to the catalogue\n";
     const double suffixGrowth = c.sizeSuffix / (c.sizeFull - c.sizeSuffix) * 100;
     out << "- the suffix table adds " << QString::number(suffixGrowth, 'f', 1) << "% to the catalogue (<= 15%) "
         << verdict(suffixGrowth <= 15) << "\n";
     for (const auto &f : c.file) {
         const QString suffix = SearchStatement::likePattern(f.keyword);
         if (!suffix.startsWith(QLatin1Char('%')) || suffix.size() < 2 || suffix.size() > 10
-            || suffix.mid(1).contains(QLatin1Char('%')))
+            || suffix.mid(1).contains(QLatin1Char('%')) || suffix.contains(QLatin1Char('/')))
             continue;
         out << "- suffix `" << f.keyword << "`: " << fmtMs(f.finder) << " ms end to end (<= 50 ms) "
             << verdict(f.finder <= 50) << "\n";
     }
-    out << "- file `*` with every row shown: " << fmtMs(c.everythingMs) << " ms (<= 1000 ms) "
-        << verdict(c.everythingMs >= 0 && c.everythingMs <= 1000) << "\n";
-    out << "- longest gap between 1 ms timer ticks during file `*`: " << fmtMs(c.longestGap) << " ms (<= 100 ms) "
+    for (const auto &f : c.file) {
+        if (f.keyword != QLatin1String("*") && f.keyword != QLatin1String("/usr/share/doc/*")
+            && f.keyword != QLatin1String("*a*"))
+            continue;
+        out << "- file `" << f.keyword << "` with every row shown: " << fmtMs(f.finder) << " ms (<= 1000 ms) "
+            << verdict(f.finder >= 0 && f.finder <= 1000) << "\n";
+    }
+    out << "- longest gap between 1 ms timer ticks during the slowest file search (`" << c.slowestKeyword
+        << "`): " << fmtMs(c.longestGap) << " ms (<= 100 ms) "
         << verdict(c.longestGap >= 0 && c.longestGap <= 100) << "\n";
     out << "- Esc to the empty table: " << fmtMs(c.stopMs) << " ms (<= 100 ms) "
         << verdict(c.stopMs >= 0 && c.stopMs <= 100) << "\n";

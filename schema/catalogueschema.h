@@ -33,6 +33,10 @@
 #define QV_LINK_DIR "dir_id"
 #define QV_LINK_NAME "name_id"
 #define QV_LINK_DIR_INDEX "qv_pkg_file_dir_idx"
+// The files of one package, for searches that match most packages: the finder goes
+// through the packages in order and stops at each one's first matching file, and works
+// out the first matching path only for the rows in view.
+#define QV_LINK_PKG_INDEX "qv_pkg_file_pkg_idx"
 
 // The last nine characters of each file name, reversed, with the name's id: "libssl.so.3"
 // gives "3.os.lssl". A suffix keyword ("*.so.3") becomes a prefix of the key, which the
@@ -73,6 +77,8 @@
     QV_LINK_DIR ", " QV_LINK_PKG ")) WITHOUT ROWID"
 #define QV_CREATE_LINK_DIR_INDEX \
     "CREATE INDEX " QV_LINK_DIR_INDEX " ON " QV_LINK_TABLE "(" QV_LINK_DIR ")"
+#define QV_CREATE_LINK_PKG_INDEX \
+    "CREATE INDEX " QV_LINK_PKG_INDEX " ON " QV_LINK_TABLE "(" QV_LINK_PKG ")"
 
 // Keyed by the reversed suffix first, so that the table is its own index on it.
 #define QV_CREATE_SUFFIX_TABLE                                                                 \

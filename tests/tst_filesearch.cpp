@@ -1,9 +1,13 @@
 #include "mainwindow.h"
+#include "searchjob.h"
 #include "searchstatement.h"
 #include "testsupport.h"
 
 #include <QtTest>
+#include <QAction>
+#include <QClipboard>
 #include <QHeaderView>
+#include <QStatusBar>
 #include <QRadioButton>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -31,10 +35,12 @@ private slots:
     void rowidLinkTable_data();
     void rowidLinkTable();
     void elidedCellsShowTooltips();
+    void manyPackagesShowEveryPath();
 
 private:
     void makeCatalogue(bool trigrams);
     QStringList rowsOf(const QString &statement);
+    QStringList planRowsOf(const QString &keyword, FilePlan plan, const CatalogueFeatures &features);
     QString cataloguePath() const { return dir->filePath("os_pkg_list.db"); }
     std::unique_ptr<CatalogueFolder> dir;
 };
@@ -155,8 +161,31 @@ QStringList tst_FileSearch::rowsOf(const QString &statement)
     return rows;
 }
 
+// The package rows of a plan that works out the first paths apart, each with its path.
+QStringList tst_FileSearch::planRowsOf(const QString &keyword, FilePlan plan, const CatalogueFeatures &features)
+{
+    QStringList rows;
+    const QSqlDatabase db = QSqlDatabase::database("compare");
+    QSqlQuery packages(db);
+    QSqlQuery path(db);
+    if (!packages.exec(SearchStatement::fileRows(keyword, plan, features))
+        || !path.prepare(SearchStatement::firstPath(keyword))) {
+        return {"error: " + packages.lastError().text() + path.lastError().text()};
+    }
+    while (packages.next()) {
+        if (!packages.value(2).isNull())
+            return {"error: a path column that is not NULL"};
+        path.bindValue(0, packages.value(0));
+        if (!path.exec() || !path.next())
+            return {"error: " + path.lastError().text()};
+        rows << packages.value(0).toString() + '|' + path.value(0).toString();
+    }
+    return rows;
+}
+
 // The trigram and suffix indexes only make a search faster: for every keyword they give
-// the very rows of the plain LIKE statement.
+// the very rows of the plain LIKE statement. So do the plans that find the package rows
+// first, through the matching files or package by package, with their first paths.
 void tst_FileSearch::trigramRowsEqualPlainRows_data()
 {
     QTest::addColumn<QString>("keyword");
@@ -207,6 +236,10 @@ void tst_FileSearch::trigramRowsEqualPlainRows()
         if (found)
             QVERIFY2(!expected.isEmpty(), qPrintable(keyword));
         QCOMPARE(rowsOf(SearchStatement::build(keyword, SearchMode::FileName, indexed)), expected);
+        QVERIFY(indexed.packageFiles);
+        QCOMPARE(planRowsOf(keyword, FilePlan::ThroughFiles, indexed), expected);
+        QCOMPARE(planRowsOf(keyword, FilePlan::ThroughFiles, plain), expected);
+        QCOMPARE(planRowsOf(keyword, FilePlan::PackageByPackage, indexed), expected);
     }
     QSqlDatabase::removeDatabase("compare");
 }
@@ -325,6 +358,60 @@ void tst_FileSearch::elidedCellsShowTooltips()
     QCOMPARE(tooltipAt(0), QString()); // "1" fits
     QCOMPARE(tooltipAt(1), longName + "-1-2.all");
     QCOMPARE(tooltipAt(2), "/usr/share/doc/" + longName + "/copyright");
+}
+
+// More packages match than a search works out paths for before it ends: the rest are
+// worked out when the view, or a copy, reads them, from the search's own connection,
+// which stays until the next search replaces the rows.
+void tst_FileSearch::manyPackagesShowEveryPath()
+{
+    const int count = SearchJob::eagerPathRows + 44;
+    QList<CataloguePackage> packages;
+    QList<CatalogueFile> files;
+    QStringList expected;
+    for (int id = 1; id <= count; ++id) {
+        const QString name = QString("pkg-%1").arg(id, 3, 10, QChar('0'));
+        packages << CataloguePackage{name, "1", "0", "all"};
+        files << CatalogueFile{id, "/usr/share/doc/" + name + "/copyright"};
+        if (id % 2 == 0)
+            files << CatalogueFile{id, "/usr/bin/" + name};
+        if (id % 7 == 0)
+            files << CatalogueFile{id, "/etc/" + name + ".conf"};
+        const QString first = id % 7 == 0 ? "/etc/" + name + ".conf"
+                              : id % 2 == 0 ? "/usr/bin/" + name : "/usr/share/doc/" + name + "/copyright";
+        expected << QString::number(id) + '|' + name + "-1-0.all|" + first;
+    }
+    writeCatalogue(cataloguePath(), packages);
+    writeFileLists(cataloguePath(), files, true);
+
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    clickRadio(window.findChild<QRadioButton *>("fileNameRadioButton"));
+    searchFor(window, "*");
+    // The search has ended and its job stays, for the paths not yet worked out.
+    QCOMPARE(window.findChildren<SearchJob *>().size(), 1);
+    const QString status = window.findChild<QStatusBar *>("statusbar")->currentMessage();
+    QVERIFY2(status.startsWith(QString::fromUtf8("找到 %1 个软件包，").arg(count)), qPrintable(status));
+    QTableView *table = resultTable(window);
+    QStringList shown;
+    for (int row = 0; row < table->model()->rowCount(); ++row) {
+        shown << QStringList{tableColumn(table, 0).at(row), tableColumn(table, 1).at(row),
+                             tableColumn(table, 2).at(row)}.join('|');
+    }
+    QCOMPARE(shown, expected);
+
+    // A copy of every row carries every path (the model keeps what it worked out).
+    searchFor(window, "*/share/doc/*");
+    table->selectAll();
+    window.findChild<QAction *>("copyAction")->trigger();
+    const QStringList copied = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(copied.size(), count);
+    QCOMPARE(copied.last(), QString("%1\tpkg-%1-1-0.all\t/usr/share/doc/pkg-%1/copyright").arg(count));
+
+    // The first search's job ended when its rows were replaced; closing the window
+    // ends the second one's.
+    QTRY_COMPARE(window.findChildren<SearchJob *>().size(), 1);
 }
 
 QTEST_MAIN(tst_FileSearch)

@@ -78,6 +78,8 @@ void writeFileIndexes(SqliteDb &db, FtsSideBuilder &fts)
     // directories) scans all of qv_pkg_file_t without this index (catalog/README.md
     // has the figures, catalog/bench/dir-index-query.sh measures them).
     db.exec(QV_CREATE_LINK_DIR_INDEX);
+    // Searches that match most packages (a file-name "*", "*a*") go package by package.
+    db.exec(QV_CREATE_LINK_PKG_INDEX);
     db.exec(QV_CREATE_NAME_NOCASE_INDEX);
     // Suffix keywords (*.h, *.so) find their names through the reversed suffixes instead
     // of a walk through every distinct name.

@@ -116,7 +116,7 @@ void BuilderRoundTripTest::packagesAndContents()
                           QV_NAME_FTS, QV_NAME_FTS "_config", QV_NAME_FTS "_data",
                           QV_NAME_FTS "_idx",
                           QV_NAME_NOCASE_INDEX, QV_NAME_TABLE, QV_SUFFIX_TABLE, QV_LINK_DIR_INDEX,
-                          QV_LINK_TABLE, QV_PKG_NAME_INDEX, QV_PKG_TABLE}));
+                          QV_LINK_PKG_INDEX, QV_LINK_TABLE, QV_PKG_NAME_INDEX, QV_PKG_TABLE}));
     // The links are keyed by name: the table is its own index on name_id.
     QCOMPARE(query(db(), "SELECT sql LIKE '%PRIMARY KEY (name_id, dir_id, pkg_id)) WITHOUT ROWID'"
                          " FROM sqlite_master WHERE name = '" QV_LINK_TABLE "'"),
