@@ -65,7 +65,7 @@ CatalogueFeatures CatalogueFeatures::read(const QSqlDatabase &db)
     features.error = query.lastError();
     if (features.error.isValid())
         return features;
-    const char *plainTables[] = {QV_PKG_TABLE, QV_NAME_TABLE, QV_DIR_TABLE, QV_LINK_TABLE, QV_SUFFIX_TABLE};
+    const char *plainTables[] = {QV_PKG_TABLE, QV_NAME_TABLE, QV_DIR_TABLE, QV_LINK_TABLE, QV_SUFFIX_TABLE, QV_PKG_SUFFIX_TABLE};
     for (const char *table : plainTables) {
         const auto entry = schema.constFind(QLatin1String(table));
         if (entry == schema.constEnd())
@@ -85,5 +85,6 @@ CatalogueFeatures CatalogueFeatures::read(const QSqlDatabase &db)
     features.dirTrigrams = features.fileLists && isFts5(schema.value(QStringLiteral(QV_DIR_FTS)));
     features.nameSuffixes = features.fileLists && schema.contains(QStringLiteral(QV_SUFFIX_TABLE));
     features.packageFiles = features.fileLists && schema.value(QStringLiteral(QV_LINK_PKG_INDEX)).type == QLatin1String("index");
+    features.packageSuffixes = features.packageFiles && schema.contains(QStringLiteral(QV_PKG_SUFFIX_TABLE));
     return features;
 }

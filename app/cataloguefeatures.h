@@ -15,6 +15,7 @@ struct CatalogueFeatures
     bool dirTrigrams = false;  // qv_file_dir_fts over the distinct directories
     bool nameSuffixes = false; // qv_file_suffix_t, the names' reversed last characters
     bool packageFiles = false; // qv_pkg_file_pkg_idx, each package's files
+    bool packageSuffixes = false; // qv_pkg_suffix_t, the packages of each short name suffix
     QSqlError error;           // why the schema could not be read (busy, not a database, ...)
     // Why the catalogue is not searched at all, for the user; empty when it may be. A
     // package or file table that is a view or virtual table, or has a generated column,

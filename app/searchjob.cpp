@@ -216,7 +216,8 @@ void SearchJob::search(const QSqlDatabase &db)
     outcome.end = SearchOutcome::End::Rows;
 }
 
-// Goes package by package where a sample of the packages shows that most of them match,
+// Takes a short suffix's packages from the package suffix table; otherwise goes package by
+// package where a sample of the packages shows that most of them match,
 // through the matching files where a fair share do (over 1 in 64: thousands of rows in a
 // catalogue the size of Debian's), and as one grouped statement otherwise. The choice
 // only decides the speed: every plan gives the same rows.
@@ -224,6 +225,8 @@ FilePlan SearchJob::choosePlan(const QSqlDatabase &db, const CatalogueFeatures &
 {
     if (!features.packageFiles)
         return FilePlan::Grouped;
+    if (features.packageSuffixes && !SearchStatement::packageSuffixKey(request.keyword).isEmpty())
+        return FilePlan::PackageSuffixes;
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("SELECT max(" QV_PKG_ID ") FROM " QV_PKG_TABLE)) || !query.next())
         return FilePlan::Grouped;

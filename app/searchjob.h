@@ -53,7 +53,7 @@ public:
     static const int maxCellChars = 1 << 20;
     // A file-name search that goes package by package works out this many first paths
     // before it ends: a first screen and more, and every row of a small result.
-    static const int eagerPathRows = 256;
+    static const int eagerPathRows = 64;
 
     SearchJob(const SearchRequest &request, QObject *parent);
     ~SearchJob() override;

@@ -132,15 +132,21 @@ QString suffixLiteral(const QString &keyword)
 // "<id> IN (names whose reversed last characters begin with the suffix's, reversed) AND "
 // for a suffix keyword, or nothing. The suffix table keeps QV_SUFFIX_LENGTH characters, so
 // a longer suffix is matched on its last ones: the LIKE that follows decides.
+// The last `length` characters of a suffix, reversed, as the suffix tables key them.
+QString reversedKey(const QString &suffix, int length)
+{
+    QVector<uint> characters = suffix.toUcs4();
+    std::reverse(characters.begin(), characters.end());
+    characters.resize(qMin(characters.size(), length));
+    return QString::fromUcs4(characters.constData(), characters.size());
+}
+
 QString suffixFilter(const QString &keyword, bool indexed)
 {
     const QString suffix = indexed ? suffixLiteral(keyword) : QString();
     if (suffix.isEmpty())
         return QString();
-    QVector<uint> characters = suffix.toUcs4();
-    std::reverse(characters.begin(), characters.end());
-    characters.resize(qMin(characters.size(), QV_SUFFIX_LENGTH));
-    const QString key = QString::fromUcs4(characters.constData(), characters.size());
+    const QString key = reversedKey(suffix, QV_SUFFIX_LENGTH);
     return QStringLiteral("n." QV_NAME_ID " IN (SELECT " QV_SUFFIX_NAME " FROM " QV_SUFFIX_TABLE " WHERE " QV_SUFFIX_KEY)
            + fileLike(key + QLatin1Char('*')) + QLatin1String(") AND ");
 }
@@ -287,11 +293,24 @@ QString build(const QString &keyword, SearchMode mode, const CatalogueFeatures &
     return QString::fromUtf8(fileColumns) + QLatin1String(match.from) + match.condition + QLatin1String(fileGrouping);
 }
 
+QString packageSuffixKey(const QString &keyword)
+{
+    const QString suffix = keyword.contains(QLatin1Char('/')) ? QString() : suffixLiteral(keyword);
+    if (suffix.isEmpty() || suffix.toUcs4().size() > QV_PKG_SUFFIX_LENGTH)
+        return QString();
+    return reversedKey(suffix, QV_PKG_SUFFIX_LENGTH);
+}
+
 QString fileRows(const QString &keyword, FilePlan plan, const CatalogueFeatures &features)
 {
     const FileMatch match = fileMatch(keyword, features);
     QString statement = QString::fromUtf8(fileRowColumns);
-    if (plan == FilePlan::PackageByPackage) {
+    const QString suffixKey = plan == FilePlan::PackageSuffixes ? packageSuffixKey(keyword) : QString();
+    if (!suffixKey.isEmpty()) {
+        statement += QStringLiteral("WHERE p." QV_PKG_ID " IN (SELECT " QV_PKG_SUFFIX_PKG " FROM " QV_PKG_SUFFIX_TABLE
+                                    " WHERE " QV_PKG_SUFFIX_KEY)
+                     + fileLike(suffixKey + QLatin1Char('*')) + QLatin1Char(')');
+    } else if (plan == FilePlan::PackageByPackage) {
         statement += QStringLiteral("WHERE EXISTS (SELECT 1 ") + matchingFilesOf(match, QStringLiteral("p." QV_PKG_ID))
                      + QLatin1Char(')');
     } else {

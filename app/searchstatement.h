@@ -16,8 +16,10 @@ enum class SearchMode { PackageName, FileName };
 //   worked out when its row is shown (firstPath).
 // - PackageByPackage: each package's files are read until one matches, the first path
 //   again later; the quickest where nearly every package matches ("*", "*a*").
-// All three give the same rows and first paths.
-enum class FilePlan { Grouped, ThroughFiles, PackageByPackage };
+// - PackageSuffixes: a suffix keyword of up to five characters ("*.h") takes its package
+//   rows from the package suffix table, the first paths again later.
+// All of them give the same rows and first paths.
+enum class FilePlan { Grouped, ThroughFiles, PackageByPackage, PackageSuffixes };
 
 // Turns the user's keyword into the SQL statement that one search runs.
 // Every piece of SQL that the finder runs against the catalogue is built here.
@@ -52,8 +54,13 @@ QString likeClause(const QString &keyword);
 // catalogue with file lists; it uses the trigram indexes that the catalogue has.
 QString build(const QString &keyword, SearchMode mode, const CatalogueFeatures &features = {});
 
-// The package rows of a file-name search by ThroughFiles or PackageByPackage: the columns
-// of build's, with the path column NULL. Needs the package index for PackageByPackage.
+// The reversed text of a suffix keyword that the package suffix table serves ("*.h" gives
+// "h."), or nothing.
+QString packageSuffixKey(const QString &keyword);
+
+// The package rows of a file-name search by any plan but Grouped: the columns of build's,
+// with the path column NULL. Needs the package index for PackageByPackage and the package
+// suffix table for PackageSuffixes; a keyword that table does not serve goes ThroughFiles.
 QString fileRows(const QString &keyword, FilePlan plan, const CatalogueFeatures &features);
 
 // The first matching path (as build gives it) of the package whose id is bound to "?".

@@ -47,7 +47,7 @@ echo "built $full in $(( $(date +%s) - start )) s"
 # no package index.
 rm -f "$plain"
 cp "$full" "$plain"
-sqlite3 "$plain" "DROP TABLE $(qv QV_NAME_FTS); DROP TABLE $(qv QV_DIR_FTS); DROP TABLE $(qv QV_SUFFIX_TABLE); DROP INDEX $(qv QV_LINK_PKG_INDEX); VACUUM;"
+sqlite3 "$plain" "DROP TABLE $(qv QV_NAME_FTS); DROP TABLE $(qv QV_DIR_FTS); DROP TABLE $(qv QV_SUFFIX_TABLE); DROP INDEX $(qv QV_LINK_PKG_INDEX); DROP TABLE $(qv QV_PKG_SUFFIX_TABLE); VACUUM;"
 
 full_size=$(stat -c %s "$full")
 plain_size=$(stat -c %s "$plain")

@@ -48,6 +48,14 @@
 #define QV_SUFFIX_NAME "name_id"
 #define QV_SUFFIX_LENGTH 9
 
+// Which packages ship a file whose name ends in which characters: the last five characters
+// of each file name, reversed, once per package. A suffix keyword of up to five characters
+// ("*.h", "*.so") gives its packages from here without a walk through their files.
+#define QV_PKG_SUFFIX_TABLE "qv_pkg_suffix_t"
+#define QV_PKG_SUFFIX_KEY "key"
+#define QV_PKG_SUFFIX_PKG "pkg_id"
+#define QV_PKG_SUFFIX_LENGTH 5
+
 // Trigram indexes (fts5, external content) over the names and the directories.
 #define QV_NAME_FTS "qv_file_name_fts"
 #define QV_DIR_FTS "qv_file_dir_fts"
@@ -92,6 +100,16 @@
     " || substr(n,-4,1) || substr(n,-5,1) || substr(n,-6,1) || substr(n,-7,1) || substr(n,-8,1)" \
     " || substr(n,-9,1), id FROM (SELECT " QV_NAME_TEXT " AS n, " QV_NAME_ID " AS id FROM "     \
     QV_NAME_TABLE ") ORDER BY 1, 2"
+
+#define QV_CREATE_PKG_SUFFIX_TABLE                                                               \
+    "CREATE TABLE " QV_PKG_SUFFIX_TABLE " (" QV_PKG_SUFFIX_KEY " TEXT NOT NULL COLLATE NOCASE, "  \
+    QV_PKG_SUFFIX_PKG " INTEGER NOT NULL, PRIMARY KEY (" QV_PKG_SUFFIX_KEY ", " QV_PKG_SUFFIX_PKG \
+    ")) WITHOUT ROWID"
+// Made from the name suffixes: their first five characters are the names' last five.
+#define QV_FILL_PKG_SUFFIX_TABLE                                                                \
+    "INSERT INTO " QV_PKG_SUFFIX_TABLE " SELECT DISTINCT substr(s." QV_SUFFIX_KEY ", 1, 5) COLLATE NOCASE, f." \
+    QV_LINK_PKG " FROM " QV_SUFFIX_TABLE " s JOIN " QV_LINK_TABLE " f ON f." QV_LINK_NAME " = s." \
+    QV_SUFFIX_NAME " ORDER BY 1, 2"
 
 #define QV_CREATE_NAME_FTS                                                                   \
     "CREATE VIRTUAL TABLE " QV_NAME_FTS " USING fts5(" QV_NAME_TEXT ", content='" QV_NAME_TABLE \

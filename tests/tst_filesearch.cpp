@@ -240,6 +240,8 @@ void tst_FileSearch::trigramRowsEqualPlainRows()
         QCOMPARE(planRowsOf(keyword, FilePlan::ThroughFiles, indexed), expected);
         QCOMPARE(planRowsOf(keyword, FilePlan::ThroughFiles, plain), expected);
         QCOMPARE(planRowsOf(keyword, FilePlan::PackageByPackage, indexed), expected);
+        QVERIFY(indexed.packageSuffixes);
+        QCOMPARE(planRowsOf(keyword, FilePlan::PackageSuffixes, indexed), expected);
     }
     QSqlDatabase::removeDatabase("compare");
 }

@@ -85,6 +85,8 @@ void writeFileIndexes(SqliteDb &db, FtsSideBuilder &fts)
     // of a walk through every distinct name.
     db.exec(QV_CREATE_SUFFIX_TABLE);
     db.exec(QV_FILL_SUFFIX_TABLE);
+    db.exec(QV_CREATE_PKG_SUFFIX_TABLE);
+    db.exec(QV_FILL_PKG_SUFFIX_TABLE);
     db.exec(QV_CREATE_NAME_FTS);
     db.exec(QV_CREATE_DIR_FTS);
     fts.copyInto(db, QV_NAME_FTS, QV_DIR_FTS);

@@ -52,6 +52,7 @@ private slots:
     void fullTextIndexes_data();
     void fullTextIndexes();
     void oldContentsHeader();
+    void packageSuffixes();
     void sourcesListedTwice();
     void newestVersions_data();
     void newestVersions();
@@ -116,7 +117,8 @@ void BuilderRoundTripTest::packagesAndContents()
                           QV_NAME_FTS, QV_NAME_FTS "_config", QV_NAME_FTS "_data",
                           QV_NAME_FTS "_idx",
                           QV_NAME_NOCASE_INDEX, QV_NAME_TABLE, QV_SUFFIX_TABLE, QV_LINK_DIR_INDEX,
-                          QV_LINK_PKG_INDEX, QV_LINK_TABLE, QV_PKG_NAME_INDEX, QV_PKG_TABLE}));
+                          QV_LINK_PKG_INDEX, QV_LINK_TABLE, QV_PKG_NAME_INDEX, QV_PKG_TABLE,
+                          QV_PKG_SUFFIX_TABLE}));
     // The links are keyed by name: the table is its own index on name_id.
     QCOMPARE(query(db(), "SELECT sql LIKE '%PRIMARY KEY (name_id, dir_id, pkg_id)) WITHOUT ROWID'"
                          " FROM sqlite_master WHERE name = '" QV_LINK_TABLE "'"),
@@ -172,6 +174,26 @@ void BuilderRoundTripTest::fullTextIndexes()
                  .exitCode,
              0);
     QCOMPARE(query(db(), sql, !sql.startsWith("INSERT")), expected);
+}
+
+// Each package once for each last five characters of its file names, reversed, with
+// ASCII case folded as the finder's LIKE folds it: "Foo.H" and "foo.h" give one key.
+void BuilderRoundTripTest::packageSuffixes()
+{
+    const QString packages = m_dir->filePath("Packages");
+    const QString contents = m_dir->filePath("Contents");
+    QVERIFY(writeBytes(packages, "Package: one\nVersion: 1\nArchitecture: all\n\n"
+                                 "Package: two\nVersion: 1\nArchitecture: all\n"));
+    QVERIFY(writeBytes(contents, "usr/include/Foo.H   devel/one\n"
+                                 "usr/lib/foo.h   devel/one\n"
+                                 "usr/include/c.h   devel/two\n"
+                                 "usr/share/x.desktop   devel/two\n"));
+    const Run run = runBuilder({"-o", db(), "--packages", packages, "--contents", contents});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(query(db(), "SELECT lower(s." QV_PKG_SUFFIX_KEY ") || ' ' || p.name FROM " QV_PKG_SUFFIX_TABLE " s JOIN "
+                         QV_PKG_TABLE " p ON p.id = s." QV_PKG_SUFFIX_PKG " WHERE s." QV_PKG_SUFFIX_KEY
+                         " LIKE 'h.%' OR s." QV_PKG_SUFFIX_KEY " LIKE 'potk%' ORDER BY 1"),
+             (QStringList{"h.c two", "h.oof one", "potks two"}));
 }
 
 void BuilderRoundTripTest::oldContentsHeader()
