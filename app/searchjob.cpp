@@ -125,6 +125,16 @@ void SearchJob::endSearch()
 void SearchJob::setHandle(sqlite3 *newHandle)
 {
     QMutexLocker locker(&handleMutex);
+    // sqlite3_interrupt reaches only the statement running at the time; SQLite also asks
+    // this job every thousand steps of any statement, so that one started just after a
+    // stop (between two statements of a search) ends at once too.
+    if (handle)
+        sqlite3_progress_handler(handle, 0, nullptr, nullptr);
+    if (newHandle) {
+        sqlite3_progress_handler(newHandle, 1000, [](void *job) -> int {
+            return static_cast<SearchJob *>(job)->stopped.load() ? 1 : 0;
+        }, this);
+    }
     handle = newHandle;
     // A stop that came before the statement started would find nothing to interrupt.
     if (handle && stopped.load())
