@@ -49,11 +49,11 @@ class SearchJob : public QThread
 public:
     // No search keeps more than this in rows, nor reads a cell longer than this: no real
     // catalogue comes near either, and a damaged or hostile one must not take the memory.
-    static const qint64 maxRowBytes = qint64(1) << 30;
-    static const int maxCellChars = 1 << 20;
+    static constexpr qint64 maxRowBytes = qint64(1) << 30;
+    static constexpr int maxCellChars = 1 << 20;
     // A file-name search that goes package by package works out this many first paths
     // before it ends: a first screen and more, and every row of a small result.
-    static const int eagerPathRows = 64;
+    static constexpr int eagerPathRows = 64;
 
     SearchJob(const SearchRequest &request, QObject *parent);
     ~SearchJob() override;
