@@ -87,10 +87,13 @@ QStringList SearchJob::firstPaths(const QVector<qint64> &packageIds)
     return answered ? std::move(pathAnswer) : QStringList();
 }
 
-// Answers firstPaths() until the job is released or stopped.
+// Answers firstPaths() until the job is released or stopped. The window waits for each
+// answer, so a catalogue that a writer holds locked is not waited for: its paths stay
+// empty, and the rest of a batch is not asked for after the first that fails.
 void SearchJob::servePaths(const QSqlDatabase &db)
 {
     QSqlQuery query(db);
+    query.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
     query.setForwardOnly(true);
     const bool prepared = query.prepare(SearchStatement::firstPath(request.keyword));
     QMutexLocker locker(&pathMutex);
@@ -104,8 +107,10 @@ void SearchJob::servePaths(const QSqlDatabase &db)
         locker.unlock();
         QStringList paths;
         for (const qint64 id : ids) {
-            const QString path = firstPathOf(query, id).toString().left(maxCellChars);
-            paths << (path.isNull() ? QStringLiteral("") : path);
+            const QVariant path = firstPathOf(query, id);
+            if (path.isNull())
+                break;
+            paths << path.toString().left(maxCellChars);
         }
         locker.relock();
         pathAnswer = std::move(paths);

@@ -129,9 +129,6 @@ QString suffixLiteral(const QString &keyword)
     return text;
 }
 
-// "<id> IN (names whose reversed last characters begin with the suffix's, reversed) AND "
-// for a suffix keyword, or nothing. The suffix table keeps QV_SUFFIX_LENGTH characters, so
-// a longer suffix is matched on its last ones: the LIKE that follows decides.
 // The last `length` characters of a suffix, reversed, as the suffix tables key them.
 QString reversedKey(const QString &suffix, int length)
 {
@@ -141,6 +138,9 @@ QString reversedKey(const QString &suffix, int length)
     return QString::fromUcs4(characters.constData(), characters.size());
 }
 
+// "<id> IN (names whose reversed last characters begin with the suffix's, reversed) AND "
+// for a suffix keyword, or nothing. The suffix table keeps QV_SUFFIX_LENGTH characters, so
+// a longer suffix is matched on its last ones: the LIKE that follows decides.
 QString suffixFilter(const QString &keyword, bool indexed)
 {
     const QString suffix = indexed ? suffixLiteral(keyword) : QString();
@@ -216,7 +216,6 @@ QString matchingFilesOf(const FileMatch &match, const QString &package)
 } // namespace
 
 namespace SearchStatement {
-
 
 const char *const packagePrefix =
     "SELECT " QV_PKG_ID " as '序号',  " QV_PKG_NAME " || '-' || " QV_PKG_VER " || '-' || " QV_PKG_REL
