@@ -18,6 +18,20 @@
 
 // File-name searches: which package ships a file, through the window, with and
 // without the trigram indexes.
+namespace {
+
+// Each row the table shows, its three cells joined by "|".
+QStringList shownRows(QTableView *table)
+{
+    const QStringList ids = tableColumn(table, 0), names = tableColumn(table, 1), paths = tableColumn(table, 2);
+    QStringList rows;
+    for (int row = 0; row < ids.size(); ++row)
+        rows << ids.at(row) + '|' + names.at(row) + '|' + paths.at(row);
+    return rows;
+}
+
+} // namespace
+
 class tst_FileSearch : public QObject
 {
     Q_OBJECT
@@ -59,13 +73,17 @@ void tst_FileSearch::cleanup()
 // quorvi-catalog builds the catalogue from data/filesearch (Packages, Contents); the
 // package ids follow the Packages file: 1 gcc-12, 2 gcc, 3 libssl3, 4 libssl-dev,
 // 5 qtbase, 6 odd-files, 7 empty. Without trigrams, the catalogue is as a builder made
-// it before the trigram indexes.
+// it before the trigram, suffix and package indexes: every search runs the one grouped
+// statement. With them, each keyword takes the plan its matches call for.
 void tst_FileSearch::makeCatalogue(bool trigrams)
 {
     buildCatalogue(cataloguePath(), {"--packages", testData("filesearch/Packages"),
                                      "--contents", testData("filesearch/Contents")});
-    if (!trigrams)
-        execOnCatalogue(cataloguePath(), {"DROP TABLE " QV_NAME_FTS, "DROP TABLE " QV_DIR_FTS});
+    if (!trigrams) {
+        execOnCatalogue(cataloguePath(), {"DROP TABLE " QV_NAME_FTS, "DROP TABLE " QV_DIR_FTS,
+                                          "DROP TABLE " QV_SUFFIX_TABLE, "DROP TABLE " QV_PKG_SUFFIX_TABLE,
+                                          "DROP INDEX " QV_LINK_PKG_INDEX});
+    }
 }
 
 void tst_FileSearch::findsPackages_data()
@@ -140,12 +158,7 @@ void tst_FileSearch::findsPackages()
 
     QTableView *table = resultTable(window);
     QCOMPARE(table->model()->columnCount(), 3);
-    QStringList shown;
-    for (int row = 0; row < table->model()->rowCount(); ++row) {
-        shown << QStringList{tableColumn(table, 0).at(row), tableColumn(table, 1).at(row),
-                             tableColumn(table, 2).at(row)}.join('|');
-    }
-    QCOMPARE(shown, rows);
+    QCOMPARE(shownRows(table), rows);
 }
 
 QStringList tst_FileSearch::rowsOf(const QString &statement)
@@ -324,12 +337,7 @@ void tst_FileSearch::rowidLinkTable()
     searchFor(window, keyword);
     QVERIFY(closer.boxes.isEmpty());
     QTableView *table = resultTable(window);
-    QStringList shown;
-    for (int row = 0; row < table->model()->rowCount(); ++row) {
-        shown << QStringList{tableColumn(table, 0).at(row), tableColumn(table, 1).at(row),
-                             tableColumn(table, 2).at(row)}.join('|');
-    }
-    QCOMPARE(shown, rows);
+    QCOMPARE(shownRows(table), rows);
 }
 
 // A name too long for the window: its column takes half of the room, the cell is elided
@@ -396,12 +404,7 @@ void tst_FileSearch::manyPackagesShowEveryPath()
     const QString status = window.findChild<QStatusBar *>("statusbar")->currentMessage();
     QVERIFY2(status.startsWith(QString::fromUtf8("找到 %1 个软件包，").arg(count)), qPrintable(status));
     QTableView *table = resultTable(window);
-    QStringList shown;
-    for (int row = 0; row < table->model()->rowCount(); ++row) {
-        shown << QStringList{tableColumn(table, 0).at(row), tableColumn(table, 1).at(row),
-                             tableColumn(table, 2).at(row)}.join('|');
-    }
-    QCOMPARE(shown, expected);
+    QCOMPARE(shownRows(table), expected);
 
     // A copy of every row carries every path (the model keeps what it worked out).
     searchFor(window, "*/share/doc/*");
