@@ -156,4 +156,19 @@ int execGuarded(QObject *test, int argc, char **argv)
     return failures;
 }
 
+bool runTool(const QString &program, const QStringList &args, const QString &home)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
+                    && process.exitCode() == 0;
+    if (!ok)
+        qWarning("%s failed: %s", qPrintable(program), process.readAll().constData());
+    return ok;
+}
+
 } // namespace CatalogTest

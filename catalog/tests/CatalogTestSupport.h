@@ -22,6 +22,11 @@ QString dataPath(const QString &relative);
 // Runs quorvi-catalog with `args` and waits for it to finish.
 Run runBuilder(const QStringList &args, int timeoutMs = 60000);
 
+// Runs a package tool (rpmbuild, rpm, createrepo_c) with HOME in the test's folder, so
+// that no user configuration (~/.rpmmacros) takes part; true when it exits 0. Its output
+// goes to a warning otherwise.
+bool runTool(const QString &program, const QStringList &args, const QString &home);
+
 // "name|ver|rel|arch" of every package, in id order.
 QStringList packageRows(const QString &dbPath);
 

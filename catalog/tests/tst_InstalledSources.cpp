@@ -15,25 +15,6 @@
 
 using namespace CatalogTest;
 
-namespace {
-// Runs a package tool with HOME in the test's folder, so that no user
-// configuration (~/.rpmmacros) takes part.
-bool runTool(const QString &program, const QStringList &args, const QString &home)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home);
-    process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, args);
-    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
-                    && process.exitCode() == 0;
-    if (!ok)
-        qWarning("%s failed: %s", qPrintable(program), process.readAll().constData());
-    return ok;
-}
-} // namespace
-
 class InstalledSourcesTest : public QObject
 {
     Q_OBJECT

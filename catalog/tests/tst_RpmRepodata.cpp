@@ -25,20 +25,6 @@ const QStringList kFiles{"quorvi-hello|noarch|/usr/bin/quorvi-hello",
                          "quorvi-tool|x86_64|/etc/quorvi/tool.conf",
                          "quorvi-tool|x86_64|/usr/bin/quorvi-tool"};
 
-bool run(const QString &program, const QStringList &args, const QString &home)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home);
-    process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, args);
-    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
-                    && process.exitCode() == 0;
-    if (!ok)
-        qWarning("%s failed: %s", qPrintable(program), process.readAll().constData());
-    return ok;
-}
 } // namespace
 
 class RpmRepodataTest : public QObject
@@ -71,7 +57,7 @@ void RpmRepodataTest::initTestCase()
     QVERIFY(m_work.isValid());
     m_rpms = m_work.filePath("rpms");
     for (const char *spec : {"quorvi-hello.spec", "quorvi-tool.spec"}) {
-        QVERIFY(run("rpmbuild",
+        QVERIFY(runTool("rpmbuild",
                     {"--define", "_topdir " + m_work.filePath("top"), "--define",
                      "_rpmdir " + m_rpms, "--define", "debug_package %{nil}", "-bb",
                      dataPath(QString("rpm/") + spec)},
@@ -95,9 +81,9 @@ void RpmRepodataTest::repository()
     QFETCH(bool, pointAtRepodata);
     const QString repo = m_work.filePath("repo-" + compression);
     QVERIFY(QDir().mkpath(repo));
-    QVERIFY(run("cp", {"-r", m_rpms + "/noarch", m_rpms + "/x86_64", repo}, m_work.path()));
+    QVERIFY(runTool("cp", {"-r", m_rpms + "/noarch", m_rpms + "/x86_64", repo}, m_work.path()));
     const bool zstd = compression == "zstd";
-    QVERIFY(run("createrepo_c",
+    QVERIFY(runTool("createrepo_c",
                 {"--no-database", "--general-compress-type", zstd ? "gz" : compression, repo},
                 m_work.path()));
     if (zstd)
@@ -124,7 +110,7 @@ void RpmRepodataTest::recompressWithZstd(const QString &repodata)
     QByteArray repomd = readBytes(repodata + "/repomd.xml");
     for (const QString &gz : QDir(repodata).entryList({"*.xml.gz"})) {
         const QString zst = gz.chopped(3) + ".zst";
-        QVERIFY(run("sh", {"-c", QString("cd '%1' && zcat '%2' | zstd -q > '%3' && rm '%2'")
+        QVERIFY(runTool("sh", {"-c", QString("cd '%1' && zcat '%2' | zstd -q > '%3' && rm '%2'")
                                      .arg(repodata, gz, zst)},
                     m_work.path()));
         repomd.replace(gz.toUtf8(), zst.toUtf8());
