@@ -204,7 +204,7 @@ void SearchJob::search(const QSqlDatabase &db)
     const FilePlan plan = request.mode == SearchMode::FileName ? choosePlan(db, features) : FilePlan::Grouped;
     const QString statement = plan == FilePlan::Grouped
                                   ? SearchStatement::build(request.keyword, request.mode, features)
-                                  : SearchStatement::fileRows(request.keyword, plan, features);
+                                  : SearchStatement::fileRows(request.keyword, plan);
     emit statementReady(statement);
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -232,10 +232,10 @@ void SearchJob::search(const QSqlDatabase &db)
 }
 
 // Takes a short suffix's packages from the package suffix table; otherwise goes package by
-// package where a sample of the packages shows that most of them match,
-// through the matching files where a fair share do (over 1 in 64: thousands of rows in a
-// catalogue the size of Debian's), and as one grouped statement otherwise. The choice
-// only decides the speed: every plan gives the same rows.
+// package where a sample of the packages shows that at least half of them match, and runs
+// the one grouped statement where fewer do (its walk through the matching names then
+// costs as much as finding the packages alone would). The choice only decides the speed:
+// every plan gives the same rows.
 FilePlan SearchJob::choosePlan(const QSqlDatabase &db, const CatalogueFeatures &features)
 {
     if (!features.packageFiles)
@@ -251,9 +251,7 @@ FilePlan SearchJob::choosePlan(const QSqlDatabase &db, const CatalogueFeatures &
         return FilePlan::Grouped;
     const int sampled = query.value(0).toInt();
     const int matching = query.value(1).toInt();
-    if (sampled > 0 && 2 * matching >= sampled)
-        return FilePlan::PackageByPackage;
-    return matching >= 2 ? FilePlan::ThroughFiles : FilePlan::Grouped;
+    return sampled > 0 && 2 * matching >= sampled ? FilePlan::PackageByPackage : FilePlan::Grouped;
 }
 
 // The first paths of the first rows, in the search itself, under the cell bound; the

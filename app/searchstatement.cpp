@@ -300,21 +300,18 @@ QString packageSuffixKey(const QString &keyword)
     return reversedKey(suffix, QV_PKG_SUFFIX_LENGTH);
 }
 
-QString fileRows(const QString &keyword, FilePlan plan, const CatalogueFeatures &features)
+QString fileRows(const QString &keyword, FilePlan plan)
 {
-    const FileMatch match = fileMatch(keyword, features);
+    const FileMatch match = fileMatch(keyword, CatalogueFeatures());
     QString statement = QString::fromUtf8(fileRowColumns);
     const QString suffixKey = plan == FilePlan::PackageSuffixes ? packageSuffixKey(keyword) : QString();
     if (!suffixKey.isEmpty()) {
         statement += QStringLiteral("WHERE p." QV_PKG_ID " IN (SELECT " QV_PKG_SUFFIX_PKG " FROM " QV_PKG_SUFFIX_TABLE
                                     " WHERE " QV_PKG_SUFFIX_KEY)
                      + fileLike(suffixKey + QLatin1Char('*')) + QLatin1Char(')');
-    } else if (plan == FilePlan::PackageByPackage) {
+    } else {
         statement += QStringLiteral("WHERE EXISTS (SELECT 1 ") + matchingFilesOf(match, QStringLiteral("p." QV_PKG_ID))
                      + QLatin1Char(')');
-    } else {
-        statement += QStringLiteral("WHERE p." QV_PKG_ID " IN (SELECT f." QV_LINK_PKG " ") + QLatin1String(match.from)
-                     + match.condition + QLatin1Char(')');
     }
     return statement + QStringLiteral(" ORDER BY p." QV_PKG_ID);
 }

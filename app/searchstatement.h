@@ -11,15 +11,14 @@ enum class SearchMode { PackageName, FileName };
 // How a file-name search goes through a catalogue that has each package's files indexed
 // (CatalogueFeatures::packageFiles):
 // - Grouped: one statement gives each package with its first matching path; what every
-//   catalogue can do, and the quickest where few files match.
-// - ThroughFiles: the matching files give the package rows, the first path of a package is
-//   worked out when its row is shown (firstPath).
-// - PackageByPackage: each package's files are read until one matches, the first path
-//   again later; the quickest where nearly every package matches ("*", "*a*").
+//   catalogue can do, and the quickest unless most packages match.
+// - PackageByPackage: each package's files are read until one matches; the first path of
+//   a package is worked out when its row is shown (firstPath). The quickest where nearly
+//   every package matches ("*", "*a*").
 // - PackageSuffixes: a suffix keyword of up to five characters ("*.h") takes its package
 //   rows from the package suffix table, the first paths again later.
 // All of them give the same rows and first paths.
-enum class FilePlan { Grouped, ThroughFiles, PackageByPackage, PackageSuffixes };
+enum class FilePlan { Grouped, PackageByPackage, PackageSuffixes };
 
 // Turns the user's keyword into the SQL statement that one search runs.
 // Every piece of SQL that the finder runs against the catalogue is built here.
@@ -59,16 +58,17 @@ QString build(const QString &keyword, SearchMode mode, const CatalogueFeatures &
 QString packageSuffixKey(const QString &keyword);
 
 // The package rows of a file-name search by any plan but Grouped: the columns of build's,
-// with the path column NULL. Needs the package index for PackageByPackage and the package
-// suffix table for PackageSuffixes; a keyword that table does not serve goes ThroughFiles.
-QString fileRows(const QString &keyword, FilePlan plan, const CatalogueFeatures &features);
+// with the path column NULL. Needs the package index, and the package suffix table for
+// PackageSuffixes; a keyword that table does not serve goes package by
+// package.
+QString fileRows(const QString &keyword, FilePlan plan);
 
 // The first matching path (as build gives it) of the package whose id is bound to "?".
 QString firstPath(const QString &keyword);
 
 // How many packages a sample holds and how many of them ship a matching file: every
 // `step`-th id, at most sampleSize of them. Tells how much of the catalogue matches.
-const int sampleSize = 64;
+const int sampleSize = 32;
 QString matchingSample(const QString &keyword, int step);
 
 } // namespace SearchStatement
