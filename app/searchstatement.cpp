@@ -306,9 +306,12 @@ QString fileRows(const QString &keyword, FilePlan plan)
     QString statement = QString::fromUtf8(fileRowColumns);
     const QString suffixKey = plan == FilePlan::PackageSuffixes ? packageSuffixKey(keyword) : QString();
     if (!suffixKey.isEmpty()) {
+        // One or two characters are a whole key; more are the start of five-character keys.
+        const QString keys = suffixKey.toUcs4().size() <= 2 ? QStringLiteral(" = ") + literal(suffixKey)
+                                                            : fileLike(suffixKey + QLatin1Char('*'));
         statement += QStringLiteral("WHERE p." QV_PKG_ID " IN (SELECT " QV_PKG_SUFFIX_PKG " FROM " QV_PKG_SUFFIX_TABLE
                                     " WHERE " QV_PKG_SUFFIX_KEY)
-                     + fileLike(suffixKey + QLatin1Char('*')) + QLatin1Char(')');
+                     + keys + QLatin1Char(')');
     } else {
         statement += QStringLiteral("WHERE EXISTS (SELECT 1 ") + matchingFilesOf(match, QStringLiteral("p." QV_PKG_ID))
                      + QLatin1Char(')');

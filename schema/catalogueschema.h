@@ -48,9 +48,11 @@
 #define QV_SUFFIX_NAME "name_id"
 #define QV_SUFFIX_LENGTH 9
 
-// Which packages ship a file whose name ends in which characters: the last five characters
-// of each file name, reversed, once per package. A suffix keyword of up to five characters
-// ("*.h", "*.so") gives its packages from here without a walk through their files.
+// Which packages ship a file whose name ends in which characters, once per package: the
+// last five characters of each file name, reversed, and also its last two and its last one.
+// A suffix keyword of one or two characters ("*h", "*.h") is one key here; one of three to
+// five characters ("*.so") is a prefix of keys. Either gives its packages from here without
+// a walk through their files.
 #define QV_PKG_SUFFIX_TABLE "qv_pkg_suffix_t"
 #define QV_PKG_SUFFIX_KEY "key"
 #define QV_PKG_SUFFIX_PKG "pkg_id"
@@ -105,11 +107,14 @@
     "CREATE TABLE " QV_PKG_SUFFIX_TABLE " (" QV_PKG_SUFFIX_KEY " TEXT NOT NULL COLLATE NOCASE, "  \
     QV_PKG_SUFFIX_PKG " INTEGER NOT NULL, PRIMARY KEY (" QV_PKG_SUFFIX_KEY ", " QV_PKG_SUFFIX_PKG \
     ")) WITHOUT ROWID"
-// Made from the name suffixes: their first five characters are the names' last five.
-#define QV_FILL_PKG_SUFFIX_TABLE                                                                \
-    "INSERT INTO " QV_PKG_SUFFIX_TABLE " SELECT DISTINCT substr(s." QV_SUFFIX_KEY ", 1, 5) COLLATE NOCASE, f." \
-    QV_LINK_PKG " FROM " QV_SUFFIX_TABLE " s JOIN " QV_LINK_TABLE " f ON f." QV_LINK_NAME " = s." \
-    QV_SUFFIX_NAME " ORDER BY 1, 2"
+// Made from the name suffixes (their first characters are the names' last ones) in one
+// sorted insert, so that the table's pages are filled; ASCII case is folded as LIKE folds it.
+#define QV_FILL_PKG_SUFFIX_TABLE                                                                  \
+    "WITH k5(k, pkg) AS MATERIALIZED (SELECT DISTINCT substr(s." QV_SUFFIX_KEY ", 1, 5) COLLATE NOCASE, f." \
+    QV_LINK_PKG " FROM " QV_SUFFIX_TABLE " s JOIN " QV_LINK_TABLE " f ON f." QV_LINK_NAME " = s."  \
+    QV_SUFFIX_NAME ") INSERT INTO " QV_PKG_SUFFIX_TABLE " SELECT k, pkg FROM k5"                   \
+    " UNION SELECT substr(k, 1, 2) COLLATE NOCASE, pkg FROM k5 WHERE length(k) > 2"               \
+    " UNION SELECT substr(k, 1, 1) COLLATE NOCASE, pkg FROM k5 WHERE length(k) > 1 ORDER BY 1, 2"
 
 #define QV_CREATE_NAME_FTS                                                                   \
     "CREATE VIRTUAL TABLE " QV_NAME_FTS " USING fts5(" QV_NAME_TEXT ", content='" QV_NAME_TABLE \

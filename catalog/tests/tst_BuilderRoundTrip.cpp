@@ -176,8 +176,9 @@ void BuilderRoundTripTest::fullTextIndexes()
     QCOMPARE(query(db(), sql, !sql.startsWith("INSERT")), expected);
 }
 
-// Each package once for each last five characters of its file names, reversed, with
-// ASCII case folded as the finder's LIKE folds it: "Foo.H" and "foo.h" give one key.
+// Each package once for each last five, last two and last character of its file names,
+// reversed, with ASCII case folded as the finder's LIKE folds it: "Foo.H" and "foo.h" give
+// one key of each length.
 void BuilderRoundTripTest::packageSuffixes()
 {
     const QString packages = m_dir->filePath("Packages");
@@ -192,8 +193,9 @@ void BuilderRoundTripTest::packageSuffixes()
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QCOMPARE(query(db(), "SELECT lower(s." QV_PKG_SUFFIX_KEY ") || ' ' || p.name FROM " QV_PKG_SUFFIX_TABLE " s JOIN "
                          QV_PKG_TABLE " p ON p.id = s." QV_PKG_SUFFIX_PKG " WHERE s." QV_PKG_SUFFIX_KEY
-                         " LIKE 'h.%' OR s." QV_PKG_SUFFIX_KEY " LIKE 'potk%' ORDER BY 1"),
-             (QStringList{"h.c two", "h.oof one", "potks two"}));
+                         " LIKE 'h%' OR s." QV_PKG_SUFFIX_KEY " LIKE 'p%' ORDER BY 1"),
+             (QStringList{"h one", "h two", "h. one", "h. two", "h.c two", "h.oof one", "p two", "po two",
+                          "potks two"}));
 }
 
 void BuilderRoundTripTest::oldContentsHeader()
