@@ -31,7 +31,7 @@ struct Context
     };
     std::vector<Figures> pkg, file;
     double startFinder = -1, startBare = -1;
-    double sizeFull = 0, sizePlain = 0, sizeSuffix = 0, sizePackageIndex = 0;
+    double sizeFull = 0, sizePlain = 0, sizeSuffix = 0, sizePackageSuffix = 0, sizePackageIndex = 0;
     double longestGap = -1, stopMs = -1;
     QString slowestKeyword; // the file search the window's responsiveness is measured on
 };

@@ -300,11 +300,11 @@ int main(int argc, char *argv[])
     c.rows.push_back({"catalogue size", "suffix table", "–", mib(c.sizeSuffix / 1024),
                       mib((c.sizeFull - c.sizeSuffix) / 1024) + " (rest)", "–", "–", "–",
                       QString::number(c.sizeSuffix / (c.sizeFull - c.sizeSuffix) * 100, 'f', 1) + " %", "–", "–"});
-    const double packageSuffixes = tableBytes(c.full, QStringLiteral(QV_PKG_SUFFIX_TABLE));
-    c.rows.push_back({"catalogue size", "package suffix table", "–", mib(packageSuffixes / 1024),
-                      mib((c.sizeFull - packageSuffixes) / 1024) + " (rest)", "–", "–", "–",
-                      QString::number(packageSuffixes / (c.sizeFull - packageSuffixes) * 100, 'f', 1) + " %", "–",
-                      "–"});
+    c.sizePackageSuffix = tableBytes(c.full, QStringLiteral(QV_PKG_SUFFIX_TABLE));
+    c.rows.push_back({"catalogue size", "package suffix table", "–", mib(c.sizePackageSuffix / 1024),
+                      mib((c.sizeFull - c.sizePackageSuffix) / 1024) + " (rest)", "–", "–", "–",
+                      QString::number(c.sizePackageSuffix / (c.sizeFull - c.sizePackageSuffix) * 100, 'f', 1) + " %",
+                      "–", "–"});
     c.sizePackageIndex = tableBytes(c.full, QStringLiteral(QV_LINK_PKG_INDEX));
     c.rows.push_back({"catalogue size", "package index", "–", mib(c.sizePackageIndex / 1024),
                       mib((c.sizeFull - c.sizePackageIndex) / 1024) + " (rest)", "–", "–", "–",
