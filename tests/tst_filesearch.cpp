@@ -14,6 +14,8 @@
 #include <QSqlQuery>
 #include <QTableView>
 #include <catalogueschema.h>
+
+#include <cstdio>
 #include <QToolTip>
 
 // File-name searches: which package ships a file, through the window, with and
@@ -50,6 +52,7 @@ private slots:
     void rowidLinkTable();
     void elidedCellsShowTooltips();
     void manyPackagesShowEveryPath();
+    void laterPathsComeFromTheSearchedCatalogue();
 
 private:
     void makeCatalogue(bool trigrams);
@@ -416,6 +419,39 @@ void tst_FileSearch::manyPackagesShowEveryPath()
     // The first search's job ended when its rows were replaced; closing the window
     // ends the second one's.
     QTRY_COMPARE(window.findChildren<SearchJob *>().size(), 1);
+}
+
+// The paths worked out after a search come from the catalogue it searched, even when that
+// catalogue has since been replaced (quorvi-catalog renames a new one over it): the rows
+// and their paths never mix two catalogues.
+void tst_FileSearch::laterPathsComeFromTheSearchedCatalogue()
+{
+    const int count = SearchJob::eagerPathRows + 10;
+    auto write = [count](const QString &path, const QString &folder) {
+        QList<CataloguePackage> packages;
+        QList<CatalogueFile> files;
+        for (int id = 1; id <= count; ++id) {
+            packages << CataloguePackage{QString("pkg-%1").arg(id), "1", "0", "all"};
+            files << CatalogueFile{id, folder + QString("/pkg-%1").arg(id)};
+        }
+        writeCatalogue(path, packages);
+        writeFileLists(path, files, true);
+    };
+    write(cataloguePath(), "/usr/share/doc");
+    MainWindow window;
+    clickRadio(window.findChild<QRadioButton *>("fileNameRadioButton"));
+    searchFor(window, "*");
+    QAbstractItemModel *model = resultTable(window)->model();
+    QCOMPARE(model->rowCount(), count);
+
+    const QString replacement = dir->filePath("replacement.db");
+    write(replacement, "/opt/other");
+    QCOMPARE(std::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(cataloguePath()).constData()), 0);
+    QCOMPARE(model->index(count - 1, 2).data().toString(), QString("/usr/share/doc/pkg-%1").arg(count));
+
+    // The next search reads the new catalogue.
+    searchFor(window, "*");
+    QCOMPARE(resultTable(window)->model()->index(count - 1, 2).data().toString(), QString("/opt/other/pkg-%1").arg(count));
 }
 
 QTEST_MAIN(tst_FileSearch)
