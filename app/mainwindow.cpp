@@ -285,6 +285,8 @@ void MainWindow::runSearch(const SearchRequest &request)
     if (outcome.pathsLater) {
         // The job stays to work out the paths of the rows shown later, until its model goes.
         connect(job, &QThread::finished, job, &QObject::deleteLater);
+        if (job->isFinished())
+            job->deleteLater();
     } else {
         job->wait();
         delete job;
