@@ -108,6 +108,11 @@ void PackagesParser::finishStanza(const LineReader &reader, Mode mode, PackageSt
             throw ParseError(reader.name(), stanza.versionLine,
                              "malformed stanza: version \"" + stanza.version
                                  + "\" has no upstream part");
+        // dpkg refuses a "-" with no revision after it ("1.0-").
+        if (stanza.version.back() == '-')
+            throw ParseError(reader.name(), stanza.versionLine,
+                             "malformed stanza: version \"" + stanza.version
+                                 + "\" has an empty revision");
         if ((stanza.package + stanza.architecture).find('/') != std::string::npos)
             throw ParseError(reader.name(), stanza.line,
                              "malformed stanza: '/' in the package name or architecture");

@@ -383,6 +383,11 @@ void HostileInputsTest::malformedStanzas_data()
                                 << "input:2: malformed stanza: version \"-\" has no upstream part";
     QTest::newRow("Version: 2:-1") << "--packages" << QByteArray("Package: a\nVersion: 2:-1\nArchitecture: all\n")
                                    << "input:2: malformed stanza: version \"2:-1\"";
+    QTest::newRow("Version: 1.0-") << "--packages" << QByteArray("Package: a\nVersion: 1.0-\nArchitecture: all\n")
+                                   << "input:2: malformed stanza: version \"1.0-\" has an empty revision";
+    QTest::newRow("status: Version: 1:2-")
+        << "--dpkg-status" << "Package: a\nVersion: 1:2-\nArchitecture: all\n" + installed
+        << "input:2: malformed stanza: version \"1:2-\" has an empty revision";
     QTest::newRow("no name") << "--packages" << QByteArray("Version: 1\nArchitecture: all\n")
                              << "input:1: malformed stanza: no Package field";
     QTest::newRow("status: missing blank line")
