@@ -6,9 +6,11 @@
 #include <rpm/rpmdb.h>
 #include <rpm/rpmfi.h>
 #include <rpm/rpmlib.h>
+#include <rpm/rpmlog.h>
 #include <rpm/rpmmacro.h>
 #include <rpm/rpmts.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -100,6 +102,43 @@ public:
     }
 };
 
+// Keeps the first error librpm logs while it is in scope; librpm still prints it.
+// librpm reports a header it cannot read only through its log, and goes on with the
+// next one.
+class RpmErrors
+{
+public:
+    RpmErrors() { m_previous = rpmlogSetCallback(&RpmErrors::log, this); }
+    ~RpmErrors() { rpmlogSetCallback(m_previous, nullptr); }
+    const std::string &first() const { return m_first; }
+
+private:
+    static int log(rpmlogRec rec, rpmlogCallbackData data)
+    {
+        auto *self = static_cast<RpmErrors *>(data);
+        if (rpmlogRecPriority(rec) <= RPMLOG_ERR && self->m_first.empty()) {
+            self->m_first = rpmlogRecMessage(rec);
+            while (!self->m_first.empty() && self->m_first.back() == '\n')
+                self->m_first.pop_back();
+        }
+        return RPMLOG_DEFAULT;
+    }
+
+    rpmlogCallback m_previous = nullptr;
+    std::string m_first;
+};
+
+// The root as librpm wants it: absolute, "" for "/". Throws when it is no directory.
+std::string resolvedRoot(const std::string &rootArg)
+{
+    char resolved[PATH_MAX];
+    if (!realpath(rootArg.c_str(), resolved))
+        throw ParseError(rootArg, 0, std::string("cannot read: ") + std::strerror(errno));
+    if (!isDirectory(resolved))
+        throw ParseError(rootArg, 0, "not a directory");
+    return std::strcmp(resolved, "/") == 0 ? "" : resolved;
+}
+
 struct TsDeleter
 {
     void operator()(rpmts ts) const { rpmtsFree(ts); }
@@ -113,14 +152,9 @@ struct IteratorDeleter
 void RpmDatabase::read(const std::string &rootArg, const Callback &callback)
 {
     // librpm wants an absolute root; realpath also tells a missing one apart.
-    char resolved[PATH_MAX];
-    if (!realpath(rootArg.c_str(), resolved))
-        throw ParseError(rootArg, 0, std::string("cannot read: ") + std::strerror(errno));
-    if (!isDirectory(resolved))
-        throw ParseError(rootArg, 0, "not a directory");
-    const std::string root = std::strcmp(resolved, "/") == 0 ? "" : resolved;
-
+    const std::string root = resolvedRoot(rootArg);
     RpmConfig config(rootArg);
+    RpmErrors errors;
     const std::string dbPath = chooseDbPath(root);
     if (dbPath.empty())
         throw ParseError(rootArg, 0, "no RPM database in " + (root.empty() ? "/" : root)
@@ -145,4 +179,34 @@ void RpmDatabase::read(const std::string &rootArg, const Callback &callback)
             package.epoch = std::to_string(headerGetNumber(h, RPMTAG_EPOCH));
         callback(package, filesOf(ts.get(), h));
     }
+    if (!errors.first().empty())
+        throw ParseError(rootArg, 0, "cannot read the RPM database " + root + dbPath + ": "
+                                         + errors.first());
+}
+
+std::vector<std::string> RpmDatabase::databaseFiles(const std::string &rootArg)
+{
+    std::vector<std::string> files;
+    try {
+        const std::string root = resolvedRoot(rootArg);
+        RpmConfig config(rootArg);
+        const std::string dbPath = chooseDbPath(root);
+        if (dbPath.empty())
+            return files;
+        const std::string dir = root + dbPath;
+        if (DIR *d = opendir(dir.c_str())) {
+            // Not the lock file, nor SQLite's shared-memory index, which readers (this
+            // builder among them) write to.
+            while (const dirent *entry = readdir(d)) {
+                const std::string name = entry->d_name;
+                if (name[0] != '.' && !(name.size() > 4 && name.compare(name.size() - 4, 4, "-shm") == 0)
+                    && isFile(dir + "/" + name))
+                    files.push_back(dir + "/" + name);
+            }
+            closedir(d);
+        }
+    } catch (const ParseError &) {
+        files.clear();
+    }
+    return files;
 }

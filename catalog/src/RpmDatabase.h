@@ -21,5 +21,13 @@ public:
     // root; when no database is there, /var/lib/rpm and /usr/lib/sysimage/rpm
     // (an RPM-based system's own places) are tried. Throws ParseError when
     // none holds a database or it cannot be opened; nothing is created.
+    // An error librpm reports while it reads (a damaged header, a backend that cannot
+    // read a record) fails the read with a ParseError, rather than leaving packages out.
     static void read(const std::string &root, const Callback &callback);
+
+    // The files whose change means the database of `root` changed: every file in its
+    // folder (librpm's backends keep a journal or an index beside the database) but the
+    // lock and SQLite's shared-memory file, which readers write. Empty when `root`
+    // holds no database.
+    static std::vector<std::string> databaseFiles(const std::string &root);
 };

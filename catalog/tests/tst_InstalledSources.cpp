@@ -59,16 +59,20 @@ void InstalledSourcesTest::rpmDatabase_data()
 {
     QTest::addColumn<QString>("dbPath");
     QTest::addColumn<bool>("joined");
-    QTest::newRow("--rpmdb ROOT, /var/lib/rpm") << "/var/lib/rpm" << false;
-    QTest::newRow("--rpmdb=ROOT, /usr/lib/sysimage/rpm") << "/usr/lib/sysimage/rpm" << true;
+    QTest::addColumn<bool>("damaged"); // a header librpm cannot read
+    QTest::newRow("--rpmdb ROOT, /var/lib/rpm") << "/var/lib/rpm" << false << false;
+    QTest::newRow("--rpmdb=ROOT, /usr/lib/sysimage/rpm") << "/usr/lib/sysimage/rpm" << true << false;
+    QTest::newRow("a damaged header fails the build") << "/var/lib/rpm" << false << true;
 }
 
 // Name, version, release and arch of each installed package, and its files
-// without the directory it owns; the ghost log file is kept, as in repodata.
+// without the directory it owns; the ghost log file is kept, as in repodata. A header
+// that librpm cannot read fails the build and leaves the previous catalogue in place.
 void InstalledSourcesTest::rpmDatabase()
 {
     QFETCH(QString, dbPath);
     QFETCH(bool, joined);
+    QFETCH(bool, damaged);
     for (const char *tool : {"rpmbuild", "rpm"}) {
         if (QStandardPaths::findExecutable(tool).isEmpty())
             QSKIP(qPrintable(QString("%1 is not installed (Debian package rpm)").arg(tool)));
@@ -80,7 +84,19 @@ void InstalledSourcesTest::rpmDatabase()
     const QString db = m_dir->filePath("os_pkg_list.db");
     const QStringList args = joined ? QStringList{"-o", db, "--rpmdb=" + root}
                                     : QStringList{"-o", db, "--rpmdb", root};
+    if (damaged) {
+        QCOMPARE(query(root + dbPath + "/rpmdb.sqlite",
+                       "UPDATE Packages SET blob = x'0000000500000010aabbccdd' WHERE hnum = 1", false),
+                 QStringList());
+        QVERIFY(writeBytes(db, "the previous catalogue"));
+    }
     const Run run = runBuilder(args);
+    if (damaged) {
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains("quorvi-catalog: " + root + ": cannot read the RPM database"), qPrintable(run.err));
+        QCOMPARE(readBytes(db), QByteArray("the previous catalogue"));
+        return;
+    }
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     // Ids follow the database's order, which is rpm's install order.
     QStringList packages = packageRows(db);
