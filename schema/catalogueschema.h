@@ -123,4 +123,13 @@
     "CREATE VIRTUAL TABLE " QV_DIR_FTS " USING fts5(" QV_DIR_PATH ", content='" QV_DIR_TABLE \
     "', content_rowid='" QV_DIR_ID "', " QV_FTS_TOKENIZE ")"
 
+// How a --system or --user catalogue was made: its sources and the options that shape
+// its rows, one key and value a row. The builder makes such a catalogue anew when they
+// differ from what it is asked for.
+#define QV_BUILD_TABLE "qv_build_t"
+#define QV_BUILD_KEY "key"
+#define QV_BUILD_VALUE "value"
+#define QV_CREATE_BUILD_TABLE \
+    "CREATE TABLE " QV_BUILD_TABLE " (" QV_BUILD_KEY " TEXT PRIMARY KEY, " QV_BUILD_VALUE " TEXT NOT NULL)"
+
 #endif // CATALOGUESCHEMA_H
