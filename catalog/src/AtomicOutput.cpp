@@ -82,7 +82,7 @@ void fsyncPath(const std::string &path, int flags)
         failErrno(path);
     const int rc = fsync(fd);
     close(fd);
-    if (rc != 0 && flags != O_RDONLY)
+    if (rc != 0 && (flags & O_ACCMODE) != O_RDONLY)
         failErrno(path + ": fsync");
 }
 
@@ -139,7 +139,7 @@ AtomicOutput::~AtomicOutput()
 
 void AtomicOutput::commit()
 {
-    fsyncPath(m_tempPath, O_RDWR);
+    fsyncPath(m_tempPath, O_RDWR | O_NOFOLLOW);
     if (rename(m_tempPath.c_str(), m_target.c_str()) != 0)
         failErrno("cannot rename " + m_tempPath + " to " + m_target);
     m_committed = true;
@@ -212,8 +212,14 @@ void AtomicOutput::installSignalHandlers(const std::string &path)
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+    // A signal ignored on entry stays ignored: under nohup (the package's first build,
+    // whose terminal closes when apt ends) a hang-up must not end the build.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old = {};
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+            continue;
         sigaction(sig, &action, nullptr);
+    }
 }
 
 void AtomicOutput::clearSignalPath()

@@ -9,7 +9,8 @@
 // flock()ed for as long as the build runs. On start, temporaries of the same
 // target that nobody holds locked (left by a killed run) are removed; the
 // lock, unlike the PID, means the same in every PID namespace.
-// SIGINT/SIGTERM/SIGHUP remove the temporary before the process dies.
+// SIGINT/SIGTERM/SIGHUP remove the temporary before the process dies (those
+// ignored when the program started stay ignored).
 class AtomicOutput
 {
 public:

@@ -84,6 +84,10 @@ const std::vector<CommandLine::Option> &CommandLine::options()
          "with --system or --user: build even when the catalogue\n"
          "is newer than every input",
          [](CommandLine &cl, const std::string &) { cl.force = true; }},
+        {{"no-wait"}, "", O::NoValue, O::Many, nullptr, O::General,
+         "with --system or --user: when another build of the\n"
+         "catalogue is running, end at once (exit 0)",
+         [](CommandLine &cl, const std::string &) { cl.noWait = true; }},
         {{"o", "output"}, "FILE", O::Required, O::Once, "output", O::General,
          "the catalogue to write (replaced atomically)",
          [](CommandLine &cl, const std::string &v) { cl.output = v; }},
@@ -222,7 +226,7 @@ void CommandLine::finish()
     finishMachineCatalogue();
     if (output.empty())
         throw UsageError("no output catalogue (-o FILE, --system or --user)");
-    if (build.empty())
+    if (build.empty() && m_listFolders.empty())
         throw UsageError("no sources given");
 }
 
@@ -232,13 +236,15 @@ void CommandLine::finishMachineCatalogue()
     if (machine == MachineCatalogue::Kind::None) {
         if (force)
             throw UsageError("--force goes with --system or --user");
+        if (noWait)
+            throw UsageError("--no-wait goes with --system or --user");
         return;
     }
     if (machine == MachineCatalogue::Kind::System && geteuid() != 0)
         throw UsageError(std::string("--system writes ") + MachineCatalogue::systemPath()
                          + " and needs root (sudo); build your own catalogue with --user");
     output = MachineCatalogue::pathOf(machine);
-    if (!build.empty())
+    if (!build.empty() || !m_listFolders.empty())
         return;
     const std::string lists = MachineCatalogue::aptListsDir();
     const std::string dpkg = MachineCatalogue::dpkgAdminDir();
@@ -262,28 +268,49 @@ void CommandLine::setDpkgAdmin(const std::string &dir)
     build.dpkgInfo = dir + "/info";
 }
 
-// apt names its lists <site>_<path>_Packages[.ext] and (apt-file)
-// <site>_<path>_Contents-<arch>[.ext].
+// The folder must be there when the command line is read; its indexes are listed later,
+// by readListFolders().
 void CommandLine::addAptLists(const std::string &dir)
 {
     DIR *d = opendir(dir.c_str());
     if (!d)
         throw UsageError("cannot open " + dir + ": " + std::strerror(errno));
-    std::vector<std::string> packages;
-    std::vector<std::string> contents;
-    while (const dirent *entry = readdir(d)) {
-        const std::string name = entry->d_name;
-        if (name.find("_Packages") != std::string::npos
-            && name.find(".diff") == std::string::npos)
-            packages.push_back(dir + "/" + name);
-        else if (name.find("_Contents-") != std::string::npos
-                 && name.find(".diff") == std::string::npos)
-            contents.push_back(dir + "/" + name);
-    }
     closedir(d);
-    listFolders.push_back(dir);
-    std::sort(packages.begin(), packages.end());
-    std::sort(contents.begin(), contents.end());
-    build.packages.insert(build.packages.end(), packages.begin(), packages.end());
-    build.contents.insert(build.contents.end(), contents.begin(), contents.end());
+    m_listFolders.push_back({dir, build.packages.size(), build.contents.size()});
+}
+
+// apt names its lists <site>_<path>_Packages[.ext] and (apt-file)
+// <site>_<path>_Contents-<arch>[.ext].
+void CommandLine::readListFolders()
+{
+    // From the last folder back, so that the positions of the earlier ones stay valid.
+    for (auto folder = m_listFolders.rbegin(); folder != m_listFolders.rend(); ++folder) {
+        DIR *d = opendir(folder->dir.c_str());
+        if (!d)
+            throw std::runtime_error("cannot open " + folder->dir + ": " + std::strerror(errno));
+        std::vector<std::string> packages;
+        std::vector<std::string> contents;
+        while (const dirent *entry = readdir(d)) {
+            const std::string name = entry->d_name;
+            if (name.find("_Packages") != std::string::npos
+                && name.find(".diff") == std::string::npos)
+                packages.push_back(folder->dir + "/" + name);
+            else if (name.find("_Contents-") != std::string::npos
+                     && name.find(".diff") == std::string::npos)
+                contents.push_back(folder->dir + "/" + name);
+        }
+        closedir(d);
+        std::sort(packages.begin(), packages.end());
+        std::sort(contents.begin(), contents.end());
+        build.packages.insert(build.packages.begin() + folder->packagesAt, packages.begin(),
+                              packages.end());
+        build.contents.insert(build.contents.begin() + folder->contentsAt, contents.begin(),
+                              contents.end());
+    }
+    for (const ListFolder &folder : m_listFolders)
+        listFolders.push_back(folder.dir);
+    m_listFolders.clear();
+    if (build.empty())
+        throw std::runtime_error("no sources: the --apt-lists folders hold no *_Packages* or"
+                                 " *_Contents-* file");
 }

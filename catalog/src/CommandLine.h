@@ -23,9 +23,16 @@ public:
     bool help = false;
     MachineCatalogue::Kind machine = MachineCatalogue::Kind::None; // --system, --user
     bool force = false;                                            // --force
+    bool noWait = false;                                           // --no-wait
     std::vector<std::string> listFolders; // --apt-lists folders, watched for freshness
 
     static CommandLine parse(int argc, char **argv);
+
+    // Adds the indexes found in the --apt-lists folders to the sources, where the
+    // options named them. Runs once the build holds its lock, so that a list that
+    // arrives while it waits is read. Throws std::runtime_error when a folder cannot
+    // be read or the build is then left without any source.
+    void readListFolders();
     static std::string usage();
 
 private:
@@ -37,4 +44,12 @@ private:
     void setDpkgAdmin(const std::string &dir);
 
     std::string m_dpkgInfo; // --dpkg-info, applied once every option is read
+    // An --apt-lists folder and where its indexes go among the other sources.
+    struct ListFolder
+    {
+        std::string dir;
+        size_t packagesAt;
+        size_t contentsAt;
+    };
+    std::vector<ListFolder> m_listFolders;
 };

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -67,27 +68,102 @@ MachineCatalogue::Source MachineCatalogue::machineSource(const std::string &aptL
     return Source::None;
 }
 
+namespace {
+std::string parentOf(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+[[noreturn]] void failErrno(const std::string &what)
+{
+    throw std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+[[noreturn]] void notOwned(const std::string &dir, uid_t owner)
+{
+    throw std::runtime_error("refusing to use " + dir + ": it belongs to uid " + std::to_string(owner)
+                             + ", not to uid " + std::to_string(geteuid())
+                             + " who runs this build (another user's HOME, as with sudo -E?)");
+}
+
+// The folder, and where a symbolic link in its place leads, must both belong to the
+// effective user: a link that another user made could lead anywhere.
+void checkOwned(const std::string &dir)
+{
+    struct stat link = {};
+    struct stat st = {};
+    if (lstat(dir.c_str(), &link) != 0 || stat(dir.c_str(), &st) != 0)
+        failErrno("cannot use the folder " + dir);
+    if (!S_ISDIR(st.st_mode))
+        throw std::runtime_error(dir + ": not a folder");
+    if (link.st_uid != geteuid())
+        notOwned(dir, link.st_uid);
+    if (st.st_uid != geteuid())
+        notOwned(dir, st.st_uid);
+}
+} // namespace
+
 void MachineCatalogue::makeFolderFor(const std::string &catalogue, Kind kind)
 {
-    const mode_t mode = kind == Kind::User ? 0700 : 0755;
+    const bool user = kind == Kind::User;
+    const std::string folder = parentOf(catalogue);
+    const std::string cache = parentOf(folder);
+    if (!user)
+        umask(022);
     for (size_t slash = catalogue.find('/', 1); slash != std::string::npos;
          slash = catalogue.find('/', slash + 1)) {
         const std::string dir = catalogue.substr(0, slash);
-        if (mkdir(dir.c_str(), mode) != 0 && errno != EEXIST)
-            throw std::runtime_error("cannot make the folder " + dir + ": " + std::strerror(errno));
+        struct stat st = {};
+        if (lstat(dir.c_str(), &st) != 0) {
+            if (errno != ENOENT)
+                failErrno("cannot use the folder " + dir);
+            struct stat parent = {};
+            if (user && stat(parentOf(dir).c_str(), &parent) == 0 && parent.st_uid != geteuid()
+                && parent.st_uid != 0)
+                throw std::runtime_error("refusing to make " + dir + ": " + parentOf(dir)
+                                         + " belongs to uid " + std::to_string(parent.st_uid)
+                                         + ", not to uid " + std::to_string(geteuid())
+                                         + " who runs this build (another user's HOME, as with"
+                                           " sudo -E?)");
+            if (mkdir(dir.c_str(), user ? 0700 : 0755) != 0 && errno != EEXIST)
+                failErrno("cannot make the folder " + dir);
+        }
+        if (user && (dir == cache || dir == folder))
+            checkOwned(dir);
     }
+    // A folder an earlier run made under a stricter umask is opened up again.
+    struct stat st = {};
+    if (!user && stat(folder.c_str(), &st) == 0 && (st.st_mode & 07777) != 0755
+        && chmod(folder.c_str(), 0755) != 0)
+        failErrno("cannot make " + folder + " readable by all");
 }
 
-void MachineCatalogue::lockUntilExit(const std::string &catalogue)
+bool MachineCatalogue::lockUntilExit(const std::string &catalogue, bool wait)
 {
     const size_t slash = catalogue.rfind('/');
     const std::string lock = catalogue.substr(0, slash + 1) + "." + catalogue.substr(slash + 1) + ".lock";
-    // The descriptor stays open on purpose: the lock ends with the process.
-    const int fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // The descriptor stays open on purpose: the lock ends with the process. Opened
+    // without blocking so that a FIFO put there is refused instead of waited on.
+    const int fd = open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == ELOOP)
+        throw std::runtime_error("the lock file " + lock + " is a symbolic link; not followed");
     if (fd < 0)
-        throw std::runtime_error("cannot open the lock file " + lock + ": " + std::strerror(errno));
-    while (flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR)
-            throw std::runtime_error("cannot lock " + lock + ": " + std::strerror(errno));
+        failErrno("cannot open the lock file " + lock);
+    struct stat st = {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        throw std::runtime_error("the lock file " + lock + " is not a regular file");
     }
+    while (flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK && !wait) {
+            close(fd);
+            return false;
+        }
+        if (errno != EINTR)
+            failErrno("cannot lock " + lock);
+    }
+    return true;
 }

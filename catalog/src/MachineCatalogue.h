@@ -23,15 +23,23 @@ public:
     // Packages index, else the dpkg database when it has a status file.
     static Source machineSource(const std::string &aptLists, const std::string &dpkgAdmin);
 
-    // Makes the folder that holds the catalogue, with its parents (the user's cache
-    // folders private, as the XDG rules ask; /var/cache/quorvi readable by all).
-    // Throws std::runtime_error when it cannot.
+    // Makes the folder that holds the catalogue, with its parents. System: every folder
+    // it makes, and the catalogue's own, is 0755 whatever the umask, and the process's
+    // umask becomes 022, so that the catalogue and its lock file are 0644 (readable by
+    // every user even when root's umask is 077). User: folders are made private (0700,
+    // as the XDG rules ask) and the user's umask is kept; the cache folder and quorvi/
+    // under it must belong to the effective user, and a missing folder is made only in
+    // one that belongs to that user or to root. Root running --user with another user's
+    // HOME (sudo -E) is refused instead of leaving root-owned folders, or files made
+    // through that user's links, in the other user's cache.
+    // Throws std::runtime_error when it cannot or may not.
     static void makeFolderFor(const std::string &catalogue, Kind kind);
 
-    // Waits until no other --system or --user build of the same catalogue runs, and keeps
-    // others waiting until this process ends: a slow build that started on older lists
-    // (the package's postinst) must not rename its catalogue over a newer one. A build
-    // that waited then finds the catalogue up to date or stale as it really is.
-    // Throws std::runtime_error when the lock file cannot be opened.
-    static void lockUntilExit(const std::string &catalogue);
+    // Takes the lock that keeps one --system or --user build of a catalogue at a time,
+    // and holds it until this process ends: a slow build that started on older lists
+    // (the package's postinst) must not rename its catalogue over a newer one. With
+    // `wait`, waits for a build that holds it; without, returns false at once when one
+    // does. The lock file is opened without following a symbolic link and must be a
+    // regular file. Throws std::runtime_error when it cannot be opened or locked.
+    static bool lockUntilExit(const std::string &catalogue, bool wait);
 };

@@ -7,6 +7,7 @@
 #include "CommandLine.h"
 #include "PhaseGate.h"
 #include "Progress.h"
+#include "SqliteDb.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,18 +47,39 @@ void printSummary(const CatalogBuilder &builder, const std::string &output, doub
                 builder.packages().size(), builder.files().links().size(), seconds,
                 static_cast<unsigned long long>(fileSize(output)), output.c_str());
 }
-// --system and --user: make the folder, and skip a build whose inputs have not changed.
-// Returns true when there is nothing to build.
-bool machineCatalogueIsCurrent(const CommandLine &cl)
+// --system and --user: make the folder and take the lock. Returns false when another
+// build holds the lock and --no-wait says not to wait for it.
+bool lockMachineCatalogue(const CommandLine &cl)
 {
     MachineCatalogue::makeFolderFor(cl.output, cl.machine);
-    MachineCatalogue::lockUntilExit(cl.output);
-    if (cl.force || !CatalogueFreshness::isUpToDate(
-                        cl.output, CatalogueFreshness::inputsOf(cl.build, cl.listFolders)))
+    if (MachineCatalogue::lockUntilExit(cl.output, !cl.noWait))
+        return true;
+    std::printf("quorvi-catalog: another build of %s is running; it or the next run reads any"
+                " change\n",
+                cl.output.c_str());
+    return false;
+}
+
+// --system and --user skip a build whose inputs have not changed.
+bool machineCatalogueIsCurrent(const CommandLine &cl)
+{
+    if (cl.force
+        || !CatalogueFreshness::isUpToDate(
+            cl.output, CatalogueFreshness::inputsOf(cl.build, cl.listFolders), cl.build))
         return false;
-    std::printf("quorvi-catalog: %s is newer than every input; nothing to do (--force builds it anew)\n",
+    std::printf("quorvi-catalog: %s is up to date: newer than every input, from the same sources"
+                " and options; nothing to do (--force builds it anew)\n",
                 cl.output.c_str());
     return true;
+}
+
+// Tells the next --system or --user run which sources and options made the catalogue.
+void recordBuild(const std::string &catalogue, const BuildOptions &build)
+{
+    SqliteDb db(catalogue);
+    db.exec("PRAGMA journal_mode=OFF"); // a private temporary until the rename
+    CatalogueFreshness::record(db, build);
+    db.close();
 }
 } // namespace
 
@@ -75,25 +97,30 @@ int main(int argc, char **argv)
         return 0;
     }
     const auto start = std::chrono::steady_clock::now();
-    timespec started = CatalogueFreshness::now();
+    const bool machine = cl.machine != MachineCatalogue::Kind::None;
     Progress progress(!cl.quiet && isatty(STDERR_FILENO));
     CatalogBuilder builder(progress);
     try {
         PhaseGate::reached("started");
-        if (cl.machine != MachineCatalogue::Kind::None) {
-            if (machineCatalogueIsCurrent(cl))
-                return 0;
-            started = CatalogueFreshness::now(); // after any wait for another build
-        }
+        if (machine && !lockMachineCatalogue(cl))
+            return 0;
+        // The catalogue is dated by the moment its inputs are looked at, after any wait
+        // for another build: an input that changes from here on leaves it stale.
+        const timespec started = CatalogueFreshness::now();
+        cl.readListFolders();
+        if (machine && machineCatalogueIsCurrent(cl))
+            return 0;
         AtomicOutput::checkTarget(cl.output);
         builder.checkInputs(cl.build, cl.output);
         AtomicOutput output(cl.output);
         PhaseGate::reached("temporary file created");
         builder.build(cl.build, output.tempPath());
+        if (machine)
+            recordBuild(output.tempPath(), cl.build);
         PhaseGate::reached("written");
         output.commit();
         PhaseGate::reached("renamed");
-        if (cl.machine != MachineCatalogue::Kind::None)
+        if (machine)
             CatalogueFreshness::stamp(cl.output, started);
     } catch (const std::exception &e) {
         progress.end();
