@@ -1,7 +1,10 @@
 #!/bin/sh
 # Proves the Debian package in a throwaway Debian bookworm root: installs it with apt,
 # runs apt-get update there and checks that
-#   - apt-get update printed no warning or error;
+#   - the package's first build, started detached by its postinst, outlives apt install;
+#   - apt-get update printed no warning or error, and after a list change it returns
+#     within a second of apt's own work (the hook starts the build detached and does not
+#     wait), and the catalogue is rebuilt shortly after;
 #   - the system's catalogue exists and holds every package name of that root's Packages
 #     lists and every path of its Contents lists;
 #   - the finder, started offscreen in /root, opens the system's catalogue and a
@@ -68,6 +71,17 @@ mkdir -p "$root/dev/pts"
 mount -t devpts -o newinstance,ptmxmode=0666 devpts "$root/dev/pts"
 echo "bookworm minbase from $tarball in $root"
 
+now() { date +%s.%N; }
+seconds() { awk "BEGIN { printf \"%.2f\", $2 - $1 }"; }
+# Waits up to $2 seconds until the build log holds a line matching $1.
+await_log() {
+    n=0
+    until grep -q -- "$1" "$root/var/log/quorvi-catalog.log" 2>/dev/null; do
+        n=$((n + 1))
+        [ "$n" -lt $(($2 * 10)) ] || return 1
+        sleep 0.1
+    done
+}
 in_root() {
     chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
         DEBIAN_FRONTEND=noninteractive "$@"
@@ -96,6 +110,11 @@ start=$(date +%s)
 in_root apt-get install -y -qq --no-install-recommends "/tmp/$(basename "$deb")" >/dev/null
 echo "apt-get install took $(($(date +%s) - start)) s"
 in_root dpkg-query -W quorvi
+if await_log ' packages, ' 600; then
+    pass "the postinst's build, detached from apt, ended with a catalogue: $(tail -n 1 "$root/var/log/quorvi-catalog.log")"
+else
+    fail "no catalogue from the postinst's build: $(cat "$root/var/log/quorvi-catalog.log" 2>/dev/null)"
+fi
 if in_root sh -c 'ldd /usr/bin/quorvi /usr/bin/quorvi-catalog' | grep 'not found'; then
     fail "the programs miss libraries"
 else
@@ -103,7 +122,11 @@ else
 fi
 
 step "apt-get update"
+rm -f "$root/var/log/quorvi-catalog.log"
 update "with the package"
+await_log 'quorvi-catalog: ' 600 || fail "the hook started no build"
+# The build runs on after apt; wait for its summary (or its failure).
+await_log ' packages, \|nothing to do\|not rebuilt' 600 || fail "the build did not end"
 contents=$(grep -c 'Contents (deb)' "$root/update.out" || true)
 echo "Contents downloads announced: $contents"
 dupes=$(grep -oE 'https?://[^ ]+ [^ ]+ [^ ]+ Contents[^]]*' "$root/update.out" | sort | uniq -d)
@@ -152,10 +175,38 @@ grep -qP '^row: \d+\tbash-[^\t]+\t/(usr/)?bin/bash$' "$root/probe.out" \
 
 step "a second apt-get update"
 before=$(stat -c %Y "$db" 2>/dev/null || echo none)
+rm -f "$root/var/log/quorvi-catalog.log"
 update "again"
+await_log 'nothing to do\| packages, ' 600
 grep -q 'newer than every input' "$root/var/log/quorvi-catalog.log" \
     && [ "$(stat -c %Y "$db" 2>/dev/null || echo none)" = "$before" ] \
     && pass "unchanged lists: the catalogue is left as it is" || fail "the catalogue was rebuilt for nothing"
+
+step "a list changes: apt-get update returns at once, the catalogue follows"
+# apt fetches a missing index again: that is the change.
+rm -f "$root"/var/lib/apt/lists/*_main_binary-*_Packages*
+before=$(stat -c %Y "$db" 2>/dev/null || echo none)
+rm -f "$root/var/log/quorvi-catalog.log"
+in_root sh -c 'apt-config dump' | grep -q '^APT::Update::Post-Invoke-Success' || fail "no hook configured"
+start=$(now)
+in_root apt-get update -o APT::Update::Post-Invoke-Success::=  >/dev/null 2>&1
+alone=$(seconds "$start" "$(now)")
+rm -f "$root"/var/lib/apt/lists/*_main_binary-*_Packages*
+start=$(now)
+update "after a list change"
+hooked=$(seconds "$start" "$(now)")
+echo "apt-get update after the change: $hooked s with the hook, $alone s without it"
+awk "BEGIN { exit !($hooked < $alone + 1) }" \
+    && pass "apt-get update returned within a second of apt's own work" \
+    || fail "apt-get update was held up: $hooked s against $alone s"
+start=$(now)
+if await_log ' packages, ' 600; then
+    echo "the catalogue was rebuilt $(seconds "$start" "$(now)") s after apt-get update returned"
+    [ "$(stat -c %Y "$db")" != "$before" ] && pass "the catalogue was rebuilt after the list change" \
+        || fail "the catalogue was not replaced"
+else
+    fail "no rebuild after the list change: $(cat "$root/var/log/quorvi-catalog.log" 2>/dev/null)"
+fi
 
 step "apt-get remove quorvi (configuration stays)"
 in_root apt-get remove -y -qq quorvi >/dev/null
