@@ -123,6 +123,10 @@
     "CREATE VIRTUAL TABLE " QV_DIR_FTS " USING fts5(" QV_DIR_PATH ", content='" QV_DIR_TABLE \
     "', content_rowid='" QV_DIR_ID "', " QV_FTS_TOKENIZE ")"
 
+// The layout of the file lists, in PRAGMA user_version: a --system or --user catalogue of
+// another one is made anew.
+#define QV_FORMAT_VERSION 2
+
 // How a --system or --user catalogue was made: its sources and the options that shape
 // its rows, one key and value a row. The builder makes such a catalogue anew when they
 // differ from what it is asked for.

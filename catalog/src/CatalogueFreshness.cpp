@@ -135,7 +135,8 @@ bool CatalogueFreshness::isUpToDate(const std::string &catalogue, const std::vec
         return false;
     int version = -1;
     std::vector<std::pair<std::string, std::string>> record;
-    if (!readRecord(catalogue, version, record) || record != describe(build))
+    if (!readRecord(catalogue, version, record) || version != QV_FORMAT_VERSION
+        || record != describe(build))
         return false;
     for (const std::string &input : inputs) {
         struct stat st = {};

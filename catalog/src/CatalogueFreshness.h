@@ -9,8 +9,9 @@
 
 class SqliteDb;
 
-// Whether a catalogue still describes its inputs: it does when it was made from the same
-// sources with the same options, and is newer than every input. An input counts from the later of its modification and its status
+// Whether a catalogue still describes its inputs: it does when it is of the format this
+// builder writes, was made from the same sources with the same options, and is newer
+// than every input. An input counts from the later of its modification and its status
 // change, because apt gives a fetched index the server's modification time, which can be
 // older than a catalogue built from the index it replaces; the change time says when it
 // arrived.
@@ -30,8 +31,8 @@ public:
     // Writes describe(build) into the catalogue being made, in a table of its own.
     static void record(SqliteDb &db, const BuildOptions &build);
 
-    // True when the catalogue exists, it records the very sources and options of `build`,
-    // and its modification
+    // True when the catalogue exists, its PRAGMA user_version is the format this builder
+    // writes, it records the very sources and options of `build`, and its modification
     // time is later than each input's; false when it or any input cannot be looked at.
     static bool isUpToDate(const std::string &catalogue, const std::vector<std::string> &inputs,
                            const BuildOptions &build);

@@ -216,6 +216,7 @@ void MachineCatalogueTest::changedInputMakesItStale_data()
     QTest::newRow("--all-versions added") << "none" << same + QStringList{"--all-versions"};
     QTest::newRow("other --packages added") << "none" << same + QStringList{"--packages", dataPath("Packages")};
     QTest::newRow("other --packages instead") << "none" << QStringList{"--packages", dataPath("Packages")};
+    QTest::newRow("another format version") << "version" << same;
     QTest::newRow("no build record") << "record" << same;
 }
 
