@@ -39,7 +39,7 @@ release=$!
 run "read word < '$tmp/go'; echo \"quorvi-catalog: \$word sid \$(cut -d' ' -f6 /proc/\$\$/stat) args: \$*\""
 [ "$status" -eq 0 ] || fail "detached: status $status"
 [ -z "$err" ] || fail "detached: printed $err"
-echo now > "$tmp/go"
+timeout 90 sh -c 'echo now > "$1"' sh "$tmp/go" # no reader left: the hook waited
 kill "$release" 2>/dev/null
 if await 'args: '; then
     grep -q 'quorvi-catalog: now ' "$log" || fail "the hook waited for the build: $(cat "$log")"
