@@ -24,7 +24,8 @@ build=${FUZZ_BUILD:-$repo/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 parallel=${FUZZ_PARALLEL:-1}
 max_len=${FUZZ_MAX_LEN:-65536}
-all_targets="packages dpkg_status contents dpkg_list repomd rpm_primary rpm_filelists"
+all_targets="packages dpkg_status contents dpkg_list repomd rpm_primary rpm_filelists
+    blob_texts blob_links blob_idlists blob_files blob_postings"
 targets=${*:-$all_targets}
 
 case $parallel in 1|2) ;; *) echo "FUZZ_PARALLEL must be 1 or 2" >&2; exit 2 ;; esac
@@ -59,6 +60,7 @@ dict_for() {
     case $1 in
         packages|dpkg_status|dpkg_list) echo "$here/dict/deb822.dict" ;;
         contents) echo "$here/dict/contents.dict" ;;
+        blob_*) ;; # binary: no dictionary
         *) echo "$here/dict/repodata.dict" ;;
     esac
 }
@@ -77,10 +79,11 @@ run_one() {
     for f in "$here/regressions/$t/"*; do
         [ -f "$f" ] && cp "$f" "$work/corpus/regression-$(basename "$f")"
     done
+    dict=$(dict_for "$t")
     set +e
     "$build/fuzz/fuzz_$t" "$work/corpus" \
         -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
-        -print_final_stats=1 -dict="$(dict_for "$t")" \
+        -print_final_stats=1 ${dict:+-dict="$dict"} \
         -artifact_prefix="$findings/" >"$work/fuzz.log" 2>&1
     echo $? >"$work/status"
     set -e
