@@ -1,23 +1,20 @@
 #!/bin/sh
-# Times quorvi-catalog on this machine's real apt lists:
-#   (1) the Packages index of one suite alone,
-#   (2) that Packages index plus its Contents-<arch> and Contents-all.
-# Prints wall time, CPU time, peak memory and catalogue size for each.
-# The lists come from `apt-get update` (Packages) and `apt-file update`
-# (Contents). Not a test: nothing here passes or fails on timing.
+# Times quorvi-catalog on this machine's real apt lists: every Packages and
+# Contents index of one release that apt keeps (e.g. bookworm, bookworm-updates and
+# bookworm-security), first the Packages indexes alone, then with the Contents
+# indexes. Prints wall time, CPU time, peak memory and catalogue size for each,
+# and the space each table takes. Not a test: nothing here passes or fails on timing.
 #
-# usage: bench-builder.sh [BUILDER] [LISTS_DIR] [SUITE] [ARCH]
+# usage: bench-builder.sh [BUILDER] [LISTS_DIR] [RELEASE]
 #   BUILDER    quorvi-catalog binary (default: build-catalog/quorvi-catalog)
 #   LISTS_DIR  default /var/lib/apt/lists
-#   SUITE      default bookworm, component main
-#   ARCH       default amd64
+#   RELEASE    default bookworm
 set -eu
 
 here=$(cd "$(dirname "$0")/../.." && pwd)
 builder=${1:-$here/build-catalog/quorvi-catalog}
 lists=${2:-/var/lib/apt/lists}
-suite=${3:-bookworm}
-arch=${4:-amd64}
+release=${3:-bookworm}
 
 [ -x "$builder" ] || { echo "no builder at $builder (build it first)" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package time)" >&2; exit 1; }
@@ -28,15 +25,16 @@ while pgrep -x apt-file >/dev/null 2>&1; do
     sleep 5
 done
 
-find_list() { # $1 = file name suffix pattern
-    ls "$lists"/*_dists_"${suite}"_main_$1 2>/dev/null | head -n 1
-}
-packages=$(find_list "binary-${arch}_Packages*")
-contents_arch=$(find_list "Contents-${arch}*")
-contents_all=$(find_list "Contents-all*")
-for f in "$packages" "$contents_arch" "$contents_all"; do
-    [ -n "$f" ] || { echo "missing lists for $suite/main/$arch in $lists" >&2; exit 1; }
+packages=""
+contents=""
+for f in "$lists"/*_dists_"${release}"*_Packages*; do
+    [ -f "$f" ] && packages="$packages --packages $f"
 done
+for f in "$lists"/*_dists_"${release}"*_Contents-*; do
+    [ -f "$f" ] && contents="$contents --contents $f"
+done
+[ -n "$packages" ] || { echo "no Packages index of $release in $lists" >&2; exit 1; }
+[ -n "$contents" ] || { echo "no Contents index of $release in $lists" >&2; exit 1; }
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -46,21 +44,23 @@ run() { # $1 = label, rest = builder arguments
     shift
     echo "== $label"
     echo "   load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-    /usr/bin/time -v "$builder" --quiet -o "$out/catalog.db" "$@" 2>"$out/time.txt"
+    /usr/bin/time -v "$builder" --quiet -o "$out/catalog.db" "$@" >"$out/summary.txt" 2>"$out/time.txt"
+    tail -n 1 "$out/summary.txt" | sed 's/^/   /'
     grep -E 'Elapsed \(wall|User time|System time|Maximum resident' "$out/time.txt" |
         sed 's/^\s*/   /'
     echo "   catalogue size: $(stat -c %s "$out/catalog.db") bytes"
 }
 
 echo "inputs:"
-ls -l "$packages" "$contents_arch" "$contents_all" | sed 's/^/   /'
-run "Packages only" --packages "$packages"
-run "Packages + Contents-$arch + Contents-all" \
-    --packages "$packages" --contents "$contents_arch" --contents "$contents_all"
+# shellcheck disable=SC2086
+ls -l $(echo $packages $contents | sed 's/--[a-z]* //g') | sed 's/^/   /'
+# shellcheck disable=SC2086
+run "Packages only" $packages
+# shellcheck disable=SC2086
+run "Packages + Contents" $packages $contents
 
 if command -v sqlite3 >/dev/null; then
-    echo "   space by table/index (MB):"
-    sqlite3 "$out/catalog.db" "SELECT name, sum(pgsize) / 1048576 FROM dbstat
-                               GROUP BY name HAVING sum(pgsize) >= 1048576 ORDER BY 2 DESC" |
+    echo "   bytes by table (dbstat):"
+    sqlite3 -readonly "$out/catalog.db" "SELECT name, sum(pgsize) FROM dbstat GROUP BY name ORDER BY 2 DESC" |
         sed 's/^/      /'
 fi

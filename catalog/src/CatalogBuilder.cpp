@@ -5,7 +5,6 @@
 #include "ContentsParser.h"
 #include "DebianVersion.h"
 #include "DpkgFileList.h"
-#include "FtsSideBuilder.h"
 #include "LineReader.h"
 #include "PackagesParser.h"
 #include "ParseError.h"
@@ -16,8 +15,13 @@
 #include "RpmFilelistsParser.h"
 #include "RpmPrimaryParser.h"
 
+#include <cataloguepaths.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -72,6 +76,13 @@ CatalogBuilder::~CatalogBuilder() = default;
 
 void CatalogBuilder::build(const BuildOptions &options, const std::string &outputPath)
 {
+#ifdef __GLIBC__
+    // Every large buffer (text blocks, link runs, sort keys) gets pages of its own that
+    // go back to the system when it is freed: glibc would otherwise raise this bound to
+    // the largest buffer freed so far and keep later ones in its heap, where what the
+    // writer frees between its steps stays resident.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
     m_packages = PackageIndex(!options.allVersions);
     PhaseGate::reached("reading packages");
     for (const std::string &path : options.packages)
@@ -88,7 +99,8 @@ void CatalogBuilder::build(const BuildOptions &options, const std::string &outpu
     for (const Repo &repo : m_repos)
         hasFileLists = hasFileLists || !repo.filelists.empty();
     if (hasFileLists) {
-        startFullTextIndexes();
+        // The links wait in a temporary file beside the catalogue until it is written.
+        m_files.links().spillTo(CataloguePaths::dirOf(outputPath));
         PhaseGate::reached("reading file lists");
     }
     for (const std::string &path : options.contents)
@@ -101,30 +113,14 @@ void CatalogBuilder::build(const BuildOptions &options, const std::string &outpu
         addFiles(id, paths);
     m_rpmdbFiles.clear();
 
-    if (m_fts)
-        m_fts->finishInput();
     m_files.finish();
-    CatalogWriter::write(outputPath, m_packages, hasFileLists ? &m_files : nullptr, m_fts.get(),
+    CatalogWriter::write(outputPath, m_packages, hasFileLists ? &m_files : nullptr,
                          [this](const char *step, int index, int count) {
                              PhaseGate::reached((std::string("writing ") + step).c_str());
                              m_progress.begin(std::string("writing ") + step, uint64_t(count),
                                               uint64_t(index));
                          });
     m_progress.end();
-}
-
-// The trigram indexes are filled on a second thread from the moment the
-// first name is interned, alongside the parsing.
-void CatalogBuilder::startFullTextIndexes()
-{
-    m_fts = std::make_unique<FtsSideBuilder>();
-    FtsSideBuilder *fts = m_fts.get();
-    m_files.setListener([fts](bool isDir, uint32_t id, std::string_view text) {
-        if (isDir)
-            fts->addDir(id, text);
-        else
-            fts->addName(id, text);
-    });
 }
 
 void CatalogBuilder::checkInputs(const BuildOptions &options, const std::string &target)

@@ -12,7 +12,6 @@
 #include <vector>
 
 class ArchiveSource;
-class FtsSideBuilder;
 class Progress;
 
 // Reads every source of a build and writes the catalogue. All package
@@ -55,7 +54,6 @@ private:
         std::string filelists;
     };
 
-    void startFullTextIndexes();
     std::unique_ptr<ArchiveSource> openTracked(const std::string &path,
                                                InputFiles::Rule rule = InputFiles::Rule::AsGiven);
     static std::string repoFile(const Repo &repo, const std::string &href,
@@ -79,5 +77,4 @@ private:
     std::vector<Repo> m_repos;
     // Files of packages read from RPM databases, added once the file lists are read.
     std::vector<std::pair<uint32_t, std::vector<std::string>>> m_rpmdbFiles;
-    std::unique_ptr<FtsSideBuilder> m_fts; // fed while the file lists are read
 };

@@ -4,14 +4,13 @@
 #include <string>
 
 class FileIndex;
-class FtsSideBuilder;
 class PackageIndex;
 
-// Writes the catalogue tables into a fresh SQLite file in one transaction:
-// rows first, then indexes and the trigram full-text indexes (building
-// indexes after the bulk insert is much faster). The file tables exist only
-// when file lists were given (`files` non-null); their trigram indexes come
-// ready-made from `fts`, which must have been fed every name and directory.
+// Writes the catalogue into a fresh SQLite file in one transaction: the package
+// table and its name index, the format version, and, when file lists were given
+// (`files` non-null, finished), the four tables of the file lists in the layout
+// that catalogueschema.h describes. The writer goes through the links in the
+// orders it needs, so it reorders them in `files`.
 class CatalogWriter
 {
 public:
@@ -19,7 +18,6 @@ public:
     // number of steps, for progress display.
     using StepFn = std::function<void(const char *step, int index, int count)>;
 
-    static void write(const std::string &path, const PackageIndex &packages,
-                      const FileIndex *files, FtsSideBuilder *fts,
+    static void write(const std::string &path, const PackageIndex &packages, FileIndex *files,
                       const StepFn &onStep = {});
 };

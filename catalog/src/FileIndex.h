@@ -1,16 +1,21 @@
 #pragma once
 
 #include "StringInterner.h"
+#include "linkstore.h"
 
 #include <cstdint>
-#include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
-// The file lists of the catalogue: distinct base names and directories get
-// ids, and each (package, directory, name) link is kept once.
-// Directories are interned without their leading "/" ("usr/bin"; the root
-// is ""); dirPath() gives the stored form "/usr/bin".
+// The file lists of the catalogue: distinct base names and directories get ids as
+// they are read, and each (package, directory, name) link is kept. Directories are
+// interned without their leading "/" ("usr/bin"; the root is ""); dirPath() gives
+// the stored form "/usr/bin".
+//
+// finish() gives the names and the directories their catalogue ids, their places
+// in CatalogueBlobs::foldedLess order, and renumbers the links to them; after it,
+// nameAt() and dirPathAt() read by catalogue id and no more paths can be interned.
 class FileIndex
 {
 public:
@@ -19,43 +24,33 @@ public:
         uint32_t dir = 0;
         uint32_t name = 0;
     };
-
-    struct Link
-    {
-        uint32_t pkg;
-        uint32_t dir;
-        uint32_t name;
-        // The catalogue keeps links in this order, its primary key: by name first.
-        bool operator<(const Link &o) const
-        {
-            return name != o.name ? name < o.name : dir != o.dir ? dir < o.dir : pkg < o.pkg;
-        }
-        bool operator==(const Link &o) const
-        {
-            return pkg == o.pkg && dir == o.dir && name == o.name;
-        }
-    };
-
-    // Called once for each new base name or directory (as interned: no
-    // leading "/"), with its id; the text stays valid as long as the index.
-    using NewTextFn = std::function<void(bool isDir, uint32_t id, std::string_view text)>;
-    void setListener(NewTextFn listener) { m_listener = std::move(listener); }
+    using Link = LinkStore::Link;
 
     // Interns a path ("usr/bin/gcc" or "/usr/bin/gcc"); false for an empty one.
     bool intern(std::string_view path, PathIds &ids);
-    void link(uint32_t pkg, PathIds ids) { m_links.push_back({pkg, ids.dir, ids.name}); }
+    void link(uint32_t pkg, PathIds ids) { m_links.add({pkg, ids.dir, ids.name}); }
 
-    // Sorts the links by name, directory and package and drops duplicates;
-    // call before reading links().
     void finish();
 
-    const std::vector<Link> &links() const { return m_links; }
+    // Before finish(): by the ids intern() gave.
     const StringInterner &names() const { return m_names; }
     const StringInterner &dirs() const { return m_dirs; }
-    std::string dirPath(uint32_t dirId) const;
+    std::string dirPath(uint32_t dirId) const { return storedPath(m_dirs.text(dirId)); }
+
+    // After finish(): by catalogue id.
+    size_t nameCount() const { return m_nameOrder.size(); }
+    size_t dirCount() const { return m_dirOrder.size(); }
+    std::string_view nameAt(uint32_t id) const { return m_names.text(m_nameOrder[id]); }
+    std::string dirPathAt(uint32_t id) const { return storedPath(m_dirs.text(m_dirOrder[id])); }
+    LinkStore &links() { return m_links; }
+    // Frees the directories' texts once they are written.
+    void releaseDirectories();
+
+    // Distinct links, once the catalogue has been written.
+    uint64_t linkCount() const { return m_links.distinct(); }
 
 private:
-    uint32_t internInto(StringInterner &interner, bool isDir, std::string_view text);
+    static std::string storedPath(std::string_view dir);
 
     StringInterner m_names;
     StringInterner m_dirs;
@@ -63,6 +58,8 @@ private:
     // the previous path's one: remembering it saves most directory lookups.
     std::string_view m_lastDir;
     uint32_t m_lastDirId = 0;
-    std::vector<Link> m_links;
-    NewTextFn m_listener;
+    bool m_hasLastDir = false;
+    LinkStore m_links;
+    std::vector<uint32_t> m_nameOrder; // interned id of each catalogue id
+    std::vector<uint32_t> m_dirOrder;
 };

@@ -105,6 +105,12 @@ void SqliteDb::Statement::bind(int index, std::string_view text)
         m_db.fail("bind");
 }
 
+void SqliteDb::Statement::bindBlob(int index, std::string_view bytes)
+{
+    if (sqlite3_bind_blob64(m_stmt, index, bytes.data(), bytes.size(), SQLITE_STATIC) != SQLITE_OK)
+        m_db.fail("bind");
+}
+
 void SqliteDb::Statement::run()
 {
     if (sqlite3_step(m_stmt) != SQLITE_DONE)

@@ -23,6 +23,7 @@ public:
 
         void bind(int index, int64_t value);
         void bind(int index, std::string_view text); // the text must outlive run()
+        void bindBlob(int index, std::string_view bytes); // so must the bytes
         void run(); // steps once and resets
 
     private:

@@ -44,7 +44,7 @@ void printSummary(const CatalogBuilder &builder, const std::string &output, doub
                     static_cast<unsigned long long>(stats.directoriesOnDisk));
     // The summary is the last line, for scripts that read it with tail -n 1.
     std::printf("quorvi-catalog: %zu packages, %zu files in %.1f s, %llu bytes written to %s\n",
-                builder.packages().size(), builder.files().links().size(), seconds,
+                builder.packages().size(), size_t(builder.files().linkCount()), seconds,
                 static_cast<unsigned long long>(fileSize(output)), output.c_str());
 }
 // --system and --user: make the folder and take the lock. Returns false when another

@@ -30,8 +30,17 @@ bool runTool(const QString &program, const QStringList &args, const QString &hom
 // "name|ver|rel|arch" of every package, in id order.
 QStringList packageRows(const QString &dbPath);
 
-// "name|arch|/full/path" of every package file, sorted.
+// "name|arch|/full/path" of every package file, sorted, read through the format library's
+// decoders from the name blocks' links. A catalogue whose package file lists name other
+// files gives one more row, "<package files differ from the name links>".
 QStringList fileRows(const QString &dbPath);
+
+// What is wrong with the file tables of a catalogue, as the format defines them: block
+// ids 0, 1, ... of full blocks, each block's `first` its first text folded, texts in
+// strictly rising folded order across blocks, ids in range, each directory's packages
+// exactly those the links put in it, each trigram's blocks exactly those holding a name
+// with it. Empty for a sound catalogue (also one without file tables).
+QStringList fileTableProblems(const QString &dbPath);
 
 // Names of the tables and indexes in the catalogue, sorted.
 QStringList schemaNames(const QString &dbPath);

@@ -63,7 +63,7 @@ void BuilderFailuresTest::initTestCase()
 }
 
 // A generated Contents list for those packages whose catalogue takes more than
-// a few megabytes (300,000 files in as many directories).
+// two megabytes (300,000 files in as many directories).
 void BuilderFailuresTest::writeLargeContents()
 {
     QFile contents(m_large.filePath("Contents"));
@@ -439,7 +439,7 @@ void BuilderFailuresTest::fileSizeLimitReached()
     writeLargeContents();
     const QByteArray before = buildOldCatalogue();
     QVERIFY(!before.isEmpty());
-    const QString script = QStringLiteral("trap '' XFSZ; exec prlimit --fsize=4000000 \"$@\"");
+    const QString script = QStringLiteral("trap '' XFSZ; exec prlimit --fsize=1000000 \"$@\"");
     const Run run = runThrough("sh", {"-c", script, "sh", QStringLiteral(QUORVI_CATALOG_BIN), "-o", db(),
                                       "--quiet", "--packages", m_large.filePath("Packages"),
                                       "--contents", m_large.filePath("Contents")});

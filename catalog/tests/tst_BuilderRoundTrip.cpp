@@ -3,12 +3,16 @@
 
 #include "CatalogTestSupport.h"
 #include "SqliteDb.h"
+#include "linkstore.h"
 
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <catalogueschema.h>
+
+#include <set>
+#include <tuple>
 
 using namespace CatalogTest;
 
@@ -49,10 +53,9 @@ private slots:
     void init();
     void packagesOnly();
     void packagesAndContents();
-    void fullTextIndexes_data();
-    void fullTextIndexes();
+    void fileTables_data();
+    void fileTables();
     void oldContentsHeader();
-    void packageSuffixes();
     void sourcesListedTwice();
     void newestVersions_data();
     void newestVersions();
@@ -64,6 +67,8 @@ private slots:
     void emptyInputs_data();
     void emptyInputs();
     void unopenableDatabase();
+    void linkRuns_data();
+    void linkRuns();
 
 private:
     QString db(const QString &name = QStringLiteral("os_pkg_list.db")) const
@@ -87,6 +92,7 @@ void BuilderRoundTripTest::packagesOnly()
     QVERIFY2(run.out.contains("8 packages, 0 files"), qPrintable(run.out));
     QCOMPARE(packageRows(db()), kFixturePackages);
     QCOMPARE(schemaNames(db()), (QStringList{QV_PKG_NAME_INDEX, QV_PKG_TABLE}));
+    QCOMPARE(query(db(), "PRAGMA user_version"), QStringList{QString::number(QV_FORMAT_VERSION)});
     QCOMPARE(query(db(), "SELECT min(id) || '-' || max(id) FROM " QV_PKG_TABLE),
              QStringList{"1-8"});
 }
@@ -103,99 +109,53 @@ void BuilderRoundTripTest::packagesAndContents()
     QVERIFY2(run.out.trimmed().split('\n').last().startsWith("quorvi-catalog: 8 packages, 15 files"),
              qPrintable(run.out));
     QCOMPARE(fileRows(db()), fixtureFiles());
-    // Each directory and each base name is stored once.
-    QCOMPARE(query(db(), "SELECT count(*) - count(DISTINCT path) FROM " QV_DIR_TABLE),
-             QStringList{"0"});
-    QCOMPARE(query(db(), "SELECT count(*) - count(DISTINCT name) FROM " QV_NAME_TABLE),
-             QStringList{"0"});
-    QCOMPARE(query(db(), "SELECT count(*) FROM " QV_DIR_TABLE " WHERE path LIKE '%/'"),
-             QStringList{"0"});
-    QCOMPARE(query(db(), "SELECT count(*) FROM " QV_DIR_TABLE " WHERE path = ''"), QStringList{"1"});
-    QCOMPARE(schemaNames(db()),
-             (QStringList{QV_DIR_FTS, QV_DIR_FTS "_config", QV_DIR_FTS "_data",
-                          QV_DIR_FTS "_idx", QV_DIR_TABLE,
-                          QV_NAME_FTS, QV_NAME_FTS "_config", QV_NAME_FTS "_data",
-                          QV_NAME_FTS "_idx",
-                          QV_NAME_NOCASE_INDEX, QV_NAME_TABLE, QV_SUFFIX_TABLE, QV_LINK_DIR_INDEX,
-                          QV_LINK_PKG_INDEX, QV_LINK_TABLE, QV_PKG_NAME_INDEX, QV_PKG_TABLE,
-                          QV_PKG_SUFFIX_TABLE}));
-    // The links are keyed by name: the table is its own index on name_id.
-    QCOMPARE(query(db(), "SELECT sql LIKE '%PRIMARY KEY (name_id, dir_id, pkg_id)) WITHOUT ROWID'"
-                         " FROM sqlite_master WHERE name = '" QV_LINK_TABLE "'"),
-             QStringList{"1"});
+    QCOMPARE(fileTableProblems(db()), QStringList());
+    QCOMPARE(schemaNames(db()), (QStringList{QV_DIR_BLOCK_TABLE, QV_NAME_BLOCK_TABLE, QV_TRIGRAM_TABLE,
+                                             QV_PKG_FILES_TABLE, QV_PKG_NAME_INDEX, QV_PKG_TABLE}));
+    QCOMPARE(query(db(), "PRAGMA user_version"), QStringList{QString::number(QV_FORMAT_VERSION)});
+    QCOMPARE(query(db(), "PRAGMA application_id"), QStringList{QString::number(QV_APPLICATION_ID)});
 }
 
-void BuilderRoundTripTest::fullTextIndexes_data()
+void BuilderRoundTripTest::fileTables_data()
 {
-    QTest::addColumn<QString>("sql");
-    QTest::addColumn<QStringList>("expected");
-    // The finder asks the trigram indexes with LIKE.
-    QTest::newRow("name substring") << "SELECT name FROM " QV_NAME_FTS
-                                       " WHERE name LIKE '%blank%' ORDER BY name"
-                                    << QStringList{"with  two  blanks.txt"};
-    QTest::newRow("name, case-insensitive") << "SELECT name FROM " QV_NAME_FTS
-                                               " WHERE name LIKE '%GCC-12' ORDER BY name"
-                                            << QStringList{"gcc-12", "x86_64-linux-gnu-gcc-12"};
-    QTest::newRow("dir substring") << "SELECT path FROM " QV_DIR_FTS
-                                      " WHERE path LIKE '%LC_MESS%'"
-                                   << QStringList{"/usr/share/locale/de/LC_MESSAGES"};
-    QTest::newRow("dir with blank") << "SELECT path FROM " QV_DIR_FTS
-                                       " WHERE path LIKE '%My Docs'"
-                                    << QStringList{"/usr/share/doc/My Docs"};
-    QTest::newRow("name index consistent")
-        << "INSERT INTO " QV_NAME_FTS "(" QV_NAME_FTS ") VALUES('integrity-check')"
-        << QStringList();
-    QTest::newRow("dir index consistent")
-        << "INSERT INTO " QV_DIR_FTS "(" QV_DIR_FTS ") VALUES('integrity-check')"
-        << QStringList();
-    // Each name's last nine characters, reversed, once a name; a suffix is a prefix of its key.
-    QTest::newRow("suffix key of each name")
-        << "SELECT (SELECT count(*) FROM " QV_SUFFIX_TABLE ") - count(*) FROM " QV_NAME_TABLE
-        << QStringList{"0"};
-    QTest::newRow("suffix key reversed")
-        << "SELECT s." QV_SUFFIX_KEY " FROM " QV_SUFFIX_TABLE " s JOIN " QV_NAME_TABLE " n ON n.id = s." QV_SUFFIX_NAME
-           " WHERE n.name = 'x86_64-linux-gnu-gcc-12'"
-        << QStringList{"21-ccg-un"};
-    QTest::newRow("suffix as key prefix, case-insensitive")
-        << "SELECT n.name FROM " QV_SUFFIX_TABLE " s JOIN " QV_NAME_TABLE " n ON n.id = s." QV_SUFFIX_NAME
-           " WHERE s." QV_SUFFIX_KEY " LIKE '21-CCG%' ORDER BY n.name"
-        << QStringList{"gcc-12", "x86_64-linux-gnu-gcc-12"};
-    QTest::newRow("no match") << "SELECT name FROM " QV_NAME_FTS
-                                 " WHERE name LIKE '%zzzz%'"
-                              << QStringList();
+    QTest::addColumn<int>("names");
+    QTest::addColumn<int>("dirs");
+    QTest::newRow("one block each") << 3 << 2;
+    QTest::newRow("full blocks") << 2 * QV_NAMES_PER_BLOCK << QV_DIRS_PER_BLOCK;
+    QTest::newRow("a short last block") << 3 * QV_NAMES_PER_BLOCK + 5 << QV_DIRS_PER_BLOCK + 1;
 }
 
-void BuilderRoundTripTest::fullTextIndexes()
+// Names that differ only in case, short names without trigrams, bytes beyond ASCII, names
+// and directories over several blocks: every file comes back out of the BLOBs, and the
+// tables are as the format defines them.
+void BuilderRoundTripTest::fileTables()
 {
-    QFETCH(QString, sql);
-    QFETCH(QStringList, expected);
-    QCOMPARE(runBuilder({"-o", db(), "--packages", dataPath("Packages"), "--contents",
-                         dataPath("Contents")})
-                 .exitCode,
-             0);
-    QCOMPARE(query(db(), sql, !sql.startsWith("INSERT")), expected);
-}
-
-// Each package once for each last five, last two and last character of its file names,
-// reversed, with ASCII case folded as the finder's LIKE folds it: "Foo.H" and "foo.h" give
-// one key of each length.
-void BuilderRoundTripTest::packageSuffixes()
-{
-    const QString packages = m_dir->filePath("Packages");
-    const QString contents = m_dir->filePath("Contents");
-    QVERIFY(writeBytes(packages, "Package: one\nVersion: 1\nArchitecture: all\n\n"
-                                 "Package: two\nVersion: 1\nArchitecture: all\n"));
-    QVERIFY(writeBytes(contents, "usr/include/Foo.H   devel/one\n"
-                                 "usr/lib/foo.h   devel/one\n"
-                                 "usr/include/c.h   devel/two\n"
-                                 "usr/share/x.desktop   devel/two\n"));
-    const Run run = runBuilder({"-o", db(), "--packages", packages, "--contents", contents});
+    QFETCH(int, names);
+    QFETCH(int, dirs);
+    const QStringList spellings{"Lib%1.so", "lib%1.SO", "%1", "Ä%1ä", "x%1 y"};
+    QByteArray contents;
+    QStringList expected;
+    for (int i = 0; i < names; ++i) {
+        const QString name = spellings.at(i % spellings.size()).arg(i / spellings.size());
+        const QString dir = i % dirs == 0 ? QString() : QString("/usr/Share/d%1").arg(i % dirs);
+        const QString package = i % 3 == 0 ? "one" : "two";
+        contents += (dir + '/' + name + "   devel/" + package + (i % 7 == 0 ? ",admin/three" : "") + '\n').toUtf8();
+        expected << package + "|all|" + dir + '/' + name;
+        if (i % 7 == 0)
+            expected << "three|all|" + dir + '/' + name;
+    }
+    expected.sort();
+    QVERIFY(writeBytes(m_dir->filePath("Contents"), contents));
+    QVERIFY(writeBytes(m_dir->filePath("Packages"), "Package: one\nVersion: 1\nArchitecture: all\n\n"
+                                                    "Package: two\nVersion: 1\nArchitecture: all\n\n"
+                                                    "Package: three\nVersion: 1\nArchitecture: all\n"));
+    const Run run = runBuilder({"-o", db(), "--packages", m_dir->filePath("Packages"), "--contents",
+                                m_dir->filePath("Contents")});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QCOMPARE(query(db(), "SELECT lower(s." QV_PKG_SUFFIX_KEY ") || ' ' || p.name FROM " QV_PKG_SUFFIX_TABLE " s JOIN "
-                         QV_PKG_TABLE " p ON p.id = s." QV_PKG_SUFFIX_PKG " WHERE s." QV_PKG_SUFFIX_KEY
-                         " LIKE 'h%' OR s." QV_PKG_SUFFIX_KEY " LIKE 'p%' ORDER BY 1"),
-             (QStringList{"h one", "h two", "h. one", "h. two", "h.c two", "h.oof one", "p two", "po two",
-                          "potks two"}));
+    QCOMPARE(fileRows(db()), expected);
+    QCOMPARE(fileTableProblems(db()), QStringList());
+    QCOMPARE(query(db(), "SELECT count(*) FROM " QV_NAME_BLOCK_TABLE),
+             QStringList{QString::number((names + QV_NAMES_PER_BLOCK - 1) / QV_NAMES_PER_BLOCK)});
 }
 
 void BuilderRoundTripTest::oldContentsHeader()
@@ -407,6 +367,51 @@ void BuilderRoundTripTest::unopenableDatabase()
         QVERIFY2(QString::fromUtf8(e.what()).startsWith(QString::fromStdString("SQLite: cannot open " + path + ": ")),
                  e.what());
     }
+}
+
+void BuilderRoundTripTest::linkRuns_data()
+{
+    QTest::addColumn<int>("runLength");
+    QTest::addColumn<bool>("spill");
+    QTest::newRow("one run in memory") << 1000 << false;
+    QTest::newRow("runs of 7 in memory") << 7 << false;
+    QTest::newRow("runs of 7 in a file") << 7 << true;
+    QTest::newRow("runs of 1 in a file") << 1 << true;
+}
+
+// Links spread over many runs, the same link in several: renumbered and merged, each
+// distinct link comes once, in each order.
+void BuilderRoundTripTest::linkRuns()
+{
+    QFETCH(int, runLength);
+    QFETCH(bool, spill);
+    LinkStore store{size_t(runLength)};
+    if (spill)
+        store.spillTo(m_dir->path().toStdString());
+    const std::vector<uint32_t> dirIds{2, 0, 1};
+    const std::vector<uint32_t> nameIds{3, 1, 4, 0, 2};
+    using Triple = std::tuple<uint32_t, uint32_t, uint32_t>;
+    std::set<Triple> byName;
+    std::set<Triple> byPackage;
+    for (uint32_t i = 0; i < 100; ++i) {
+        const LinkStore::Link link{1 + i * 7 % 5, i * 3 % 3 == 0 ? i % 3 : 0, i * 11 % 5};
+        store.add(link);
+        byName.emplace(nameIds[link.name], link.pkg, dirIds[link.dir]);
+        byPackage.emplace(link.pkg, dirIds[link.dir], nameIds[link.name]);
+    }
+    store.renumber(dirIds, nameIds);
+    for (const auto order : {LinkStore::Order::ByName, LinkStore::Order::ByPackage, LinkStore::Order::ByName}) {
+        std::vector<Triple> seen;
+        store.forEach(order, [&](const LinkStore::Link &l) {
+            seen.push_back(order == LinkStore::Order::ByName ? std::make_tuple(l.name, l.pkg, l.dir)
+                                                               : std::make_tuple(l.pkg, l.dir, l.name));
+        });
+        const auto &expected = order == LinkStore::Order::ByName ? byName : byPackage;
+        QVERIFY((seen == std::vector<Triple>(expected.begin(), expected.end())));
+        QCOMPARE(store.distinct(), uint64_t(expected.size()));
+    }
+    // The file is unnamed: nothing is left in the folder.
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 QUORVI_GUARDED_TEST_MAIN(BuilderRoundTripTest)

@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <catalogueschema.h>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -253,7 +254,7 @@ void MachineCatalogueTest::changedInputMakesItStale()
     const Run run = runBuilder(QStringList{"--user", "--quiet"} + second);
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.contains(" packages, "), qPrintable(run.out + run.err));
-    QCOMPARE(schemaNames(userCatalogue()).contains("qv_pkg_file_t"),
+    QCOMPARE(schemaNames(userCatalogue()).contains(QV_PKG_FILES_TABLE),
              second.contains(lists()) && change != "removed");
     // The new catalogue records its own build: the same run again has nothing to do.
     QVERIFY(setModified(userCatalogue(), shifted(CatalogueFreshness::now(), 3600)));
