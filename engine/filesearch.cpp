@@ -1,0 +1,540 @@
+#include "filesearch.h"
+
+#include "blockbits.h"
+#include "blockreader.h"
+#include "idset.h"
+#include "keywordpattern.h"
+#include "statement.h"
+
+#include <catalogueblobs.h>
+#include <catalogueschema.h>
+
+#include <algorithm>
+#include <unordered_map>
+
+using namespace CatalogueBlobs;
+
+namespace {
+
+constexpr uint32_t perBlock = QV_NAMES_PER_BLOCK;
+// A keyword's literal text narrows its name blocks by at most this many trigrams.
+constexpr size_t maxTrigrams = 16;
+// Above this many (directory, package) pairs in the passing directories, a path keyword
+// reads every name block rather than the candidate packages' files one name at a time.
+constexpr uint64_t maxPairsByPackage = 16384;
+// SQLite refuses a LIKE pattern longer than this (SQLITE_LIMIT_LIKE_PATTERN_LENGTH).
+constexpr size_t likePatternLimit = 50000;
+
+bool isWildcard(char c)
+{
+    return c == '*' || c == '?';
+}
+
+// How the names of a pattern are found: by their sorted order when it starts with literal
+// ASCII text, by trigrams when it holds three ASCII bytes in a row, else by reading all.
+FilePlan namePlanFor(const KeywordPattern &pattern)
+{
+    if (!pattern.literalPrefix().empty() || pattern.isPlainAscii())
+        return FilePlan::NameRange;
+    if (!pattern.trigrams(maxTrigrams).empty())
+        return FilePlan::NameTrigrams;
+    return FilePlan::NameScan;
+}
+
+// The smallest text above every text that starts with prefix; empty when there is none.
+std::string prefixEnd(std::string prefix)
+{
+    while (!prefix.empty() && static_cast<unsigned char>(prefix.back()) == 0xff)
+        prefix.pop_back();
+    if (!prefix.empty())
+        prefix.back() = char(static_cast<unsigned char>(prefix.back()) + 1);
+    return prefix;
+}
+
+std::string jsonArray(const std::vector<uint32_t> &ids)
+{
+    std::string text = "[";
+    for (size_t i = 0; i < ids.size(); ++i)
+        text += (i ? "," : "") + std::to_string(ids[i]);
+    return text + "]";
+}
+
+std::vector<uint32_t> intersect(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b)
+{
+    std::vector<uint32_t> out;
+    std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+
+} // namespace
+
+const char *filePlanName(FilePlan plan)
+{
+    switch (plan) {
+    case FilePlan::NameRange: return "NameRange";
+    case FilePlan::NameTrigrams: return "NameTrigrams";
+    case FilePlan::NameScan: return "NameScan";
+    case FilePlan::DirRange: return "DirRange";
+    case FilePlan::DirScan: return "DirScan";
+    }
+    return "?";
+}
+
+struct FileSearch::Impl
+{
+    Impl(sqlite3 *db, std::string_view keyword, StopFn stop);
+
+    bool isNamePlan() const { return plan == FilePlan::NameRange || plan == FilePlan::NameTrigrams || plan == FilePlan::NameScan; }
+    void checkStop() const;
+    void search();
+    void searchNames(IdSet &pkgs);
+    void everyPackageWithFiles(IdSet &pkgs);
+    template<class OnLink> void scanNames(const KeywordPattern &pattern, FilePlan how, bool keep, OnLink onLink);
+    template<class OnLink>
+    void nameBlock(const KeywordPattern &pattern, uint32_t block, std::string_view namesBlob,
+                   std::string_view linksBlob, bool keep, OnLink &onLink);
+    void nameBlockRange(const KeywordPattern &pattern, FilePlan how, uint32_t &first, uint32_t &last);
+    std::vector<uint32_t> trigramBlocks(const KeywordPattern &pattern);
+    void searchDirs(IdSet &pkgs);
+    void checkPackages(const IdSet &candidates, IdSet &pkgs);
+    uint64_t dirBlock(uint32_t block, std::string_view pathsBlob, std::string_view pkgsBlob, IdSet &candidates);
+    bool nameDirMatches(uint32_t dir);
+    template<class Fn> void forEachMatch(uint32_t pkg, Fn fn);
+
+    sqlite3 *db;
+    std::string keyword;
+    StopFn stop;
+    FilePlan plan = FilePlan::NameScan;
+
+    // Name plans: the pattern a file's name must match and, for a keyword with a "/", the
+    // one its directory must match (the keyword up to its last "/").
+    std::unique_ptr<KeywordPattern> namePattern;
+    std::unique_ptr<KeywordPattern> dirOfName;
+    // Directory plans: the keyword against full paths; a directory whose path and "/"
+    // fails the keyword up to its last "/" followed by "*" holds no matching file.
+    std::unique_ptr<KeywordPattern> pathPattern;
+    std::unique_ptr<KeywordPattern> dirFilter;
+    bool everyFileOfDir = false; // the keyword ends in "/*": each file of a passing directory matches
+    std::string folder;          // folded literal folder the keyword starts with, without its "/"
+    // "*" and the keyword's literal tail after its last wildcard, when that narrows the
+    // names by trigrams: a matching file's name ends with the tail.
+    std::unique_ptr<KeywordPattern> tailPattern;
+    uint64_t dirPackagePairs = 0; // (directory, package) pairs of the passing directories
+
+    std::unique_ptr<BlockReader> reader;
+    BlockBits matchedNames;
+    bool everyName = false; // "*": matchedNames is not kept
+    BlockBits matchedDirs;
+    std::unordered_map<uint32_t, bool> dirVerdicts;
+    std::string sql;
+    bool searched = false;
+    std::vector<uint32_t> rows;
+
+    TextBlock texts;
+    NameLinks links;
+    IdLists dirPkgs;
+};
+
+// Chooses the plan from the keyword alone.
+FileSearch::Impl::Impl(sqlite3 *db, std::string_view text, StopFn stopFn)
+    : db(db), keyword(text.substr(0, text.find('\0'))), stop(std::move(stopFn))
+{
+    const size_t slash = keyword.rfind('/');
+    const std::string_view namePart = slash == std::string::npos ? keyword : std::string_view(keyword).substr(slash + 1);
+    if (slash == std::string::npos || std::none_of(namePart.begin(), namePart.end(), isWildcard)) {
+        namePattern = std::make_unique<KeywordPattern>(namePart);
+        if (slash != std::string::npos)
+            dirOfName = std::make_unique<KeywordPattern>(std::string_view(keyword).substr(0, slash));
+        plan = namePlanFor(*namePattern);
+        return;
+    }
+    pathPattern = std::make_unique<KeywordPattern>(keyword);
+    dirFilter = std::make_unique<KeywordPattern>(keyword.substr(0, slash) + "/*");
+    everyFileOfDir = std::all_of(namePart.begin(), namePart.end(), [](char c) { return c == '*'; });
+    tailPattern = std::make_unique<KeywordPattern>("*" + keyword.substr(keyword.find_last_of("*?") + 1));
+    const std::string prefix = pathPattern->literalPrefix();
+    const size_t folderEnd = prefix.rfind('/');
+    if (folderEnd != std::string::npos && folderEnd > 0) {
+        folder = prefix.substr(0, folderEnd);
+        plan = FilePlan::DirRange;
+    } else {
+        plan = FilePlan::DirScan;
+    }
+}
+
+void FileSearch::Impl::checkStop() const
+{
+    if (stop && stop())
+        throw FileSearchError("search stopped");
+}
+
+void FileSearch::Impl::search()
+{
+    if (searched)
+        return;
+    if (KeywordPattern::likePatternLength(keyword) > likePatternLimit)
+        throw FileSearchError("LIKE or GLOB pattern too complex");
+    reader = std::make_unique<BlockReader>(db);
+    IdSet pkgs(size_t(reader->maxPackage()) + 1);
+    if (isNamePlan())
+        searchNames(pkgs);
+    else
+        searchDirs(pkgs);
+    rows = pkgs.ids();
+    searched = true;
+}
+
+// The name blocks that may hold names starting with the keyword's literal prefix (or,
+// for a keyword without wildcards, equal to it), as an inclusive range; empty when
+// first > last.
+void FileSearch::Impl::nameBlockRange(const KeywordPattern &pattern, FilePlan how, uint32_t &first, uint32_t &last)
+{
+    const uint32_t blocks = reader->blockCount(BlockTable::Names);
+    first = 1;
+    last = 0;
+    if (how == FilePlan::NameScan) {
+        first = 0;
+        last = blocks - 1;
+        return;
+    }
+    const std::string prefix = pattern.literalPrefix();
+    const uint32_t before = reader->blocksBefore(BlockTable::Names, prefix);
+    // A text read up to a NUL still matches, so "ls" also takes "ls\0...".
+    const std::string end = pattern.isPlainAscii() ? prefix + '\x01' : prefixEnd(prefix);
+    const uint32_t upto = end.empty() ? blocks : reader->blocksBefore(BlockTable::Names, end);
+    if (upto > 0) {
+        first = before > 0 ? before - 1 : 0;
+        last = upto - 1;
+    }
+}
+
+// The name blocks that hold every trigram of the keyword's literal text.
+std::vector<uint32_t> FileSearch::Impl::trigramBlocks(const KeywordPattern &pattern)
+{
+    std::vector<uint32_t> blocks, list;
+    bool firstList = true;
+    for (const uint32_t key : pattern.trigrams(maxTrigrams)) {
+        checkStop();
+        reader->postings(key, list);
+        blocks = firstList ? list : intersect(blocks, list);
+        firstList = false;
+        if (blocks.empty())
+            break;
+    }
+    return blocks;
+}
+
+// Every name matches: the packages are those with a file list, without reading a name.
+void FileSearch::Impl::everyPackageWithFiles(IdSet &pkgs)
+{
+    Statement read(db, "SELECT " QV_PKG_FILES_PKG " FROM " QV_PKG_FILES_TABLE);
+    sql = read.expandedSql();
+    for (uint64_t row = 0; read.step(); ++row) {
+        if (row % 4096 == 0)
+            checkStop();
+        const int64_t pkg = read.integer(0);
+        if (pkg <= 0 || pkg > reader->maxPackage())
+            throw FileSearchError("damaged catalogue: file list of an unknown package");
+        pkgs.insert(uint32_t(pkg));
+    }
+}
+
+void FileSearch::Impl::searchNames(IdSet &pkgs)
+{
+    if (reader->blockCount(BlockTable::Names) == 0)
+        return;
+    if (namePattern->matchesEverything() && !dirOfName) {
+        everyName = true;
+        everyPackageWithFiles(pkgs);
+        return;
+    }
+    scanNames(*namePattern, plan, true, [&](uint32_t pkg, uint32_t dir, std::string_view) {
+        if (!pkgs.contains(pkg) && (!dirOfName || nameDirMatches(dir)))
+            pkgs.insert(pkg);
+    });
+}
+
+// Reads the name blocks the plan `how` gives for the pattern, matches their names and
+// calls onLink(pkg, dir, name) for each link of each matching name. With keep, the
+// matching names are kept for the paths asked for later.
+template<class OnLink>
+void FileSearch::Impl::scanNames(const KeywordPattern &pattern, FilePlan how, bool keep, OnLink onLink)
+{
+    std::vector<uint32_t> ids; // the blocks by trigrams; else the range first..last
+    uint32_t first = 0, last = 0;
+    std::unique_ptr<Statement> read;
+    if (how == FilePlan::NameTrigrams) {
+        ids = trigramBlocks(pattern);
+        first = 1;
+        read = std::make_unique<Statement>(
+            db, "SELECT b." QV_NAME_BLOCK_ID ", b." QV_NAME_BLOCK_NAMES ", b." QV_NAME_BLOCK_LINKS
+                " FROM json_each(?1) AS j CROSS JOIN " QV_NAME_BLOCK_TABLE " AS b ON b." QV_NAME_BLOCK_ID " = j.value");
+        read->bindText(1, jsonArray(ids));
+    } else {
+        nameBlockRange(pattern, how, first, last);
+        read = std::make_unique<Statement>(
+            db, "SELECT " QV_NAME_BLOCK_ID ", " QV_NAME_BLOCK_NAMES ", " QV_NAME_BLOCK_LINKS " FROM " QV_NAME_BLOCK_TABLE
+                " WHERE " QV_NAME_BLOCK_ID " BETWEEN ?1 AND ?2");
+        read->bind(1, first);
+        read->bind(2, last);
+    }
+    sql += (sql.empty() ? "" : "; ") + read->expandedSql();
+    const uint64_t count = ids.empty() ? (first <= last ? uint64_t(last) - first + 1 : 0) : ids.size();
+    uint64_t next = 0;
+    while (read->step()) {
+        checkStop();
+        const uint64_t block = ids.empty() ? first + next : ids[next];
+        if (next >= count || read->integer(0) != int64_t(block))
+            throw FileSearchError("damaged catalogue: name blocks out of order");
+        nameBlock(pattern, uint32_t(block), read->bytes(1), read->bytes(2), keep, onLink);
+        ++next;
+    }
+    if (next != count)
+        throw FileSearchError("damaged catalogue: missing name block");
+}
+
+// Matches one block's names and passes on the links of those that match.
+template<class OnLink>
+void FileSearch::Impl::nameBlock(const KeywordPattern &pattern, uint32_t block, std::string_view namesBlob,
+                                 std::string_view linksBlob, bool keep, OnLink &onLink)
+{
+    decodeTexts(namesBlob, perBlock, texts);
+    reader->checkTexts(BlockTable::Names, block, texts);
+    const uint64_t mask = pattern.matchBlock(texts);
+    if (mask == 0)
+        return;
+    decodeLinks(linksBlob, perBlock, links);
+    reader->checkLinks(block, links);
+    for (uint64_t bits = mask; bits; bits &= bits - 1) {
+        const size_t i = size_t(__builtin_ctzll(bits));
+        for (uint32_t j = links.begin(i); j < links.end(i); ++j)
+            onLink(links.pkgs[j], links.dirs[j], texts.text(i));
+    }
+    if (keep)
+        matchedNames.add(block, mask);
+}
+
+bool FileSearch::Impl::nameDirMatches(uint32_t dir)
+{
+    const auto known = dirVerdicts.find(dir);
+    if (known != dirVerdicts.end())
+        return known->second;
+    const bool verdict = dirOfName->matches(reader->dir(dir));
+    dirVerdicts.emplace(dir, verdict);
+    return verdict;
+}
+
+void FileSearch::Impl::searchDirs(IdSet &pkgs)
+{
+    const uint32_t blocks = reader->blockCount(BlockTable::Dirs);
+    if (blocks == 0)
+        return;
+    uint32_t first = 0, last = blocks - 1;
+    if (plan == FilePlan::DirRange) {
+        const uint32_t before = reader->blocksBefore(BlockTable::Dirs, folder);
+        const std::string end = prefixEnd(folder);
+        const uint32_t upto = end.empty() ? blocks : reader->blocksBefore(BlockTable::Dirs, end);
+        if (upto == 0)
+            return;
+        first = before > 0 ? before - 1 : 0;
+        last = upto - 1;
+    }
+    Statement read(db, "SELECT " QV_DIR_BLOCK_ID ", " QV_DIR_BLOCK_PATHS ", " QV_DIR_BLOCK_PKGS " FROM " QV_DIR_BLOCK_TABLE
+                       " WHERE " QV_DIR_BLOCK_ID " BETWEEN ?1 AND ?2");
+    read.bind(1, first);
+    read.bind(2, last);
+    sql = read.expandedSql();
+    IdSet candidates(size_t(reader->maxPackage()) + 1);
+    uint64_t next = first;
+    while (read.step()) {
+        checkStop();
+        if (read.integer(0) != int64_t(next))
+            throw FileSearchError("damaged catalogue: directory blocks out of order");
+        matchedDirs.add(uint32_t(next), dirBlock(uint32_t(next), read.bytes(1), read.bytes(2), candidates));
+        ++next;
+    }
+    if (next != uint64_t(last) + 1)
+        throw FileSearchError("damaged catalogue: missing directory block");
+    if (everyFileOfDir)
+        pkgs = candidates;
+    else
+        checkPackages(candidates, pkgs);
+}
+
+// Which candidate packages ship a matching file. A matching file's name ends with the
+// keyword's literal tail: the names that do are found by trigrams, or by reading every
+// name block when the passing directories hold too many files for looking up each of
+// their names; else the candidates' files are read package by package.
+void FileSearch::Impl::checkPackages(const IdSet &candidates, IdSet &pkgs)
+{
+    const FilePlan tailPlan = namePlanFor(*tailPattern);
+    if (tailPlan == FilePlan::NameTrigrams || dirPackagePairs > maxPairsByPackage) {
+        std::string path;
+        scanNames(*tailPattern, tailPlan, false, [&](uint32_t pkg, uint32_t dir, std::string_view name) {
+            if (!candidates.contains(pkg) || pkgs.contains(pkg) || !matchedDirs.contains(dir, perBlock))
+                return;
+            path.assign(reader->dir(dir));
+            path += '/';
+            path += name;
+            if (pathPattern->matches(path))
+                pkgs.insert(pkg);
+        });
+        return;
+    }
+    for (const uint32_t pkg : candidates.ids()) {
+        checkStop();
+        bool found = false;
+        forEachMatch(pkg, [&](const std::string &) {
+            found = true;
+            return false;
+        });
+        if (found)
+            pkgs.insert(pkg);
+    }
+}
+
+// Marks the block's directories that may hold a matching file and takes their packages
+// as candidates; returns the mask of those directories.
+uint64_t FileSearch::Impl::dirBlock(uint32_t block, std::string_view pathsBlob, std::string_view pkgsBlob, IdSet &candidates)
+{
+    decodeTexts(pathsBlob, perBlock, texts);
+    reader->checkTexts(BlockTable::Dirs, block, texts);
+    uint64_t mask = 0;
+    std::string path;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        path.assign(texts.text(i));
+        path += '/';
+        if (dirFilter->matches(path))
+            mask |= uint64_t(1) << i;
+    }
+    if (mask == 0)
+        return 0;
+    decodeIdLists(pkgsBlob, perBlock, dirPkgs);
+    reader->checkDirPackages(block, dirPkgs);
+    for (uint64_t bits = mask; bits; bits &= bits - 1) {
+        const size_t i = size_t(__builtin_ctzll(bits));
+        for (uint32_t j = dirPkgs.begin(i); j < dirPkgs.end(i); ++j)
+            candidates.insert(dirPkgs.values[j]);
+        dirPackagePairs += dirPkgs.end(i) - dirPkgs.begin(i);
+    }
+    return mask;
+}
+
+// Calls fn(path) for each matching file of the package, in the package's order, while fn
+// returns true.
+template<class Fn>
+void FileSearch::Impl::forEachMatch(uint32_t pkg, Fn fn)
+{
+    std::vector<FileRef> files;
+    reader->files(pkg, files);
+    const bool names = isNamePlan();
+    uint32_t currentDir = UINT32_MAX;
+    bool dirPasses = false;
+    std::string dirText;
+    std::string path;
+    for (const FileRef &file : files) {
+        if (names && !everyName && !matchedNames.contains(file.name, perBlock))
+            continue;
+        if (file.dir != currentDir) {
+            currentDir = file.dir;
+            dirPasses = names ? !dirOfName || nameDirMatches(file.dir) : matchedDirs.contains(file.dir, perBlock);
+            if (dirPasses)
+                dirText.assign(reader->dir(file.dir));
+        }
+        if (!dirPasses)
+            continue;
+        path.assign(dirText);
+        path += '/';
+        path += reader->name(file.name);
+        if (!names && !everyFileOfDir && !pathPattern->matches(path))
+            continue;
+        if (!fn(path))
+            return;
+    }
+}
+
+FileSearch::FileSearch(sqlite3 *db, const std::string &keyword, StopFn stop)
+    : d(std::make_unique<Impl>(db, keyword, std::move(stop)))
+{
+}
+
+FileSearch::~FileSearch() = default;
+
+FilePlan FileSearch::plan() const
+{
+    return d->plan;
+}
+
+std::string FileSearch::statement() const
+{
+    return d->sql;
+}
+
+std::vector<uint32_t> FileSearch::packages()
+{
+    try {
+        d->search();
+        return d->rows;
+    } catch (const BlobError &e) {
+        throw FileSearchError(std::string("damaged catalogue: ") + e.what());
+    }
+}
+
+std::string FileSearch::firstPath(uint32_t pkg)
+{
+    try {
+        d->search();
+        std::string best;
+        bool any = false;
+        d->forEachMatch(pkg, [&](const std::string &path) {
+            if (!any || path < best)
+                best = path;
+            any = true;
+            return true;
+        });
+        return best;
+    } catch (const BlobError &e) {
+        throw FileSearchError(std::string("damaged catalogue: ") + e.what());
+    }
+}
+
+std::vector<std::string> FileSearch::matchingFiles(uint32_t pkg, size_t max, size_t *total)
+{
+    try {
+        d->search();
+        std::vector<std::string> paths;
+        d->forEachMatch(pkg, [&](const std::string &path) {
+            paths.push_back(path);
+            return true;
+        });
+        std::sort(paths.begin(), paths.end());
+        if (total)
+            *total = paths.size();
+        if (paths.size() > max)
+            paths.resize(max);
+        return paths;
+    } catch (const BlobError &e) {
+        throw FileSearchError(std::string("damaged catalogue: ") + e.what());
+    }
+}
+
+std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg)
+{
+    try {
+        BlockReader reader(db);
+        std::vector<FileRef> files;
+        reader.files(pkg, files);
+        std::vector<std::string> paths;
+        paths.reserve(files.size());
+        for (const FileRef &file : files) {
+            std::string path(reader.dir(file.dir));
+            path += '/';
+            path += reader.name(file.name);
+            paths.push_back(std::move(path));
+        }
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    } catch (const BlobError &e) {
+        throw FileSearchError(std::string("damaged catalogue: ") + e.what());
+    }
+}
