@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 #include <QHash>
-#include <QSqlError>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -22,16 +22,16 @@ struct SchemaEntry
     QString sql;
 };
 
+using Schema = QHash<QString, SchemaEntry>;
+
+// The tables the finder reads: the package list and the file tables of the current format.
+const char *const fileTables[] = {QV_NAME_BLOCK_TABLE, QV_DIR_BLOCK_TABLE, QV_PKG_FILES_TABLE, QV_TRIGRAM_TABLE};
+const char *const readTables[] = {QV_PKG_TABLE, QV_NAME_BLOCK_TABLE, QV_DIR_BLOCK_TABLE, QV_PKG_FILES_TABLE,
+                                  QV_TRIGRAM_TABLE};
+
 bool isVirtual(const SchemaEntry &entry)
 {
     return entry.sql.trimmed().startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive);
-}
-
-// A trigram index is an fts5 virtual table; anything else of that name is not used.
-bool isFts5(const SchemaEntry &entry)
-{
-    return entry.type == QLatin1String("table") && isVirtual(entry)
-           && entry.sql.contains(QLatin1String("fts5"), Qt::CaseInsensitive);
 }
 
 // table_xinfo marks generated columns hidden 2 (virtual) or 3 (stored): their values are
@@ -50,41 +50,49 @@ QString generatedColumnIn(const QSqlDatabase &db, const QString &table)
     return QString();
 }
 
+// Why one of the tables the finder reads is no plain table, or nothing.
+QString refusalOf(const QSqlDatabase &db, const Schema &schema)
+{
+    for (const char *table : readTables) {
+        const auto entry = schema.constFind(QLatin1String(table));
+        if (entry == schema.constEnd())
+            continue;
+        if (entry->type != QLatin1String("table") || isVirtual(*entry))
+            return tr("%1 不是普通的表（而是视图或虚拟表），这不是 quorvi-catalog 生成的软件包目录，"
+                      "查找器不读取它。").arg(QLatin1String(table));
+        const QString generated = generatedColumnIn(db, QLatin1String(table));
+        if (!generated.isEmpty())
+            return generated;
+    }
+    return QString();
+}
+
 } // namespace
 
 // Names in SQLite are case-insensitive, so the schema is keyed by lower-case name.
 CatalogueFeatures CatalogueFeatures::read(const QSqlDatabase &db)
 {
+    CatalogueFeatures features;
     QSqlQuery query(db);
-    QHash<QString, SchemaEntry> schema;
-    if (query.exec(QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', 'view', 'index')"))) {
+    Schema schema;
+    if (query.exec(QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', 'view')"))) {
         while (query.next())
             schema.insert(query.value(1).toString().toLower(), {query.value(0).toString(), query.value(2).toString()});
     }
-    CatalogueFeatures features;
+    int version = 0;
+    if (!query.lastError().isValid() && query.exec(QStringLiteral("PRAGMA user_version")) && query.next())
+        version = query.value(0).toInt();
     features.error = query.lastError();
     if (features.error.isValid())
         return features;
-    const char *plainTables[] = {QV_PKG_TABLE, QV_NAME_TABLE, QV_DIR_TABLE, QV_LINK_TABLE, QV_SUFFIX_TABLE, QV_PKG_SUFFIX_TABLE};
-    for (const char *table : plainTables) {
-        const auto entry = schema.constFind(QLatin1String(table));
-        if (entry == schema.constEnd())
-            continue;
-        if (entry->type != QLatin1String("table") || isVirtual(*entry)) {
-            features.refusal = tr("%1 不是普通的表（而是视图或虚拟表），这不是 quorvi-catalog 生成的软件包目录，"
-                                  "查找器不读取它。").arg(QLatin1String(table));
-            return features;
-        }
-        features.refusal = generatedColumnIn(db, QLatin1String(table));
-        if (!features.refusal.isEmpty())
-            return features;
-    }
-    features.fileLists = schema.contains(QStringLiteral(QV_NAME_TABLE)) && schema.contains(QStringLiteral(QV_DIR_TABLE))
-                         && schema.contains(QStringLiteral(QV_LINK_TABLE));
-    features.nameTrigrams = features.fileLists && isFts5(schema.value(QStringLiteral(QV_NAME_FTS)));
-    features.dirTrigrams = features.fileLists && isFts5(schema.value(QStringLiteral(QV_DIR_FTS)));
-    features.nameSuffixes = features.fileLists && schema.contains(QStringLiteral(QV_SUFFIX_TABLE));
-    features.packageFiles = features.fileLists && schema.value(QStringLiteral(QV_LINK_PKG_INDEX)).type == QLatin1String("index");
-    features.packageSuffixes = features.packageFiles && schema.contains(QStringLiteral(QV_PKG_SUFFIX_TABLE));
+    features.refusal = refusalOf(db, schema);
+    if (!features.refusal.isEmpty())
+        return features;
+    bool allFileTables = true;
+    for (const char *table : fileTables)
+        allFileTables = allFileTables && schema.contains(QLatin1String(table));
+    features.fileLists = version == QV_FORMAT_VERSION && allFileTables;
+    features.olderKind = !features.fileLists
+                         && (schema.contains(QStringLiteral(QV_OLD_LINK_TABLE)) || (version != 0 && version != QV_FORMAT_VERSION));
     return features;
 }

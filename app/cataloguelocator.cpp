@@ -56,3 +56,14 @@ QString CatalogueLocator::find() const
     }
     return QString();
 }
+
+// The standard places are the working folder, the user's cache and the system's cache.
+QString CatalogueLocator::rebuildCommand(const QString &catalogue) const
+{
+    const QString path = QFileInfo(catalogue).absoluteFilePath();
+    if (placeList.size() == 3 && path == QFileInfo(placeList.at(1)).absoluteFilePath())
+        return QStringLiteral("quorvi-catalog --user");
+    if (placeList.size() == 3 && path == QFileInfo(placeList.at(2)).absoluteFilePath())
+        return QStringLiteral("sudo quorvi-catalog --system");
+    return QStringLiteral("quorvi-catalog -o os_pkg_list.db --apt-lists /var/lib/apt/lists");
+}

@@ -26,6 +26,9 @@ public:
     static QString catalogueFileName();
 
     QStringList places() const { return placeList; }
+    // The command that makes the catalogue at this path anew: the user's or the system's
+    // own, or for any other place one that writes os_pkg_list.db in the working folder.
+    QString rebuildCommand(const QString &catalogue) const;
     // The first place that holds a file (or anything else that exists there), or an
     // empty string when none does.
     QString find() const;

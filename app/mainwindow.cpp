@@ -2,7 +2,7 @@
 #include "cataloguefeatures.h"
 #include "catalogueopening.h"
 #include "elidedtextdelegate.h"
-#include "searchjob.h"
+#include "searchworker.h"
 #include "searchresultmodel.h"
 #include "searchstatement.h"
 #include "tablecopy.h"
@@ -23,10 +23,12 @@
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QThread>
 
 namespace {
 // Read-only: the finder never creates or changes a catalogue file. A catalogue that a
@@ -49,9 +51,13 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // Searches still running, or stopped and not yet ended, end before the window goes.
-    for (SearchJob *job : findChildren<SearchJob *>(QString(), Qt::FindDirectChildrenOnly))
-        delete job;
+    // Work still running, or stopped and not yet ended, ends before the window goes; the
+    // worker closes its connection on its own thread.
+    worker->stopUpTo(lastWork);
+    SearchWorker *ending = worker;
+    QMetaObject::invokeMethod(ending, [ending] { delete ending; }, Qt::QueuedConnection);
+    searchThread->quit();
+    searchThread->wait();
     delete ui;
     delete headerModel;
 }
@@ -60,10 +66,24 @@ void MainWindow::init()
 {
     connect(ui->keyworkLineEdit, SIGNAL(returnPressed()),
             ui->searchPushButton, SIGNAL(clicked()), Qt::UniqueConnection);
+    initSearchThread();
     initTableView();
     initDatabase();
     qDebug() << "app dir " << QCoreApplication::applicationDirPath();
     qDebug() << "currentPath: " << QDir::currentPath();
+}
+
+void MainWindow::initSearchThread()
+{
+    searchThread = new QThread(this);
+    searchThread->setObjectName(QStringLiteral("quorvi-search"));
+    worker = new SearchWorker;
+    worker->moveToThread(searchThread);
+    connect(worker, &SearchWorker::statementReady, this, [this](quint64 work, const QString &statement) {
+        if (work == runningSearch)
+            qDebug() << statement;
+    });
+    searchThread->start();
 }
 
 void MainWindow::initTableView()
@@ -87,13 +107,63 @@ void MainWindow::initCopyAction()
     copyAction->setObjectName(QStringLiteral("copyAction"));
     copyAction->setShortcut(QKeySequence::Copy);
     copyAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(copyAction, &QAction::triggered, this, [this] {
-        const QString text = selectedRowsAsText(ui->tableView);
-        if (!text.isEmpty())
-            QGuiApplication::clipboard()->setText(text);
-    });
+    connect(copyAction, &QAction::triggered, this, &MainWindow::copySelectedRows);
     ui->tableView->addAction(copyAction);
     ui->tableView->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+// Rows whose paths are not known yet have them worked out first, on the search thread,
+// while a progress box (shown when it takes a moment) offers to cancel; a cancelled copy
+// copies nothing.
+void MainWindow::copySelectedRows()
+{
+    auto *model = qobject_cast<SearchResultModel *>(ui->tableView->model());
+    if (model) {
+        QList<int> rows;
+        for (const QModelIndex &index : ui->tableView->selectionModel()->selectedRows())
+            rows << index.row();
+        if (model->unknownPaths(rows) > 0 && !fetchPathsForCopy(model, rows))
+            return;
+    }
+    const QString text = selectedRowsAsText(ui->tableView);
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
+}
+
+bool MainWindow::fetchPathsForCopy(SearchResultModel *model, const QList<int> &rows)
+{
+    const QVector<qint64> ids = model->takeUnknownPaths(rows);
+    QProgressDialog progress(tr("正在查找匹配文件……"), tr("取消"), 0, model->unknownPaths(rows), this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    QEventLoop loop;
+    QPointer<SearchResultModel> alive(model);
+    const quint64 work = ++lastWork;
+    bool cancelled = false;
+    connect(model, &SearchResultModel::pathsAdded, &loop, [&] {
+        const int left = model->unknownPaths(rows);
+        progress.setValue(progress.maximum() - left);
+        if (left == 0)
+            loop.quit();
+    });
+    connect(model, &QObject::destroyed, &loop, &QEventLoop::quit);
+    connect(&progress, &QProgressDialog::canceled, &loop, [&] {
+        cancelled = true;
+        worker->stopUpTo(work);
+        loop.quit();
+    });
+    requestPaths(shownSearch, ids, work);
+    copyProgress = &progress;
+    loop.exec();
+    copyProgress = nullptr;
+    return alive && !cancelled && model->unknownPaths(rows) == 0;
+}
+
+void MainWindow::requestPaths(quint64 searchWork, const QVector<qint64> &ids, quint64 work)
+{
+    SearchWorker *target = worker;
+    QMetaObject::invokeMethod(target, [target, searchWork, work, ids] { target->findPaths(searchWork, work, ids); },
+                              Qt::QueuedConnection);
 }
 
 void MainWindow::setHeaderTitles()
@@ -248,95 +318,81 @@ void MainWindow::on_searchPushButton_clicked()
         reportSearchFailure(tr("无法读取软件包目录：") + opening.problem);
         return;
     }
+    request.path = db.databaseName();
     request.databaseName = opening.databaseName;
     request.connectOptions = opening.connectOptions(db.connectOptions());
     qDebug() << "pkg ............." << keyword << "," << osIndex;
     runSearch(request);
 }
 
-// Runs the search on its own thread and waits for it in a local event loop, so that the
+// Runs the search on the search thread and waits for it in a local event loop, so that the
 // window repaints and answers input meanwhile; returns once the search has ended: its rows
 // are shown, its failure reported, or it was stopped (by Esc or by a newer search).
 void MainWindow::runSearch(const SearchRequest &request)
 {
     QElapsedTimer clock;
     clock.start();
-    auto *job = new SearchJob(request, this);
+    // The rows shown so far need no more paths.
+    worker->stopUpTo(lastWork);
+    const quint64 work = ++lastWork;
     QEventLoop loop;
-    connect(job, &SearchJob::statementReady, this, [this, job](const QString &statement) {
-        if (runningSearch == job)
-            qDebug() << statement;
+    SearchOutcome outcome;
+    bool ended = false;
+    connect(worker, &SearchWorker::searchEnded, &loop, [&](quint64 endedWork, const SearchOutcome &result) {
+        if (endedWork != work)
+            return;
+        outcome = result;
+        ended = true;
+        loop.quit();
     });
-    connect(job, &SearchJob::searchEnded, &loop, &QEventLoop::quit);
-    runningSearch = job;
+    runningSearch = work;
     runningSearchLoop = &loop;
     ui->statusbar->showMessage(tr("正在搜索……"));
-    job->start();
+    SearchWorker *target = worker;
+    QMetaObject::invokeMethod(target, [target, work, request] { target->search(work, request); },
+                              Qt::QueuedConnection);
     loop.exec();
-    if (runningSearch != job)
+    if (runningSearch != work)
         return; // stopped; the stop has emptied the table
-    if (!job->hasEnded()) {
+    if (!ended) {
         stopSearch(); // the application is quitting
         return;
     }
-    runningSearch = nullptr;
+    runningSearch = 0;
     runningSearchLoop = nullptr;
-    SearchOutcome outcome = job->takeOutcome();
-    if (outcome.pathsLater) {
-        // The job stays to work out the paths of the rows shown later, until its model goes.
-        connect(job, &QThread::finished, job, &QObject::deleteLater);
-        if (job->isFinished())
-            job->deleteLater();
-    } else {
-        job->wait();
-        delete job;
-        job = nullptr;
-    }
-    showOutcome(outcome, clock.elapsed(), job);
+    showOutcome(outcome, clock.elapsed(), work);
 }
 
 // Stops the running search, if any: its statement is interrupted, the table goes back to
-// the empty header model at once, and its thread is released whenever it ends.
+// the empty header model at once, and the search thread ends it whenever it gets there.
 void MainWindow::stopSearch()
 {
-    SearchJob *job = runningSearch;
-    if (!job)
+    if (!runningSearch)
         return;
-    runningSearch = nullptr;
-    job->stop();
-    connect(job, &QThread::finished, job, &QObject::deleteLater);
-    if (job->isFinished())
-        job->deleteLater();
+    worker->stopUpTo(runningSearch);
+    runningSearch = 0;
     runningSearchLoop->quit();
     runningSearchLoop = nullptr;
     showModel(headerModel);
     ui->statusbar->showMessage(tr("搜索已停止"));
 }
 
-void MainWindow::showOutcome(SearchOutcome &outcome, qint64 elapsedMs, SearchJob *pathJob)
+void MainWindow::showOutcome(const SearchOutcome &outcome, qint64 elapsedMs, quint64 work)
 {
     switch (outcome.end) {
-    case SearchOutcome::End::Rows: {
-        auto *model = new SearchResultModel(outcome.titles, std::move(outcome.cells), this);
-        if (pathJob) {
-            QPointer<SearchJob> job(pathJob);
-            model->setLaterCells([job](const QVector<qint64> &ids) { return job ? job->firstPaths(ids) : QStringList(); },
-                                 [job] {
-                                     if (job)
-                                         job->release();
-                                 });
-        }
-        showModel(model);
-        const QLocale numbers(QLocale::Chinese, QLocale::China);
-        ui->statusbar->showMessage(tr("找到 %1 个软件包，用时 %2 毫秒")
-                                       .arg(numbers.toString(model->rowCount()), numbers.toString(elapsedMs)));
+    case SearchOutcome::End::Rows:
+        showRows(outcome, elapsedMs, work);
         return;
-    }
     case SearchOutcome::End::SqlError:
         reportSearchFailure(failureText(outcome.error));
         return;
     case SearchOutcome::End::NoFileLists:
         reportSearchFailure(tr("这个软件包目录不含文件列表，无法按文件名查找。"));
+        return;
+    case SearchOutcome::End::OlderCatalogue:
+        reportSearchFailure(tr("这个软件包目录是旧格式的，查找器不读取其中的文件列表，无法按文件名查找。"
+                               "请用这条命令重新生成：%1")
+                                .arg(catalogueLocator.rebuildCommand(db.databaseName())));
         return;
     case SearchOutcome::End::TooLarge:
         reportSearchFailure(tr("查询结果过大（超过 1 GiB，或有单个字段超过 1 MiB），已停止读取。"
@@ -349,8 +405,33 @@ void MainWindow::showOutcome(SearchOutcome &outcome, qint64 elapsedMs, SearchJob
     }
 }
 
+// The rows go into a model of their own; paths not worked out yet are asked of the search
+// thread as the view shows them.
+void MainWindow::showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint64 work)
+{
+    auto *model = new SearchResultModel(outcome.titles, outcome.cells, this);
+    if (outcome.pathsLater) {
+        connect(model, &SearchResultModel::pathsWanted, this,
+                [this, work](const QVector<qint64> &ids) { requestPaths(work, ids, ++lastWork); });
+        connect(worker, &SearchWorker::pathsFound, model,
+                [model, work](quint64 searchWork, const QVector<qint64> &ids, const QStringList &paths) {
+                    if (searchWork == work)
+                        model->addPaths(ids, paths);
+                });
+    }
+    showModel(model);
+    shownSearch = work;
+    const QLocale numbers(QLocale::Chinese, QLocale::China);
+    ui->statusbar->showMessage(tr("找到 %1 个软件包，用时 %2 毫秒")
+                                   .arg(numbers.toString(model->rowCount()), numbers.toString(elapsedMs)));
+}
+
 void MainWindow::keyPressEvent(QKeyEvent *event)
 {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && copyProgress) {
+        copyProgress->cancel(); // before the progress box has appeared
+        return;
+    }
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && runningSearch) {
         stopSearch();
         return;

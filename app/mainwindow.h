@@ -9,9 +9,12 @@
 
 class QAbstractItemModel;
 class QEventLoop;
+class QProgressDialog;
 class QSqlError;
 class QStandardItemModel;
-class SearchJob;
+class QThread;
+class SearchResultModel;
+class SearchWorker;
 struct SearchOutcome;
 struct SearchRequest;
 
@@ -42,8 +45,11 @@ private slots:
 
 private:
     void init();
+    void initSearchThread();
     void initTableView();
     void initCopyAction();
+    void copySelectedRows();
+    bool fetchPathsForCopy(SearchResultModel *model, const QList<int> &rows);
     void initDatabase();
     QString probeCatalogue();
     void showCatalogueInStatusBar(const QString &catalogue);
@@ -54,7 +60,9 @@ private:
     void showModel(QAbstractItemModel *model);
     void runSearch(const SearchRequest &request);
     void stopSearch();
-    void showOutcome(SearchOutcome &outcome, qint64 elapsedMs, SearchJob *pathJob);
+    void showOutcome(const SearchOutcome &outcome, qint64 elapsedMs, quint64 work);
+    void showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint64 work);
+    void requestPaths(quint64 searchWork, const QVector<qint64> &ids, quint64 work);
     QString failureText(const QSqlError &error) const;
     void reportSearchFailure(const QString &text);
 
@@ -62,8 +70,15 @@ private:
     QStandardItemModel *headerModel;
     QSqlDatabase db;
     CatalogueLocator catalogueLocator;
-    SearchJob *runningSearch = nullptr;     // the search the window waits for, if any
+    // The searches run one after the other on this thread, which lives as long as the
+    // window; each search and each request for paths gets the next work number.
+    QThread *searchThread = nullptr;
+    SearchWorker *worker = nullptr;
+    quint64 lastWork = 0;
+    quint64 runningSearch = 0;               // the search the window waits for, if any
     QEventLoop *runningSearchLoop = nullptr; // where the search button's handler waits for it
+    quint64 shownSearch = 0;                 // the search whose rows the table shows
+    QProgressDialog *copyProgress = nullptr; // while a copy waits for paths
 };
 
 #endif // MAINWINDOW_H

@@ -1,27 +1,20 @@
 #include "searchresultmodel.h"
 
+#include <algorithm>
+
 namespace {
-// Cells asked for together: about a screenful, so that scrolling asks once a page.
-const int cellBatch = 64;
+// Paths asked for together: about a screenful, so that scrolling asks once a page.
+const int pathRequestRows = 64;
 } // namespace
+
+const QString SearchResultModel::pendingPath = QStringLiteral("…");
 
 SearchResultModel::SearchResultModel(const QStringList &titles, QVector<QVariant> cells, QObject *parent)
     : QAbstractTableModel(parent)
     , titles(titles)
     , cells(std::move(cells))
+    , asked(rowCount(), false)
 {
-}
-
-SearchResultModel::~SearchResultModel()
-{
-    if (releaseLaterCells)
-        releaseLaterCells();
-}
-
-void SearchResultModel::setLaterCells(CellSource source, std::function<void()> release)
-{
-    laterCells = std::move(source);
-    releaseLaterCells = std::move(release);
 }
 
 int SearchResultModel::rowCount(const QModelIndex &parent) const
@@ -36,32 +29,93 @@ int SearchResultModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : titles.size();
 }
 
+// Only the path column of a file-name search (three columns) is ever left NULL.
+bool SearchResultModel::isUnknownPath(int row) const
+{
+    return titles.size() == 3 && cells.at(row * 3 + 2).isNull();
+}
+
 QVariant SearchResultModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid) || (role != Qt::DisplayRole && role != Qt::EditRole))
         return QVariant();
-    const int at = index.row() * titles.size() + index.column();
-    if (laterCells && index.column() == titles.size() - 1 && cells.at(at).isNull())
-        fetchLaterCells(index.row());
-    return cells.at(at);
+    if (index.column() == 2 && isUnknownPath(index.row())) {
+        if (!asked.at(index.row()))
+            askFrom(index.row());
+        return pendingPath;
+    }
+    return cells.at(index.row() * titles.size() + index.column());
 }
 
-// Works out the NULL cells of this row and of the rows after it, up to a batch; a cell
-// the source could not give stays empty rather than being asked for again.
-void SearchResultModel::fetchLaterCells(int row) const
+// Asks for the unknown paths of this row and of the rows after it, up to a batch.
+void SearchResultModel::askFrom(int row) const
 {
-    const int columns = titles.size();
-    QVector<int> rows;
     QVector<qint64> ids;
-    for (int r = row; r < rowCount() && rows.size() < cellBatch; ++r) {
-        if (!cells.at(r * columns + columns - 1).isNull())
+    for (int r = row; r < rowCount() && ids.size() < pathRequestRows; ++r) {
+        if (!isUnknownPath(r) || asked.at(r))
             continue;
-        rows << r;
-        ids << cells.at(r * columns).toLongLong();
+        asked[r] = true;
+        ids << cells.at(r * 3).toLongLong();
     }
-    const QStringList paths = laterCells(ids);
-    for (int i = 0; i < rows.size(); ++i)
-        cells[rows.at(i) * columns + columns - 1] = i < paths.size() ? paths.at(i) : QString(QLatin1String(""));
+    if (!ids.isEmpty())
+        emit pathsWanted(ids);
+}
+
+QVector<qint64> SearchResultModel::takeUnknownPaths(const QList<int> &rows)
+{
+    QVector<qint64> ids;
+    for (const int row : rows) {
+        if (row < 0 || row >= rowCount() || !isUnknownPath(row))
+            continue;
+        asked[row] = true;
+        ids << cells.at(row * 3).toLongLong();
+    }
+    return ids;
+}
+
+int SearchResultModel::unknownPaths(const QList<int> &rows) const
+{
+    return int(std::count_if(rows.begin(), rows.end(),
+                             [this](int row) { return row >= 0 && row < rowCount() && isUnknownPath(row); }));
+}
+
+// File-name rows are ordered by package id.
+int SearchResultModel::rowOf(qint64 id) const
+{
+    int low = 0;
+    int high = rowCount();
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (cells.at(middle * titles.size()).toLongLong() < id)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low < rowCount() && cells.at(low * titles.size()).toLongLong() == id ? low : -1;
+}
+
+void SearchResultModel::addPaths(const QVector<qint64> &ids, const QStringList &paths)
+{
+    if (titles.size() != 3)
+        return;
+    int first = rowCount();
+    int last = -1;
+    for (int i = 0; i < ids.size(); ++i) {
+        const int row = rowOf(ids.at(i));
+        if (row < 0 || !isUnknownPath(row))
+            continue;
+        if (i >= paths.size()) {
+            asked[row] = false;
+            continue;
+        }
+        // A path is never NULL once known, so that it is not asked for again.
+        cells[row * 3 + 2] = paths.at(i).isNull() ? QString(QLatin1String("")) : paths.at(i);
+        first = qMin(first, row);
+        last = qMax(last, row);
+    }
+    if (last >= 0)
+        emit dataChanged(index(first, 2), index(last, 2));
+    emit pathsAdded();
 }
 
 QVariant SearchResultModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -6,37 +6,49 @@
 #include <QVariant>
 #include <QVector>
 
-#include <functional>
-
-// The rows of one finished search, read-only: the columns are titled with the
-// statement's column names, the cells hold what SQLite gave. A file-name search that
-// matched many packages leaves the last column's cells NULL: they are asked of
-// `laterCells` (by the first column's package id) when a view or a copy first reads them.
+// The rows of one finished search, read-only: the columns are titled as the search
+// titled them, the cells hold what SQLite gave. A file-name search that matched many
+// packages leaves the last column's cells NULL: the first time a view reads such a cell,
+// the model asks for the paths of that row and the rows after it (pathsWanted, by package
+// id) and shows a placeholder until addPaths() brings them.
 class SearchResultModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    using CellSource = std::function<QStringList(const QVector<qint64> &packageIds)>;
+    // Shown in a path cell whose path is not known yet.
+    static const QString pendingPath;
 
     SearchResultModel(const QStringList &titles, QVector<QVariant> cells, QObject *parent = nullptr);
-    ~SearchResultModel() override;
-
-    // The source of the cells left NULL, and what to call when the model goes.
-    void setLaterCells(CellSource source, std::function<void()> release);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // The package ids of these rows whose paths are not known yet; asking for them is
+    // left to the caller (they count as asked for from now on).
+    QVector<qint64> takeUnknownPaths(const QList<int> &rows);
+    // How many of these rows have no known path yet.
+    int unknownPaths(const QList<int> &rows) const;
+
+public slots:
+    // paths[i] is the path of package ids[i]; the ids past paths.size() were not worked
+    // out and are asked for again when next shown.
+    void addPaths(const QVector<qint64> &ids, const QStringList &paths);
+
+signals:
+    void pathsWanted(const QVector<qint64> &ids) const;
+    void pathsAdded();
+
 private:
-    void fetchLaterCells(int row) const;
+    bool isUnknownPath(int row) const;
+    int rowOf(qint64 id) const;
+    void askFrom(int row) const;
 
     const QStringList titles;
-    mutable QVector<QVariant> cells;
-    CellSource laterCells;
-    std::function<void()> releaseLaterCells;
+    QVector<QVariant> cells;
+    mutable QVector<bool> asked; // per row: its path has been asked for
 };
 
 #endif // SEARCHRESULTMODEL_H

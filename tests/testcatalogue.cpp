@@ -5,7 +5,6 @@
 
 #include "CatalogWriter.h"
 #include "FileIndex.h"
-#include "FtsSideBuilder.h"
 #include "PackageIndex.h"
 
 #include <catalogueschema.h>
@@ -27,22 +26,12 @@ void writeWithBuilderWriter(const QString &path, const PackageIndex &packages,
                             const QList<CatalogueFile> *files)
 {
     FileIndex index;
-    std::unique_ptr<FtsSideBuilder> fts;
     if (files) {
-        fts = std::make_unique<FtsSideBuilder>();
-        FtsSideBuilder *side = fts.get();
-        index.setListener([side](bool isDir, uint32_t id, std::string_view text) {
-            if (isDir)
-                side->addDir(id, text);
-            else
-                side->addName(id, text);
-        });
         for (const CatalogueFile &file : *files) {
             FileIndex::PathIds ids;
             QVERIFY2(index.intern(file.path.toStdString(), ids), qPrintable("no file name: " + file.path));
             index.link(uint32_t(file.packageId), ids);
         }
-        fts->finishInput();
         index.finish();
     }
     // The writer fills an existing empty file, as the builder's temporary one.
@@ -51,7 +40,7 @@ void writeWithBuilderWriter(const QString &path, const PackageIndex &packages,
     QVERIFY2(fresh.open(QIODevice::WriteOnly), qPrintable(path + ": " + fresh.errorString()));
     fresh.close();
     try {
-        CatalogWriter::write(path.toStdString(), packages, files ? &index : nullptr, fts.get());
+        CatalogWriter::write(path.toStdString(), packages, files ? &index : nullptr);
     } catch (const std::exception &e) {
         QFAIL(e.what());
     }
@@ -110,16 +99,13 @@ void writeCatalogue(const QString &path, const QList<CataloguePackage> &packages
     writeWithBuilderWriter(path, index, nullptr);
 }
 
-void writeFileLists(const QString &path, const QList<CatalogueFile> &files, bool trigrams)
+void writeFileLists(const QString &path, const QList<CatalogueFile> &files)
 {
     PackageIndex packages;
     readPackages(path, packages);
     if (QTest::currentTestFailed())
         return;
     writeWithBuilderWriter(path, packages, &files);
-    if (!trigrams)
-        execOnCatalogue(path, {QStringLiteral("DROP TABLE " QV_NAME_FTS), QStringLiteral("DROP TABLE " QV_DIR_FTS),
-                               QStringLiteral("DROP TABLE " QV_SUFFIX_TABLE)});
 }
 
 QString testData(const QString &relative)

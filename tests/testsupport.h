@@ -88,10 +88,18 @@ struct CatalogueFile
     QString path; // full path, "/usr/bin/gcc"
 };
 // Adds the file lists to a catalogue that writeCatalogue wrote (its packages are read
-// back): the builder's writer makes the whole catalogue again with them. Without
-// trigrams, its trigram and suffix indexes are dropped again, as in a catalogue made
-// before them.
-void writeFileLists(const QString &path, const QList<CatalogueFile> &files, bool trigrams);
+// back): the builder's writer makes the whole catalogue again with them.
+void writeFileLists(const QString &path, const QList<CatalogueFile> &files);
+// What a file-name search of the catalogue at path must show, worked out without the
+// search engine's plans: every package's files (each package's own list), matched with
+// SQLite's GLOB against the keyword over ASCII-folded text ("*" and "?" as in the finder,
+// a "/" in the keyword matching the full path), one "id|first path" a package in order
+// of id. Fails the test when the catalogue cannot be read; an error of the matching
+// statement (a pattern SQLite refuses) goes to *error where that is given.
+QStringList referenceFileRows(const QString &path, const QString &keyword, QString *error = nullptr);
+// The statement a file-name search of the catalogue at path runs for the keyword, as the
+// finder's second debug line shows it.
+QString engineStatement(const QString &path, const QString &keyword);
 // A file of the finder's test data (tests/data/...).
 QString testData(const QString &relative);
 // Runs quorvi-catalog -o path with the given sources ("--packages", file, ...);

@@ -32,7 +32,7 @@ void tst_Copy::init()
     writeCatalogue(path, {{"gcc", "12.2.0", "3", "amd64"},
                           {"gcc-12", "12.2.0", "14", "amd64"},
                           {"gcc-doc", "12.2.0", "1", "all"}});
-    writeFileLists(path, {{1, "/usr/bin/gcc"}, {2, "/usr/bin/gcc-12"}}, false);
+    writeFileLists(path, {{1, "/usr/bin/gcc"}, {2, "/usr/bin/gcc-12"}});
     QGuiApplication::clipboard()->setText("before");
 }
 

@@ -21,7 +21,8 @@
 #include <thread>
 
 // Catalogues made to hurt the finder: tables that are views or virtual tables, generated
-// columns, a FIFO in the catalogue's place, write-ahead-log catalogues and hot journals.
+// columns, damaged file lists, a FIFO in the catalogue's place, write-ahead-log catalogues
+// and hot journals.
 // Each ends in a box or in correct rows, the window stays usable, and no file is created
 // beside the catalogue or changed.
 class tst_CraftedCatalogue : public QObject
@@ -34,7 +35,8 @@ private slots:
 
     void craftedTables_data();
     void craftedTables();
-    void fakeTrigramIndexIgnored();
+    void damagedFileLists_data();
+    void damagedFileLists();
     void notARegularFile_data();
     void notARegularFile();
     void walCatalogue();
@@ -117,7 +119,7 @@ QStringList tst_CraftedCatalogue::folderEntries() const
 void tst_CraftedCatalogue::writeGccCatalogue(const QString &path)
 {
     writeCatalogue(path, {{"gcc", "12.2.0", "14", "amd64"}, {"vim", "9.0.1378", "2", "amd64"}});
-    writeFileLists(path, {{1, "/usr/bin/gcc"}, {2, "/usr/bin/vim"}}, true);
+    writeFileLists(path, {{1, "/usr/bin/gcc"}, {2, "/usr/bin/vim"}});
 }
 
 void tst_CraftedCatalogue::craftedTables_data()
@@ -145,16 +147,33 @@ void tst_CraftedCatalogue::craftedTables_data()
           " (seed || '-12') VIRTUAL, ver TEXT, rel TEXT, arch TEXT)",
           "INSERT INTO qv_pkg_list_t (id, seed, ver, rel, arch) VALUES (1, 'gcc', '1', '1', 'amd64')"},
          generated},
-        {"stored generated column in the file names",
-         {"CREATE TABLE names2 (id INTEGER PRIMARY KEY, name TEXT, big TEXT GENERATED ALWAYS AS"
-          " (name || name) STORED)",
-          "INSERT INTO names2 (id, name) SELECT id, name FROM qv_file_name_t", "DROP TABLE qv_file_name_t",
-          "ALTER TABLE names2 RENAME TO qv_file_name_t"},
+        {"stored generated column in the name blocks",
+         {"CREATE TABLE names2 (id INTEGER PRIMARY KEY, first TEXT NOT NULL, names BLOB NOT NULL, links BLOB NOT NULL,"
+          " big BLOB GENERATED ALWAYS AS (names || names) STORED)",
+          "INSERT INTO names2 (id, first, names, links) SELECT id, first, names, links FROM qv_file_names_t",
+          "DROP TABLE qv_file_names_t", "ALTER TABLE names2 RENAME TO qv_file_names_t"},
          generated},
-        {"file name table is a view",
-         {"DROP TABLE qv_file_name_t", "CREATE VIEW qv_file_name_t AS SELECT 1 AS id, 'gcc' AS name"}, view},
-        {"link table is a view",
-         {"DROP TABLE qv_pkg_file_t", "CREATE VIEW qv_pkg_file_t AS SELECT 1 AS pkg_id, 1 AS dir_id, 1 AS name_id"},
+        {"virtual generated column in the package files",
+         {"CREATE TABLE files2 (pkg_id INTEGER PRIMARY KEY, raw BLOB NOT NULL,"
+          " files BLOB GENERATED ALWAYS AS (raw) VIRTUAL)",
+          "INSERT INTO files2 (pkg_id, raw) SELECT pkg_id, files FROM qv_pkg_files_t",
+          "DROP TABLE qv_pkg_files_t", "ALTER TABLE files2 RENAME TO qv_pkg_files_t"},
+         generated},
+        {"name block table is a view over a recursive query",
+         {"CREATE TABLE saved AS SELECT * FROM qv_file_names_t", "DROP TABLE qv_file_names_t",
+          "CREATE VIEW qv_file_names_t AS WITH RECURSIVE r(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM r)"
+          " SELECT n AS id, s.first, s.names, s.links FROM r, saved s"},
+         view},
+        {"directory block table is a view",
+         {"CREATE TABLE saved AS SELECT * FROM qv_file_dirs_t", "DROP TABLE qv_file_dirs_t",
+          "CREATE VIEW qv_file_dirs_t AS SELECT * FROM saved"},
+         view},
+        {"package file table is a view",
+         {"CREATE TABLE saved AS SELECT * FROM qv_pkg_files_t", "DROP TABLE qv_pkg_files_t",
+          "CREATE VIEW qv_pkg_files_t AS SELECT * FROM saved"},
+         view},
+        {"trigram table is a virtual table",
+         {"DROP TABLE qv_name_trigrams_t", "CREATE VIRTUAL TABLE qv_name_trigrams_t USING fts5(trigram, blocks)"},
          view},
     };
     for (const Case &c : cases) {
@@ -197,19 +216,53 @@ void tst_CraftedCatalogue::craftedTables()
     QCOMPARE(folderEntries(), QStringList{"os_pkg_list.db"});
 }
 
-// A trigram index that is a plain table, not an fts5 one, is not used: the file search
-// falls back to the name table and finds the row.
-void tst_CraftedCatalogue::fakeTrigramIndexIgnored()
+void tst_CraftedCatalogue::damagedFileLists_data()
 {
+    QTest::addColumn<QString>("statement"); // damages the file lists of a sound catalogue
+    QTest::addColumn<QString>("keyword");
+    const QString junk = "x'00ffffffffffffffff0102030405060708'";
+    QTest::newRow("name texts") << "UPDATE qv_file_names_t SET names = " + junk << "gcc";
+    QTest::newRow("name texts, scanned") << "UPDATE qv_file_names_t SET names = " + junk << "*c*";
+    QTest::newRow("name links") << "UPDATE qv_file_names_t SET links = " + junk << "gcc";
+    QTest::newRow("name links cut short") << "UPDATE qv_file_names_t SET links = substr(links, 1, length(links) / 2)" << "gcc";
+    QTest::newRow("package files") << "UPDATE qv_pkg_files_t SET files = " + junk << "gcc";
+    QTest::newRow("directory paths") << "UPDATE qv_file_dirs_t SET paths = " + junk << "gcc";
+    QTest::newRow("directory packages") << "UPDATE qv_file_dirs_t SET pkgs = " + junk << "/usr/bin/*";
+    QTest::newRow("trigram postings") << "UPDATE qv_name_trigrams_t SET blocks = " + junk << "*gcc*";
+    QTest::newRow("texts of another type") << "UPDATE qv_file_names_t SET names = 42" << "gcc";
+    QTest::newRow("packages without a package row") << "UPDATE qv_pkg_list_t SET id = id + 1000000" << "gcc";
+}
+
+// File lists that are damaged or crafted (a BLOB of junk, cut short, of another type) give
+// the failed-search box, never a crash or a hang; the window then still searches by
+// package name.
+void tst_CraftedCatalogue::damagedFileLists()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, keyword);
     writeGccCatalogue(cataloguePath());
-    execOnCatalogue(cataloguePath(), {"DROP TABLE qv_file_name_fts", "CREATE TABLE qv_file_name_fts (name TEXT)"});
+    execOnCatalogue(cataloguePath(), {statement});
     BoxCloser closer;
     MainWindow window;
     QVERIFY(closer.boxes.isEmpty());
     setFileMode(window, true);
-    searchFor(window, "gcc");
+    searchFor(window, keyword);
+    const QString text = closer.boxes.value(0).text;
+    if (statement.contains("qv_pkg_list_t")) {
+        // The engine's packages have no package row: nothing to show, as a join would.
+        QVERIFY2(closer.boxes.isEmpty(), qPrintable(text));
+        QCOMPARE(resultTable(window)->model()->rowCount(), 0);
+    } else {
+        QCOMPARE(closer.boxes.size(), 1);
+        QCOMPARE(closer.boxes.first().title, QString::fromUtf8("查询失败"));
+        QVERIFY2(text.startsWith(QString::fromUtf8("无法在软件包目录中完成查询：")), qPrintable(text));
+        QCOMPARE(resultTable(window)->model()->rowCount(), 0);
+    }
+    closer.boxes.clear();
+    setFileMode(window, false);
+    searchFor(window, "vim");
     QVERIFY(closer.boxes.isEmpty());
-    QCOMPARE(tableColumn(resultTable(window), 1), QStringList{"gcc-12.2.0-14.amd64"});
+    QCOMPARE(resultTable(window)->model()->rowCount(), 1);
 }
 
 void tst_CraftedCatalogue::notARegularFile_data()

@@ -109,7 +109,7 @@ void tst_DamagedCatalogue::writeFullCatalogue(const QString &path, int packages,
         files << CatalogueFile{i, "/usr/share/doc/" + name + "/copyright"};
     }
     writeCatalogue(path, list);
-    writeFileLists(path, files, true);
+    writeFileLists(path, files);
 }
 
 // Cases that behave alike in both modes run once for package names and once for file names.
@@ -308,7 +308,7 @@ void tst_DamagedCatalogue::unreadableCatalogue()
     }
 
     writeCatalogue(cataloguePath(), {{"gcc", "12.2.0", "14", "amd64"}});
-    writeFileLists(cataloguePath(), {{1, "/usr/bin/gcc"}}, true);
+    writeFileLists(cataloguePath(), {{1, "/usr/bin/gcc"}});
     const QByteArray before = sha256(fileBytes(cataloguePath()));
     QVERIFY(::chmod(QFile::encodeName(cataloguePath()).constData(), 0) == 0);
     QVERIFY(fileBytes(cataloguePath()).isEmpty()); // really unreadable for this user
@@ -341,8 +341,11 @@ void tst_DamagedCatalogue::lockedByWriter_data()
 
     const QStringList gcc{"gcc-12.2.0-14.amd64"};
     const QStringList both{"gcc-12.2.0-14.amd64", "gcc-13.1.0-1.amd64"};
-    const QStringList insert{"INSERT INTO " QV_PKG_TABLE " VALUES (3, 'gcc', '13.1.0', '1', 'amd64')",
-                             "INSERT INTO " QV_LINK_TABLE " VALUES (3, 1, 1)"};
+    // The writer adds gcc 13.1.0 with its /usr/bin/gcc: its package row, and file lists
+    // taken from a catalogue that has all three packages (attached as "next").
+    QStringList insert{"INSERT INTO " QV_PKG_TABLE " VALUES (3, 'gcc', '13.1.0', '1', 'amd64')"};
+    for (const char *table : {QV_NAME_BLOCK_TABLE, QV_DIR_BLOCK_TABLE, QV_PKG_FILES_TABLE, QV_TRIGRAM_TABLE})
+        insert << QString("DELETE FROM %1").arg(table) << QString("INSERT INTO %1 SELECT * FROM next.%1").arg(table);
     for (bool fileMode : {false, true}) {
         const char *mode = fileMode ? "file names" : "package names";
         QTest::addRow("idle lock, rollback, %s", mode) << fileMode << QStringList() << "ROLLBACK" << gcc;
@@ -359,8 +362,12 @@ void tst_DamagedCatalogue::lockedByWriter()
     QFETCH(QStringList, after);
 
     writeCatalogue(cataloguePath(), {{"gcc", "12.2.0", "14", "amd64"}, {"vim", "9.0.1378", "2", "amd64"}});
-    writeFileLists(cataloguePath(), {{1, "/usr/bin/gcc"}, {2, "/usr/bin/vim"}}, true);
+    writeFileLists(cataloguePath(), {{1, "/usr/bin/gcc"}, {2, "/usr/bin/vim"}});
     const QByteArray before = sha256(fileBytes(cataloguePath()));
+    const QString next = dir->filePath("next.db");
+    writeCatalogue(next, {{"gcc", "12.2.0", "14", "amd64"}, {"vim", "9.0.1378", "2", "amd64"},
+                          {"gcc", "13.1.0", "1", "amd64"}});
+    writeFileLists(next, {{1, "/usr/bin/gcc"}, {2, "/usr/bin/vim"}, {3, "/usr/bin/gcc"}});
 
     BoxCloser closer;
     MainWindow window;
@@ -373,6 +380,7 @@ void tst_DamagedCatalogue::lockedByWriter()
         locker.setDatabaseName(cataloguePath());
         QVERIFY(locker.open());
         QSqlQuery query(locker);
+        QVERIFY2(query.exec("ATTACH '" + next + "' AS next"), qPrintable(query.lastError().text()));
         QVERIFY2(query.exec("BEGIN EXCLUSIVE"), qPrintable(query.lastError().text()));
         for (const QString &statement : writer)
             QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));

@@ -11,17 +11,25 @@
 #include <QStatusBar>
 #include <QTableView>
 
+#include <sqlite3.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
 #include <functional>
+#include <mutex>
 
 // A search runs while the window lives: it repaints and takes input, Esc or a new search
 // stops it, the status bar tells what a search found, and no search reads rows past a
-// memory bound. The slow search is one that waits for a writer's lock: it cannot end
-// before the test lets it, whatever the machine's load.
+// memory bound. The slow search is one that waits for a writer's lock, or one that SQLite
+// works on while a gate in the process's SQLite library holds it: it cannot end before
+// the test lets it, whatever the machine's load.
 class tst_SearchControl : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -34,6 +42,8 @@ private slots:
     void statusBarAfterFailure();
     void oversizedCellGivesBox_data();
     void oversizedCellGivesBox();
+    void stopWhileSqliteWorks_data();
+    void stopWhileSqliteWorks();
 
 private:
     void writeGccAndVim();
@@ -89,7 +99,112 @@ private:
     QTimer timer;
 };
 
+// A gate that SQLite itself opens and closes: an automatic extension of the process's
+// SQLite library (which the QSQLITE driver shares) gives each connection opened while the
+// gate is armed a LIKE of its own and a trace of finished statements. The LIKE counts
+// the rows it examines for the gated pattern and matches none of them, so that SQLite
+// works through the whole table; other patterns match as SQLite's LIKE does. The search
+// thread is held once, where the test asks: on the first row it examines, or at the end
+// of the first statement it finishes (a stop then lands between two statements).
+class SqliteGate
+{
+public:
+    enum Hold { FirstRow, BetweenStatements };
+    static constexpr const char *pattern = "pkg%"; // the stopped search's keyword, "pkg*"
+
+    void arm(Hold where)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        hold = where;
+        held = released = false;
+        rows = 0;
+        armed = true;
+    }
+    void disarm() { armed = false; }
+    bool isHeld()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return held && !released;
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        released = true;
+        cv.notify_all();
+    }
+    // Rows of the gated pattern examined after the release.
+    int rowsAfterRelease() const { return rows.load(); }
+
+    static int install(sqlite3 *db, const char **, const sqlite3_api_routines *)
+    {
+        if (!instance().armed)
+            return SQLITE_OK;
+        for (int args : {2, 3})
+            sqlite3_create_function(db, "like", args, SQLITE_UTF8, nullptr, like, nullptr, nullptr);
+        sqlite3_trace_v2(db, SQLITE_TRACE_PROFILE, finished, nullptr);
+        return SQLITE_OK;
+    }
+    static SqliteGate &instance()
+    {
+        static SqliteGate gate;
+        return gate;
+    }
+
+private:
+    // Holds the calling (search) thread until the test releases it, once per arming;
+    // true when it held.
+    bool holdHere(Hold where)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (hold != where || held)
+            return false;
+        held = true;
+        // A safety net only: the test releases the gate as soon as it has pressed Esc.
+        cv.wait_for(lock, std::chrono::seconds(60), [this] { return released; });
+        return true;
+    }
+    static void like(sqlite3_context *context, int argc, sqlite3_value **argv)
+    {
+        const char *pattern = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+        const char *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
+        const char *escape = argc == 3 ? reinterpret_cast<const char *>(sqlite3_value_text(argv[2])) : nullptr;
+        if (!pattern || !text) {
+            sqlite3_result_null(context);
+            return;
+        }
+        SqliteGate &gate = instance();
+        if (std::strcmp(pattern, SqliteGate::pattern) != 0) {
+            sqlite3_result_int(context, sqlite3_strlike(pattern, text, escape ? unsigned(escape[0]) : 0) == 0);
+            return;
+        }
+        if (!gate.holdHere(FirstRow)) {
+            std::lock_guard<std::mutex> lock(gate.mutex);
+            if (gate.released)
+                ++gate.rows;
+        }
+        sqlite3_result_int(context, 0);
+    }
+    static int finished(unsigned, void *, void *, void *)
+    {
+        instance().holdHere(BetweenStatements);
+        return 0;
+    }
+
+    std::atomic<bool> armed{false};
+    std::mutex mutex;
+    std::condition_variable cv;
+    Hold hold = FirstRow;
+    bool held = false;
+    bool released = false;
+    std::atomic<int> rows{0};
+};
+
 } // namespace
+
+void tst_SearchControl::initTestCase()
+{
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(&SqliteGate::install));
+}
 
 void tst_SearchControl::init()
 {
@@ -110,7 +225,7 @@ void tst_SearchControl::cleanup()
 void tst_SearchControl::writeGccAndVim()
 {
     writeCatalogue(cataloguePath(), {{"gcc", "12.2.0", "14", "amd64"}, {"vim", "9.0.1378", "2", "amd64"}});
-    writeFileLists(cataloguePath(), {{1, "/usr/bin/gcc"}, {2, "/usr/bin/vim"}}, true);
+    writeFileLists(cataloguePath(), {{1, "/usr/bin/gcc"}, {2, "/usr/bin/vim"}});
 }
 
 void tst_SearchControl::lockCatalogue()
@@ -286,6 +401,7 @@ void tst_SearchControl::oversizedCellGivesBox_data()
     QTest::addColumn<bool>("fileMode");
     QTest::addColumn<QString>("keyword");
     QTest::newRow("package name of 2 MiB") << false << "*";
+    QTest::newRow("package name of 2 MiB, by file name") << true << "*";
     QTest::newRow("file name of 2 MiB") << true << "x*";
 }
 
@@ -294,11 +410,11 @@ void tst_SearchControl::oversizedCellGivesBox()
     QFETCH(bool, fileMode);
     QFETCH(QString, keyword);
     const QString huge(2 * 1024 * 1024, QChar('x'));
-    execOnCatalogue(cataloguePath(), {
-        QString("INSERT INTO qv_pkg_list_t VALUES (3, '%1', '1', '1', 'all')").arg(huge),
-        QString("INSERT INTO qv_file_name_t VALUES (3, '%1')").arg(huge),
-        "INSERT INTO qv_pkg_file_t VALUES (1, 1, 3)",
-    });
+    const bool hugeName = keyword == "*";
+    writeCatalogue(cataloguePath(), {{"gcc", "12.2.0", "14", "amd64"},
+                                     {"vim", "9.0.1378", "2", "amd64"},
+                                     {hugeName ? huge : "big", "1", "1", "all"}});
+    writeFileLists(cataloguePath(), {{1, "/usr/bin/gcc"}, {2, "/usr/bin/vim"}, {3, "/usr/share/" + huge.left(hugeName ? 1 : huge.size())}});
     MainWindow window;
     window.show();
     setFileMode(window, fileMode);
@@ -316,6 +432,60 @@ void tst_SearchControl::oversizedCellGivesBox()
     searchFor(window, "vim");
     QVERIFY(closer.boxes.isEmpty());
     QCOMPARE(tableColumn(resultTable(window), 1), QStringList{"vim-9.0.1378-2.amd64"});
+}
+
+void tst_SearchControl::stopWhileSqliteWorks_data()
+{
+    QTest::addColumn<int>("hold");
+    // sqlite3_interrupt ends the running statement at its next step; the progress handler
+    // alone would let it examine rows up to its next call.
+    QTest::newRow("Esc while a statement runs") << int(SqliteGate::FirstRow);
+    // An interrupt between two statements reaches none: only the progress handler stops
+    // the statement that starts after it.
+    QTest::newRow("Esc between two statements") << int(SqliteGate::BetweenStatements);
+}
+
+// Esc stops a search that SQLite is working on, at once: the statement examines no row
+// (or, started after the stop, only the few before SQLite next asks whether to go on) of
+// a table it would otherwise scan to its end.
+void tst_SearchControl::stopWhileSqliteWorks()
+{
+    QFETCH(int, hold);
+    const int packages = 20000;
+    QList<CataloguePackage> list;
+    for (int i = 1; i <= packages; ++i)
+        list << CataloguePackage{QString("pkg%1").arg(i, 5, 10, QChar('0')), "1.0", "1", "amd64"};
+    writeCatalogue(cataloguePath(), list);
+
+    MainWindow window;
+    window.show();
+    SqliteGate &gate = SqliteGate::instance();
+    // Armed after the window's own look at the catalogue: the search thread's connection
+    // is the one made now.
+    gate.arm(SqliteGate::Hold(hold));
+    bool pressed = false;
+    SearchTicker ticker(window, [&](int) {
+        if (pressed || !gate.isHeld())
+            return;
+        pressed = true;
+        QTest::keyClick(window.findChild<QWidget *>("keyworkLineEdit"), Qt::Key_Escape);
+        gate.release();
+    });
+    searchFor(window, "pkg*");
+    gate.disarm();
+    QVERIFY(pressed);
+    QCOMPARE(statusText(window), QString::fromUtf8("搜索已停止"));
+    QCOMPARE(resultTable(window)->model()->rowCount(), 0);
+
+    // The next search runs after the stopped one has ended on the search thread.
+    searchFor(window, "pkg0000*");
+    QCOMPARE(resultTable(window)->model()->rowCount(), 9);
+    const int examined = gate.rowsAfterRelease();
+    qInfo() << "rows examined after the stop:" << examined;
+    if (hold == SqliteGate::FirstRow)
+        QCOMPARE(examined, 0);
+    else
+        QVERIFY2(examined < packages / 10, qPrintable(QString::number(examined)));
 }
 
 QTEST_MAIN(tst_SearchControl)

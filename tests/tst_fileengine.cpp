@@ -1,0 +1,313 @@
+#include "filesearch.h"
+#include "testsupport.h"
+
+#include <catalogueblobs.h>
+#include <catalogueschema.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+Q_DECLARE_METATYPE(FilePlan)
+
+// The file-name search engine over a catalogue made by quorvi-catalog from generated
+// Packages and Contents text: its rows and first paths against SQLite's own LIKE over the
+// same file list, the plan each class of keyword takes, and crafted BLOBs.
+namespace {
+
+struct File
+{
+    QString package;
+    QString path; // as Contents lists it, without the leading "/"
+};
+
+// A file list large enough for many name and directory blocks, with the odd names a
+// search must get right: wildcard characters, case, UTF-8, files in the root directory.
+QList<File> generatedFiles()
+{
+    QList<File> files;
+    const QStringList words{"ssl", "gtk", "qt", "z", "crypto", "xml2", "ssh", "png"};
+    for (int p = 0; p < 40; ++p) {
+        const QString pkg = QStringLiteral("pkg%1").arg(p, 2, 10, QLatin1Char('0'));
+        files << File{pkg, "usr/share/doc/" + pkg + "/copyright"} << File{pkg, "usr/share/doc/" + pkg + "/changelog.gz"};
+        for (int k = 0; k < 12; ++k) {
+            const QString word = words.at((p + k) % words.size());
+            files << File{pkg, QStringLiteral("usr/lib/x86_64-linux-gnu/lib%1%2.so.%3").arg(word).arg(p * 12 + k).arg(k % 4)};
+            files << File{pkg, QStringLiteral("usr/include/linux/%1_%2.h").arg(word).arg(p * 12 + k)};
+            files << File{pkg, QStringLiteral("usr/share/%1/%2/data%3.desktop").arg(word).arg(p).arg(k)};
+        }
+        if (p % 3 == 0)
+            files << File{pkg, QStringLiteral("usr/share/locale/l%1/LC_MESSAGES/%2.mo").arg(p).arg(pkg)};
+    }
+    files << File{"gcc", "usr/bin/gcc"} << File{"gcc", "usr/share/doc/gcc/README"} << File{"busybox", "bin/gcc"}
+          << File{"localgcc", "usr/local/bin/gcc"} << File{"localgcc", "usr/local/bin/gcc-12"}
+          << File{"gcc12", "usr/bin/gcc-12"} << File{"gcc12", "usr/lib/gcc/x86_64-linux-gnu/12/cc1"}
+          << File{"oddnames", "usr/share/odd/100%done"} << File{"oddnames", "usr/share/odd/x86_64_only"}
+          << File{"oddnames", "usr/share/odd/back\\slash"} << File{"oddnames", "usr/share/odd/star*name"}
+          << File{"oddnames", "usr/share/odd/Makefile"} << File{"pkg07", "usr/share/odd/makefile"}
+          << File{"oddnames", "opt/Mixed/Case/README"} << File{"utf8names", "usr/share/utf8/café"}
+          << File{"utf8names", "usr/share/utf8/CAFÉ.txt"} << File{"utf8names", "usr/share/utf8/€uro"}
+          << File{"pkg03", "usr/share/utf8/naïve €"} << File{"kernel", "vmlinuz"} << File{"kernel", "initrd.img"}
+          << File{"pkg05", "usr/bin/zz"} << File{"pkg05", "usr/share/doc-base/pkg05"};
+    return files;
+}
+
+QString likePattern(const QString &keyword)
+{
+    QString pattern;
+    for (const QChar c : keyword) {
+        if (c == '*' || c == '?') {
+            pattern += c == '*' ? '%' : '_';
+            continue;
+        }
+        if (c == '%' || c == '_' || c == '\\')
+            pattern += '\\';
+        pattern += c;
+    }
+    return pattern;
+}
+
+sqlite3 *openDb(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    return db;
+}
+
+// Runs one statement; false (with a warning) when it fails.
+bool exec(sqlite3 *db, const char *sql, const QByteArray &blob = {})
+{
+    sqlite3_stmt *stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        if (!blob.isNull())
+            sqlite3_bind_blob(stmt, 1, blob.constData(), blob.size(), SQLITE_TRANSIENT);
+        rc = sqlite3_step(stmt);
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        qWarning("%s: %s", sql, sqlite3_errmsg(db));
+    return rc == SQLITE_DONE || rc == SQLITE_ROW;
+}
+
+QByteArray bytes(const std::string &s)
+{
+    return QByteArray(s.data(), int(s.size()));
+}
+
+} // namespace
+
+class tst_FileEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void rowsEqualLike_data();
+    void rowsEqualLike();
+    void planPerKeyword_data();
+    void planPerKeyword();
+    void craftedCatalogue_data();
+    void craftedCatalogue();
+
+private:
+    QStringList referenceRows(const QByteArray &keyword);
+    QTemporaryDir dir;
+    QString catalogue;
+    sqlite3 *db = nullptr;
+    sqlite3 *ref = nullptr;
+};
+
+void tst_FileEngine::initTestCase()
+{
+    const QList<File> files = generatedFiles();
+    QStringList packages;
+    QFile contents(dir.filePath("Contents"));
+    QVERIFY(contents.open(QIODevice::WriteOnly));
+    for (const File &file : files) {
+        contents.write((file.path + "    misc/" + file.package + "\n").toUtf8());
+        if (!packages.contains(file.package))
+            packages << file.package;
+    }
+    contents.close();
+    QFile list(dir.filePath("Packages"));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    for (const QString &name : packages)
+        list.write(("Package: " + name + "\nVersion: 1.0-1\nArchitecture: amd64\n\n").toUtf8());
+    list.close();
+    catalogue = dir.filePath("os_pkg_list.db");
+    buildCatalogue(catalogue, {"--packages", list.fileName(), "--contents", contents.fileName()});
+    QVERIFY(sqlite3_open_v2(catalogue.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK);
+
+    // The reference: one row a file, the package by the id the catalogue gave it.
+    ref = openDb(QStringLiteral(":memory:"));
+    QVERIFY(exec(ref, "CREATE TABLE ref (pkg INTEGER, path TEXT, name TEXT)"));
+    QVERIFY(exec(ref, ("ATTACH '" + catalogue.toUtf8() + "' AS cat").constData()));
+    for (const File &file : files) {
+        const QString path = '/' + file.path;
+        const QString sql = QStringLiteral("INSERT INTO ref SELECT id, '%1', '%2' FROM cat." QV_PKG_TABLE " WHERE name = '%3'")
+                                .arg(QString(path).replace('\'', "''"), path.mid(path.lastIndexOf('/') + 1).replace('\'', "''"), file.package);
+        QVERIFY(exec(ref, sql.toUtf8().constData()));
+    }
+}
+
+void tst_FileEngine::cleanupTestCase()
+{
+    sqlite3_close(db);
+    sqlite3_close(ref);
+}
+
+// "id|first path|number of matching files" for each package, by SQLite's LIKE.
+QStringList tst_FileEngine::referenceRows(const QByteArray &keyword)
+{
+    const QByteArray pattern = likePattern(QString::fromUtf8(keyword)).toUtf8();
+    const QByteArray sql = "SELECT pkg, MIN(path), COUNT(*) FROM ref WHERE "
+        + QByteArray(QByteArray(keyword.constData()).contains('/') ? "path" : "name")
+        + " LIKE ?1 ESCAPE '\\' GROUP BY pkg ORDER BY pkg";
+    sqlite3_stmt *stmt = nullptr;
+    sqlite3_prepare_v2(ref, sql.constData(), -1, &stmt, nullptr);
+    sqlite3_bind_text(stmt, 1, pattern.constData(), pattern.size(), SQLITE_TRANSIENT);
+    QStringList rows;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        rows << QString::number(sqlite3_column_int64(stmt, 0)) + '|'
+                + QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1))) + '|'
+                + QString::number(sqlite3_column_int64(stmt, 2));
+    }
+    sqlite3_finalize(stmt);
+    return rows;
+}
+
+void tst_FileEngine::rowsEqualLike_data()
+{
+    QTest::addColumn<QByteArray>("keyword");
+    for (const char *keyword :
+         {"gcc", "GCC", "zz", "lib*", "libssl1*", "LIBQT*.SO.?", "*.so", "*.SO.3", "*ssl*", "*a*", "*", "**", "?cc",
+          "gcc-1?", "x86_64*", "x86?64*", "100%*", "*%*", "*_*", "back\\slash", "*\\*", "star*", "makefile",
+          "café", "caf?", "CAF*", "caf\xc3\x89*", "\xe2\x82\xac" "uro", "?uro", "*\xc3\xaf*", "*?\xe2\x82\xac",
+          "/usr/bin/gcc", "*/bin/gcc", "*/BIN/GCC", "/usr/share/doc/pkg01/*", "/usr/share/doc/*", "/usr/*/doc/*",
+          "*/doc/*", "/usr/lib/*.so.1", "/usr/include/linux/*", "/usr/include/linux/ssl_*", "/vmlinuz", "/*",
+          "/v*", "/*z", "*z", "/usr/share/doc/pkg0?/copyright", "/opt/mixed/CASE/*", "/usr/bin/", "*/", "/",
+          "*/utf8/caf?", "/usr/share/doc-base/*", "nomatch*", "*nomatch*", "/nomatch/*"})
+        QTest::newRow(keyword) << QByteArray(keyword);
+    QTest::newRow("empty") << QByteArray("");
+    QTest::newRow("NUL ends the keyword") << QByteArray("gcc\0-12", 7);
+    QTest::newRow("NUL after a star") << QByteArray("*.h\0*", 5);
+}
+
+void tst_FileEngine::rowsEqualLike()
+{
+    QFETCH(QByteArray, keyword);
+    FileSearch search(db, keyword.toStdString());
+    QStringList rows;
+    for (const uint32_t pkg : search.packages()) {
+        size_t total = 0;
+        const std::vector<std::string> files = search.matchingFiles(pkg, 2, &total);
+        const std::string first = search.firstPath(pkg);
+        QVERIFY(!files.empty() && files.front() == first);
+        rows << QString::number(pkg) + '|' + QString::fromStdString(first) + '|' + QString::number(total);
+    }
+    QCOMPARE(rows, referenceRows(keyword));
+}
+
+void tst_FileEngine::planPerKeyword_data()
+{
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<FilePlan>("plan");
+    QTest::addColumn<QString>("reads");
+    const QString names = QV_NAME_BLOCK_TABLE, dirs = QV_DIR_BLOCK_TABLE;
+    QTest::newRow("exact") << "gcc" << FilePlan::NameRange << names;
+    QTest::newRow("prefix") << "lib*.so.3" << FilePlan::NameRange << names;
+    QTest::newRow("prefix of one letter") << "z*" << FilePlan::NameRange << names;
+    QTest::newRow("non-ASCII after ASCII") << "caf\xc3\xa9" << FilePlan::NameRange << names;
+    QTest::newRow("suffix of three") << "*.so" << FilePlan::NameTrigrams << names;
+    QTest::newRow("substring") << "*ssl*" << FilePlan::NameTrigrams << names;
+    QTest::newRow("three after a question mark") << "?.desktop" << FilePlan::NameTrigrams << names;
+    QTest::newRow("suffix of two") << "*.h" << FilePlan::NameScan << names;
+    QTest::newRow("runs of two") << "*qt*so*" << FilePlan::NameScan << names;
+    QTest::newRow("star") << "*" << FilePlan::NameScan << QString(QV_PKG_FILES_TABLE);
+    QTest::newRow("starts non-ASCII") << "\xc3\xa9t\xc3\xa9" << FilePlan::NameScan << names;
+    QTest::newRow("path with a literal name") << "/usr/bin/gcc" << FilePlan::NameRange << names;
+    QTest::newRow("any folder, literal name") << "*/bin/gcc" << FilePlan::NameRange << names;
+    QTest::newRow("folder, empty name") << "/usr/bin/" << FilePlan::NameRange << names;
+    QTest::newRow("literal folder") << "/usr/share/doc/*" << FilePlan::DirRange << dirs;
+    QTest::newRow("literal folder, name pattern") << "/usr/lib/*.so" << FilePlan::DirRange << dirs;
+    QTest::newRow("root folder") << "/*" << FilePlan::DirScan << dirs;
+    QTest::newRow("no literal folder") << "*/doc/*" << FilePlan::DirScan << dirs;
+}
+
+// The plan for each class of keyword, and a statement that runs as it stands.
+void tst_FileEngine::planPerKeyword()
+{
+    QFETCH(QString, keyword);
+    QFETCH(FilePlan, plan);
+    QFETCH(QString, reads);
+    FileSearch search(db, keyword.toStdString());
+    QCOMPARE(filePlanName(search.plan()), filePlanName(plan));
+    search.packages();
+    const std::string sql = search.statement();
+    QVERIFY2(sql.find(" " + reads.toStdString()) != std::string::npos, sql.c_str());
+    QVERIFY2(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK, sql.c_str());
+}
+
+void tst_FileEngine::craftedCatalogue_data()
+{
+    using namespace CatalogueBlobs;
+    QTest::addColumn<QByteArray>("change");
+    QTest::addColumn<QByteArray>("blob");
+    QTest::addColumn<QString>("keyword");
+    QTest::newRow("damaged names") << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET names = x'01ffff' WHERE id = 0")
+                                   << QByteArray() << "*a*";
+    QTest::newRow("names of the wrong count") << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET names = ?1 WHERE id = 0")
+                                              << bytes(encodeTexts({"a", "b"})) << "*a*";
+    QTest::newRow("package out of range in links")
+        << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET links = ?1 WHERE id = 0")
+        << bytes(encodeLinks(std::vector<uint32_t>(64, 1), {99999}, {0})) << "?*";
+    QTest::newRow("directory out of range in links")
+        << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET links = ?1 WHERE id = 0")
+        << bytes(encodeLinks(std::vector<uint32_t>(64, 1), {1}, {99999})) << "?*";
+    QTest::newRow("directory out of range in files")
+        << QByteArray("UPDATE " QV_PKG_FILES_TABLE " SET files = ?1") << bytes(encodeFiles({{99999, 0}})) << "*";
+    QTest::newRow("name out of range in files")
+        << QByteArray("UPDATE " QV_PKG_FILES_TABLE " SET files = ?1") << bytes(encodeFiles({{0, 9999999}})) << "/usr/lib/lib*";
+    QTest::newRow("package out of range in directories")
+        << QByteArray("UPDATE " QV_DIR_BLOCK_TABLE " SET pkgs = ?1")
+        << bytes(encodeIdLists({std::vector<uint32_t>(64, 1), {99999}})) << "*/doc/*";
+    QTest::newRow("truncated posting lists")
+        << QByteArray("UPDATE " QV_TRIGRAM_TABLE " SET blocks = substr(blocks, 1, length(blocks) - 1)") << QByteArray() << "*ssl*";
+    QTest::newRow("block beyond the postings' range")
+        << QByteArray("UPDATE " QV_TRIGRAM_TABLE " SET blocks = ?1") << bytes(encodePostings({1u << 30})) << "*ssl*";
+    QTest::newRow("missing name block") << QByteArray("DELETE FROM " QV_NAME_BLOCK_TABLE " WHERE id = 1") << QByteArray() << "*";
+    QTest::newRow("stopped") << QByteArray() << QByteArray() << "*";
+    QTest::newRow("stopped scan") << QByteArray() << QByteArray() << "*a*";
+}
+
+// Each crafted catalogue fails the search (its rows or its first paths) with
+// FileSearchError, never with a crash.
+void tst_FileEngine::craftedCatalogue()
+{
+    QFETCH(QByteArray, change);
+    QFETCH(QByteArray, blob);
+    QFETCH(QString, keyword);
+    const QString copy = dir.filePath("crafted.db");
+    QFile::remove(copy);
+    QVERIFY(QFile::copy(catalogue, copy));
+    sqlite3 *crafted = openDb(copy);
+    if (!change.isEmpty())
+        QVERIFY(exec(crafted, change.constData(), blob));
+    bool failed = false;
+    try {
+        FileSearch search(crafted, keyword.toStdString(), [&] { return change.isEmpty(); });
+        for (const uint32_t pkg : search.packages())
+            search.firstPath(pkg);
+    } catch (const FileSearchError &) {
+        failed = true;
+    }
+    sqlite3_close(crafted);
+    QVERIFY(failed);
+}
+
+QTEST_GUILESS_MAIN(tst_FileEngine)
+#include "tst_fileengine.moc"
