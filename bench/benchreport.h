@@ -10,12 +10,16 @@
 // One line of the results table, as printed.
 struct Row
 {
-    QString kind, keyword, rows, finder, floor, plain, peer, peerRows, finderFloor, plainFinder, peerFinder;
+    QString kind, keyword, rows, plan, finder, floor, over, peer, peerRows, finderFloor, peerFinder;
 };
+
+// A row that sets one figure against a reference; its other cells are "–".
+Row compareRow(const QString &kind, const QString &what, const QString &rows, const QString &figure,
+               const QString &reference, const QString &ratio);
 
 struct Context
 {
-    QString full, plain; // catalogue paths
+    QString data, full; // the data folder (bench/prepare.sh) and its catalogue
     int reps = 7;
     bool peers = true;
     bool plans = false;
@@ -26,23 +30,26 @@ struct Context
     struct Figures
     {
         QString keyword;
-        double finder, floor, plain, peer;
-        bool trigram;
+        double finder, floor, peer;
     };
     std::vector<Figures> pkg, file;
     double startFinder = -1, startBare = -1;
-    double sizeFull = 0, sizePlain = 0, sizeSuffix = 0, sizePackageSuffix = 0, sizePackageIndex = 0;
+    double sizeFull = 0;                        // bytes
+    double buildSeconds = -1, buildPeakKiB = -1; // quorvi-catalog on the bookworm lists
+    double hookFirstMs = -1, hookChangedMs = -1; // apt's update hook, until it returns
+    double packageListMs = -1;                   // every file of the largest package
     double longestGap = -1, stopMs = -1;
     QString slowestKeyword; // the file search the window's responsiveness is measured on
 };
 
 extern QTextStream out; // stdout, UTF-8
 
+// The figures of a file-name keyword of the run, or null.
+const Context::Figures *fileFigures(const Context &c, const QString &keyword);
+
 // The results table in Markdown.
 void printTable(const Context &c);
 // Each target with its figure and pass or MISS.
 void printTargets(const Context &c);
-// Times the file-name statements on copies of the catalogue that carry one proposed change.
-void measureVariants(Context &c, const QStringList &variantDirs, const QStringList &keywords);
 
 #endif // BENCHREPORT_H

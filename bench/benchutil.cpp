@@ -9,6 +9,15 @@
 #include <chrono>
 #include <vector>
 
+namespace {
+volatile size_t sink;
+} // namespace
+
+void keep(size_t value)
+{
+    sink = value;
+}
+
 double nowMs()
 {
     using namespace std::chrono;
@@ -46,8 +55,7 @@ SqlRun runStatement(const QString &dbPath, const QString &statement)
         result.error = QString::fromUtf8(sqlite3_errmsg(db));
     else
         result.rows = rows;
-    static volatile size_t sink; // keeps the column reads from being optimised away
-    sink = bytes;
+    keep(bytes);
     sqlite3_finalize(stmt);
     sqlite3_close(db);
     return result;
@@ -71,36 +79,22 @@ QStringList queryPlan(const QString &dbPath, const QString &statement)
     return lines;
 }
 
-QStringList queryTables(const QString &dbPath)
+QList<QPair<QString, double>> partBytes(const QString &dbPath)
 {
-    QStringList names;
+    QList<QPair<QString, double>> parts;
     sqlite3 *db = nullptr;
     sqlite3_open_v2(dbPath.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            names << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    const char *sql = "SELECT name, sum(pgsize) FROM dbstat GROUP BY name ORDER BY 2 DESC";
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            parts.append({QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0))),
+                          sqlite3_column_double(stmt, 1)});
+        }
     }
     sqlite3_finalize(stmt);
     sqlite3_close(db);
-    return names;
-}
-
-double tableBytes(const QString &dbPath, const QString &table)
-{
-    double bytes = 0;
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(dbPath.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT sum(pgsize) FROM dbstat WHERE name = ?1", -1, &stmt, nullptr) == SQLITE_OK) {
-        const QByteArray name = table.toUtf8();
-        sqlite3_bind_text(stmt, 1, name.constData(), name.size(), SQLITE_TRANSIENT);
-        if (sqlite3_step(stmt) == SQLITE_ROW)
-            bytes = sqlite3_column_double(stmt, 0);
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return bytes;
+    return parts;
 }
 
 ProcRun runProcess(const QString &program, const QStringList &args, const QString &workDir, int timeoutMs)

@@ -2,13 +2,20 @@
 #define BENCHUTIL_H
 
 #include <QString>
+#include <QList>
+#include <QPair>
 #include <QStringList>
 
+#include <cstddef>
 #include <functional>
 
 // Monotonic clock in milliseconds; CLOCK_MONOTONIC is system-wide, so a child
 // process's reading can be subtracted from its parent's.
 double nowMs();
+
+// Stores a value where the compiler must assume it is read, so that the work that made it
+// is not optimised away.
+void keep(size_t value);
 
 // Result of stepping one statement to its end with SQLite's C API.
 struct SqlRun
@@ -24,11 +31,8 @@ SqlRun runStatement(const QString &dbPath, const QString &statement);
 // EXPLAIN QUERY PLAN of a statement, one detail line per plan row.
 QStringList queryPlan(const QString &dbPath, const QString &statement);
 
-// Names of the tables of a catalogue.
-QStringList queryTables(const QString &dbPath);
-
-// Bytes of the pages a table (with its own index) takes in a catalogue (dbstat), or 0.
-double tableBytes(const QString &dbPath, const QString &table);
+// Bytes of the pages of each table and index of a catalogue (dbstat), largest first.
+QList<QPair<QString, double>> partBytes(const QString &dbPath);
 
 // Result of one subprocess run.
 struct ProcRun

@@ -1,56 +1,78 @@
 #!/bin/sh
-# Prepares the benchmark catalogues from this machine's Debian bookworm apt lists:
-#   DATA/full/os_pkg_list.db     bookworm main Packages + Contents-amd64 + Contents-all,
-#                                with the trigram indexes the builder makes
-#   DATA/plain/os_pkg_list.db    the same without the trigram and suffix tables and the package
-#                                index (plain LIKE, one grouped statement, as older catalogues)
+# Prepares the benchmark's data from this machine's Debian bookworm apt lists (main,
+# bookworm-updates and bookworm-security: every Packages and Contents index apt keeps):
+#   DATA/full/os_pkg_list.db   the catalogue quorvi-catalog makes of them
+#   DATA/build.txt             "SECONDS PEAK_KIB LOAD1 LOAD5 LOAD15" of that build
+#                              (/usr/bin/time; load average at its start)
+#   DATA/plocate/plocate.db    plocate's database of the same files' full paths
+#   DATA/plocate/build.txt     the same figures for plocate-build, then the path count
+#                              (both made again only when a Contents index is newer)
 # Usage: bench/prepare.sh [DATA_DIR]   (default: build/bench-data under the repository)
 # QUORVI_CATALOG names the builder binary (default: build-bench/catalog/quorvi-catalog).
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-. "$root/scripts/schema.sh"
 data=${1:-$root/build/bench-data}
 builder=${QUORVI_CATALOG:-$root/build-bench/catalog/quorvi-catalog}
 lists=/var/lib/apt/lists
-prefix=$lists/deb.debian.org_debian_dists_bookworm_main
-packages=$prefix"_binary-amd64_Packages.lz4"
-contents_amd64=$prefix"_Contents-amd64.lz4"
-contents_all=$prefix"_Contents-all.lz4"
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
 # The lists come from apt itself; apt-file adds the Contents indexes to apt's targets.
-if [ ! -e "$packages" ]; then
-    as_root apt-get update
-fi
-if [ ! -e "$contents_amd64" ] || [ ! -e "$contents_all" ]; then
+bookworm_lists() { # $1: a glob, expanded here on purpose
+    # shellcheck disable=SC2086
+    ls "$lists"/*_dists_bookworm*_main_$1 2>/dev/null || true
+}
+[ -n "$(bookworm_lists 'binary-amd64_Packages*')" ] || as_root apt-get update
+if [ -z "$(bookworm_lists 'Contents-amd64*')" ]; then
     command -v apt-file >/dev/null || as_root apt-get install -y apt-file
     as_root apt-file update
 fi
-for f in "$packages" "$contents_amd64" "$contents_all"; do
-    [ -e "$f" ] || { echo "prepare.sh: missing $f (not a bookworm amd64 machine?)" >&2; exit 1; }
-done
+packages=$(bookworm_lists 'binary-amd64_Packages*')
+contents=$(bookworm_lists 'Contents-*')
+if [ -z "$packages" ] || [ -z "$contents" ]; then
+    echo "prepare.sh: no bookworm amd64 Packages and Contents in $lists" >&2
+    exit 1
+fi
 [ -x "$builder" ] || { echo "prepare.sh: no builder at $builder (build target quorvi-catalog)" >&2; exit 1; }
+[ -x /usr/bin/time ] || as_root apt-get install -y time
+command -v plocate-build >/dev/null || as_root apt-get install -y plocate
 
-mkdir -p "$data/full" "$data/plain"
+sources=""
+for f in $packages; do sources="$sources --packages $f"; done
+for f in $contents; do sources="$sources --contents $f"; done
+
+timed() { # OUTPUT_FILE, command...: "SECONDS PEAK_KIB" and the load average at the start
+    out=$1
+    shift
+    load=$(cut -d' ' -f1-3 /proc/loadavg)
+    /usr/bin/time -f '%e %M' -o "$out.tmp" "$@"
+    echo "$(cat "$out.tmp") $load" >"$out"
+    rm -f "$out.tmp"
+}
+
+mkdir -p "$data/full" "$data/plocate"
 full=$data/full/os_pkg_list.db
-plain=$data/plain/os_pkg_list.db
+rm -f "$full"
+# shellcheck disable=SC2086 # the source options are words without spaces
+timed "$data/build.txt" "$builder" --quiet -o "$full" $sources
+echo "built $full: $(stat -c %s "$full") bytes; seconds, peak KiB, load: $(cat "$data/build.txt")"
 
-start=$(date +%s)
-"$builder" --quiet -o "$full" --packages "$packages" --contents "$contents_amd64" --contents "$contents_all"
-echo "built $full in $(( $(date +%s) - start )) s"
-
-# The plain copy: the same rows and name and directory indexes, no trigram or suffix tables,
-# no package index.
-rm -f "$plain"
-cp "$full" "$plain"
-sqlite3 "$plain" "DROP TABLE $(qv QV_NAME_FTS); DROP TABLE $(qv QV_DIR_FTS); DROP TABLE $(qv QV_SUFFIX_TABLE); DROP INDEX $(qv QV_LINK_PKG_INDEX); DROP TABLE $(qv QV_PKG_SUFFIX_TABLE); VACUUM;"
-
-full_size=$(stat -c %s "$full")
-plain_size=$(stat -c %s "$plain")
-echo "catalogue with trigram, suffix and package indexes:    $full_size bytes ($((full_size / 1048576)) MiB)"
-echo "catalogue without trigram, suffix and package indexes: $plain_size bytes ($((plain_size / 1048576)) MiB)"
-awk -v a="$full_size" -v b="$plain_size" 'BEGIN { printf "trigram, suffix and package indexes add %.1f%%\n", (a - b) * 100 / b }'
+# plocate's input: the full paths of the same Contents indexes (a path, spaces, then the
+# packages: the last field goes), once each. Made again only when a list is newer.
+locate_db=$data/plocate/plocate.db
+# shellcheck disable=SC2086
+if [ -s "$locate_db" ] && [ -s "$data/plocate/build.txt" ] && [ -z "$(find $contents -newer "$locate_db")" ]; then
+    exit 0
+fi
+paths=$data/plocate/paths.txt
+for f in $contents; do lz4cat "$f"; done |
+    sed -e 's/[[:space:]]\+[^[:space:]]*$//' -e 's#^#/#' | LC_ALL=C sort -u >"$paths"
+# -l no: report paths that do not exist on this machine (all of them, mostly).
+timed "$data/plocate/build.txt" plocate-build -p -l no "$paths" "$locate_db"
+echo "$(cat "$data/plocate/build.txt") $(wc -l <"$paths")" >"$data/plocate/build.txt"
+rm -f "$paths"
+echo "built $locate_db: $(stat -c %s "$locate_db") bytes;" \
+     "seconds, peak KiB, load, paths: $(cat "$data/plocate/build.txt")"
