@@ -160,6 +160,20 @@ void BlockReader::files(uint32_t pkg, std::vector<FileRef> &out)
     }
 }
 
+void BlockReader::postingsBetween(uint32_t first, uint32_t last, std::vector<uint32_t> &out)
+{
+    Statement read(db, "SELECT " QV_TRIGRAM_BLOCKS " FROM " QV_TRIGRAM_TABLE " WHERE " QV_TRIGRAM_KEY " BETWEEN ?1 AND ?2");
+    read.bind(1, first);
+    read.bind(2, last);
+    std::vector<uint32_t> list;
+    while (read.step()) {
+        decodePostings(read.bytes(0), list);
+        if (!list.empty() && list.back() >= names.blocks)
+            broken("posting list out of range");
+        out.insert(out.end(), list.begin(), list.end());
+    }
+}
+
 void BlockReader::postings(uint32_t trigram, std::vector<uint32_t> &out)
 {
     out.clear();

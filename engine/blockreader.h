@@ -47,6 +47,8 @@ public:
     void files(uint32_t pkg, std::vector<CatalogueBlobs::FileRef> &out);
     // A trigram's name blocks, ids checked; none for a trigram no name holds.
     void postings(uint32_t trigram, std::vector<uint32_t> &out);
+    // Appends the name blocks of every trigram from first to last, ids checked.
+    void postingsBetween(uint32_t first, uint32_t last, std::vector<uint32_t> &out);
 
 private:
     struct Table

@@ -31,12 +31,13 @@ bool isWildcard(char c)
 }
 
 // How the names of a pattern are found: by their sorted order when it starts with literal
-// ASCII text, by trigrams when it holds three ASCII bytes in a row, else by reading all.
+// ASCII text, by trigrams when it holds two or three ASCII bytes in a row, else by reading
+// them all.
 FilePlan namePlanFor(const KeywordPattern &pattern)
 {
     if (!pattern.literalPrefix().empty() || pattern.isPlainAscii())
         return FilePlan::NameRange;
-    if (!pattern.trigrams(maxTrigrams).empty())
+    if (!pattern.trigrams(maxTrigrams).empty() || !pattern.pair().empty())
         return FilePlan::NameTrigrams;
     return FilePlan::NameScan;
 }
@@ -95,6 +96,7 @@ struct FileSearch::Impl
                    std::string_view linksBlob, bool keep, OnLink &onLink);
     void nameBlockRange(const KeywordPattern &pattern, FilePlan how, uint32_t &first, uint32_t &last);
     std::vector<uint32_t> trigramBlocks(const KeywordPattern &pattern);
+    std::vector<uint32_t> pairBlocks(const KeywordPattern &pattern);
     void searchDirs(IdSet &pkgs);
     void checkPackages(const IdSet &candidates, IdSet &pkgs);
     uint64_t dirBlock(uint32_t block, std::string_view pathsBlob, std::string_view pkgsBlob, IdSet &candidates);
@@ -116,8 +118,8 @@ struct FileSearch::Impl
     std::unique_ptr<KeywordPattern> dirFilter;
     bool everyFileOfDir = false; // the keyword ends in "/*": each file of a passing directory matches
     std::string folder;          // folded literal folder the keyword starts with, without its "/"
-    // "*" and the keyword's literal tail after its last wildcard, when that narrows the
-    // names by trigrams: a matching file's name ends with the tail.
+    // "*" and the keyword's literal tail after its last wildcard: a matching file's name
+    // ends with the tail.
     std::unique_ptr<KeywordPattern> tailPattern;
     uint64_t dirPackagePairs = 0; // (directory, package) pairs of the passing directories
 
@@ -174,7 +176,14 @@ void FileSearch::Impl::search()
         return;
     if (KeywordPattern::likePatternLength(keyword) > likePatternLimit)
         throw FileSearchError("LIKE or GLOB pattern too complex");
+    // A search that failed part way starts again from nothing.
     reader = std::make_unique<BlockReader>(db);
+    matchedNames = BlockBits();
+    matchedDirs = BlockBits();
+    dirVerdicts.clear();
+    everyName = false;
+    dirPackagePairs = 0;
+    sql.clear();
     IdSet pkgs(size_t(reader->maxPackage()) + 1);
     if (isNamePlan())
         searchNames(pkgs);
@@ -211,9 +220,12 @@ void FileSearch::Impl::nameBlockRange(const KeywordPattern &pattern, FilePlan ho
 // The name blocks that hold every trigram of the keyword's literal text.
 std::vector<uint32_t> FileSearch::Impl::trigramBlocks(const KeywordPattern &pattern)
 {
+    const std::vector<uint32_t> keys = pattern.trigrams(maxTrigrams);
+    if (keys.empty())
+        return pairBlocks(pattern);
     std::vector<uint32_t> blocks, list;
     bool firstList = true;
-    for (const uint32_t key : pattern.trigrams(maxTrigrams)) {
+    for (const uint32_t key : keys) {
         checkStop();
         reader->postings(key, list);
         blocks = firstList ? list : intersect(blocks, list);
@@ -237,6 +249,30 @@ void FileSearch::Impl::everyPackageWithFiles(IdSet &pkgs)
             throw FileSearchError("damaged catalogue: file list of an unknown package");
         pkgs.insert(uint32_t(pkg));
     }
+}
+
+// The name blocks that may hold a name with the pattern's two bytes: those of the trigrams
+// that start with them (one range of keys; not needed when the names must end with them),
+// of the trigrams that end with them (one key for each byte before), and the blocks of the
+// names that are just the two bytes.
+std::vector<uint32_t> FileSearch::Impl::pairBlocks(const KeywordPattern &pattern)
+{
+    const std::string pair = pattern.pair();
+    const auto a = static_cast<unsigned char>(pair[0]), b = static_cast<unsigned char>(pair[1]);
+    std::vector<uint32_t> blocks, list;
+    if (!pattern.endsWith(pair))
+        reader->postingsBetween(trigramKey(a, b, 0), trigramKey(a, b, 255), blocks);
+    for (unsigned before = 0; before < 256; ++before) {
+        reader->postings(trigramKey((unsigned char)before, a, b), list);
+        blocks.insert(blocks.end(), list.begin(), list.end());
+    }
+    uint32_t first = 0, last = 0;
+    nameBlockRange(KeywordPattern(pair), FilePlan::NameRange, first, last);
+    for (uint64_t block = first; block <= last; ++block)
+        blocks.push_back(uint32_t(block));
+    std::sort(blocks.begin(), blocks.end());
+    blocks.erase(std::unique(blocks.begin(), blocks.end()), blocks.end());
+    return blocks;
 }
 
 void FileSearch::Impl::searchNames(IdSet &pkgs)

@@ -301,6 +301,24 @@ std::vector<uint32_t> KeywordPattern::trigrams(size_t maxKeys) const
     return keys;
 }
 
+std::string KeywordPattern::pair() const
+{
+    const std::string text = CatalogueBlobs::folded(keyword);
+    size_t run = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        run = isWildcard(text[i]) || static_cast<unsigned char>(text[i]) >= 0x80 ? 0 : run + 1;
+        if (run == 2)
+            return text.substr(i - 1, 2);
+    }
+    return {};
+}
+
+bool KeywordPattern::endsWith(std::string_view foldedText) const
+{
+    return keyword.size() >= foldedText.size()
+        && CatalogueBlobs::folded(std::string_view(keyword).substr(keyword.size() - foldedText.size())) == foldedText;
+}
+
 size_t KeywordPattern::likePatternLength(std::string_view keyword)
 {
     keyword = keyword.substr(0, keyword.find('\0'));

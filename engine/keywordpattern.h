@@ -38,6 +38,11 @@ public:
     // The trigram keys of the folded ASCII runs between wildcards and non-ASCII bytes,
     // each once, at most maxKeys of them: every matching text holds all of them.
     std::vector<uint32_t> trigrams(size_t maxKeys) const;
+    // The first two folded ASCII bytes in a row between wildcards and non-ASCII bytes, or
+    // nothing: every matching text holds them.
+    std::string pair() const;
+    // Every matching text's folded bytes end with the given ones (the keyword ends with them).
+    bool endsWith(std::string_view foldedText) const;
 
     // The length of the LIKE pattern the keyword makes (escapes included): SQLite refuses
     // a pattern longer than its limit.

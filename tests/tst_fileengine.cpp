@@ -189,7 +189,7 @@ void tst_FileEngine::rowsEqualLike_data()
           "café", "caf?", "CAF*", "caf\xc3\x89*", "\xe2\x82\xac" "uro", "?uro", "*\xc3\xaf*", "*?\xe2\x82\xac",
           "/usr/bin/gcc", "*/bin/gcc", "*/BIN/GCC", "/usr/share/doc/pkg01/*", "/usr/share/doc/*", "/usr/*/doc/*",
           "*/doc/*", "/usr/lib/*.so.1", "/usr/include/linux/*", "/usr/include/linux/ssl_*", "/vmlinuz", "/*",
-          "/v*", "/*z", "*z", "/usr/share/doc/pkg0?/copyright", "/opt/mixed/CASE/*", "/usr/bin/", "*/", "/",
+          "/v*", "/*z", "*z", "*zz", "*.h", "*Qt*", "*qt*so*", "/usr/share/doc/pkg0?/copyright", "/opt/mixed/CASE/*", "/usr/bin/", "*/", "/",
           "*/utf8/caf?", "/usr/share/doc-base/*", "nomatch*", "*nomatch*", "/nomatch/*"})
         QTest::newRow(keyword) << QByteArray(keyword);
     QTest::newRow("empty") << QByteArray("");
@@ -225,8 +225,10 @@ void tst_FileEngine::planPerKeyword_data()
     QTest::newRow("suffix of three") << "*.so" << FilePlan::NameTrigrams << names;
     QTest::newRow("substring") << "*ssl*" << FilePlan::NameTrigrams << names;
     QTest::newRow("three after a question mark") << "?.desktop" << FilePlan::NameTrigrams << names;
-    QTest::newRow("suffix of two") << "*.h" << FilePlan::NameScan << names;
-    QTest::newRow("runs of two") << "*qt*so*" << FilePlan::NameScan << names;
+    QTest::newRow("suffix of two") << "*.h" << FilePlan::NameTrigrams << names;
+    QTest::newRow("two in a row") << "*qt*" << FilePlan::NameTrigrams << names;
+    QTest::newRow("suffix of one") << "*h" << FilePlan::NameScan << names;
+    QTest::newRow("single characters") << "*q?t*" << FilePlan::NameScan << names;
     QTest::newRow("star") << "*" << FilePlan::NameScan << QString(QV_PKG_FILES_TABLE);
     QTest::newRow("starts non-ASCII") << "\xc3\xa9t\xc3\xa9" << FilePlan::NameScan << names;
     QTest::newRow("path with a literal name") << "/usr/bin/gcc" << FilePlan::NameRange << names;
