@@ -2,6 +2,8 @@
 
 #include <streamvbyte.h>
 #include <streamvbytedelta.h>
+#include <lz4.h>
+#include <lz4hc.h>
 #include <zstd.h>
 
 #include <algorithm>
@@ -12,11 +14,56 @@ namespace CatalogueBlobs {
 
 namespace {
 
-// The first byte of every BLOB.
-enum Storage : unsigned char { Raw = 0, Zstd = 1 };
-// A BLOB smaller than this is kept raw: a zstd frame would barely be smaller.
+// The first byte of every BLOB. An LZ4 BLOB goes on with its decoded size (32 bits),
+// then one LZ4 block; a zstd BLOB is one zstd frame, which holds its decoded size.
+enum Storage : unsigned char { Raw = 0, Zstd = 1, Lz4 = 2 };
+// A BLOB smaller than this is kept raw: a compressed one would barely be smaller.
 constexpr size_t minCompressed = 64;
 constexpr int zstdLevel = 3;
+constexpr int lz4Level = 4;
+
+// How a kind of BLOB is compressed. The name blocks (texts and links) are what a search
+// without a usable literal reads whole, all 58,000 of them on Debian bookworm: LZ4 decodes
+// them seven times faster than zstd (26 ms against 181 ms for bookworm's 94 MB of names)
+// for 9 MB more. Everything else is read a few BLOBs at a time, where zstd's smaller
+// size wins.
+enum class Codec { Zstd, Lz4 };
+
+// One context a thread, kept: a fresh one for each of a catalogue's 200,000 BLOBs cost
+// more than the compression itself.
+template <typename Context, size_t (*release)(Context *)>
+Context *threadContext(Context *(*create)())
+{
+    static thread_local const std::unique_ptr<Context, size_t (*)(Context *)> context(create(), release);
+    return context.get();
+}
+
+std::string zstdCompressed(const std::string &content)
+{
+    std::string frame(ZSTD_compressBound(content.size()), '\0');
+    ZSTD_CCtx *context = threadContext<ZSTD_CCtx, ZSTD_freeCCtx>(ZSTD_createCCtx);
+    const size_t size = context ? ZSTD_compressCCtx(context, frame.data(), frame.size(), content.data(),
+                                                    content.size(), zstdLevel)
+                                : ZSTD_compress(frame.data(), frame.size(), content.data(), content.size(), zstdLevel);
+    if (ZSTD_isError(size))
+        return std::string();
+    frame.resize(size);
+    return char(Zstd) + frame;
+}
+
+std::string lz4Compressed(const std::string &content)
+{
+    if (content.size() > size_t(LZ4_MAX_INPUT_SIZE))
+        return std::string();
+    const uint32_t n = uint32_t(content.size());
+    std::string blob = {char(Lz4), char(n), char(n >> 8), char(n >> 16), char(n >> 24)};
+    std::string block(size_t(LZ4_compressBound(int(n))), '\0');
+    const int size = LZ4_compress_HC(content.data(), block.data(), int(n), int(block.size()), lz4Level);
+    if (size <= 0)
+        return std::string();
+    block.resize(size_t(size));
+    return blob + block;
+}
 
 // Builds a BLOB part by part.
 class Writer
@@ -33,25 +80,14 @@ public:
     }
     void putBytes(std::string_view bytes) { putPart(uint32_t(bytes.size()), bytes); }
 
-    std::string finish() const
+    std::string finish(Codec codec = Codec::Zstd) const
     {
-        std::string blob(1, char(Raw));
         if (content.size() >= minCompressed) {
-            std::string frame(ZSTD_compressBound(content.size()), '\0');
-            // One context a thread, kept: a fresh one for each of a catalogue's 200,000
-            // BLOBs cost more than the compression itself.
-            static thread_local const std::unique_ptr<ZSTD_CCtx, size_t (*)(ZSTD_CCtx *)> context(ZSTD_createCCtx(),
-                                                                                                ZSTD_freeCCtx);
-            const size_t size = context ? ZSTD_compressCCtx(context.get(), frame.data(), frame.size(), content.data(),
-                                                            content.size(), zstdLevel)
-                                        : ZSTD_compress(frame.data(), frame.size(), content.data(), content.size(),
-                                                        zstdLevel);
-            if (!ZSTD_isError(size) && size < content.size()) {
-                frame.resize(size);
-                return char(Zstd) + frame;
-            }
+            const std::string compressed = codec == Codec::Lz4 ? lz4Compressed(content) : zstdCompressed(content);
+            if (!compressed.empty() && compressed.size() < content.size() + 1)
+                return compressed;
         }
-        return blob + content;
+        return char(Raw) + content;
     }
 
 private:
@@ -69,7 +105,21 @@ private:
     std::string content;
 };
 
-// Reads a BLOB part by part; every read is checked against what is left.
+// The bytes that the four values of one StreamVByte key byte take.
+struct KeyLengths
+{
+    unsigned char bytes[256];
+    constexpr KeyLengths() : bytes()
+    {
+        for (int key = 0; key < 256; ++key)
+            bytes[key] = static_cast<unsigned char>((key & 3) + (key >> 2 & 3) + (key >> 4 & 3) + (key >> 6 & 3) + 4);
+    }
+    unsigned char operator[](unsigned char key) const { return bytes[key]; }
+};
+constexpr KeyLengths keyLengths;
+
+// Reads a BLOB part by part; every read is checked against what is left. What it reads
+// stays valid until the next Reader of the same thread decompresses a BLOB.
 class Reader
 {
 public:
@@ -85,11 +135,27 @@ public:
             const unsigned long long size = ZSTD_getFrameContentSize(blob.data(), blob.size());
             if (size == ZSTD_CONTENTSIZE_UNKNOWN || size == ZSTD_CONTENTSIZE_ERROR || size > maxDecodedBytes)
                 throw BlobError("compressed blob of unknown or too large size");
-            decoded.resize(size_t(size));
-            const size_t got = ZSTD_decompress(decoded.data(), decoded.size(), blob.data(), blob.size());
-            if (ZSTD_isError(got) || got != decoded.size())
+            ZSTD_DCtx *context = threadContext<ZSTD_DCtx, ZSTD_freeDCtx>(ZSTD_createDCtx);
+            if (!context)
+                throw BlobError("no memory for a decompression context");
+            std::string &buffer = decodeBuffer(size_t(size));
+            const size_t got = ZSTD_decompressDCtx(context, buffer.data(), buffer.size(), blob.data(), blob.size());
+            if (ZSTD_isError(got) || got != buffer.size())
                 throw BlobError("damaged compressed blob");
-            rest = decoded;
+            rest = buffer;
+        } else if (storage == Lz4) {
+            if (blob.size() < 4)
+                throw BlobError("truncated blob");
+            const auto *p = reinterpret_cast<const unsigned char *>(blob.data());
+            const uint32_t size = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+            blob.remove_prefix(4);
+            if (size > maxDecodedBytes || blob.size() > size_t(INT32_MAX))
+                throw BlobError("compressed blob of too large size");
+            std::string &buffer = decodeBuffer(size);
+            const int got = LZ4_decompress_safe(blob.data(), buffer.data(), int(blob.size()), int(size));
+            if (got < 0 || uint32_t(got) != size)
+                throw BlobError("damaged compressed blob");
+            rest = buffer;
         } else {
             throw BlobError("unknown blob storage");
         }
@@ -107,9 +173,12 @@ public:
         const size_t keyBytes = (count + 3) / 4;
         if (data.size() < keyBytes)
             throw BlobError("integer array shorter than its keys");
+        const auto *keys = reinterpret_cast<const unsigned char *>(data.data());
         size_t needed = keyBytes;
-        for (size_t i = 0; i < count; ++i)
-            needed += size_t((static_cast<unsigned char>(data[i / 4]) >> (2 * (i % 4))) & 3) + 1;
+        for (size_t i = 0; i < count / 4; ++i)
+            needed += keyLengths[keys[i]];
+        for (size_t i = count / 4 * 4; i < count; ++i)
+            needed += size_t((keys[i / 4] >> (2 * (i % 4))) & 3) + 1;
         if (needed != data.size())
             throw BlobError("integer array of the wrong length");
         values.resize(count);
@@ -156,7 +225,14 @@ private:
         return data;
     }
 
-    std::string decoded;
+    // One buffer a thread, kept, for what a compressed BLOB decodes to.
+    static std::string &decodeBuffer(size_t size)
+    {
+        static thread_local std::string buffer;
+        buffer.resize(size);
+        return buffer;
+    }
+
     std::string_view rest;
     uint32_t partCount = 0;
 };
@@ -235,7 +311,7 @@ std::string encodeTexts(const std::vector<std::string_view> &texts)
     Writer writer;
     writer.putInts(lengths, false);
     writer.putBytes(bytes);
-    return writer.finish();
+    return writer.finish(Codec::Lz4);
 }
 
 void decodeTexts(std::string_view blob, size_t maxCount, TextBlock &out)
@@ -257,7 +333,7 @@ std::string encodeLinks(const std::vector<uint32_t> &ends, const std::vector<uin
     writer.putInts(countsOf(ends), false);
     writer.putInts(gapsWithinLists(ends, pkgs), false);
     writer.putInts(dirs, false);
-    return writer.finish();
+    return writer.finish(Codec::Lz4);
 }
 
 void decodeLinks(std::string_view blob, size_t maxNames, NameLinks &out)
