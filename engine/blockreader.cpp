@@ -104,7 +104,7 @@ void BlockReader::checkLinks(uint32_t block, const NameLinks &links) const
     if (links.size() != blockSize(BlockTable::Names, block))
         broken("links of block " + std::to_string(block) + " do not fit its names");
     for (size_t i = 0; i < links.pkgs.size(); ++i) {
-        if (links.pkgs[i] == 0 || links.pkgs[i] > packages || links.dirs[i] >= dirs.count)
+        if (links.pkgs[i] == 0 || links.pkgs[i] > packages || (!links.dirs.empty() && links.dirs[i] >= dirs.count))
             broken("link out of range in block " + std::to_string(block));
     }
 }

@@ -36,6 +36,7 @@ public:
     // Checks what a block read by a search holds: the number of texts for its id, and
     // that its links or package lists belong to those texts and name existing ids.
     void checkTexts(BlockTable table, uint32_t block, const CatalogueBlobs::TextBlock &texts) const;
+    // Links decoded without their directories are checked for their packages alone.
     void checkLinks(uint32_t block, const CatalogueBlobs::NameLinks &links) const;
     void checkDirPackages(uint32_t block, const CatalogueBlobs::IdLists &pkgs) const;
 

@@ -4,6 +4,7 @@
 #include "blockreader.h"
 #include "idset.h"
 #include "keywordpattern.h"
+#include "parallelnamescan.h"
 #include "statement.h"
 
 #include <catalogueblobs.h>
@@ -22,6 +23,9 @@ constexpr size_t maxTrigrams = 16;
 // Above this many (directory, package) pairs in the passing directories, a path keyword
 // reads every name block rather than the candidate packages' files one name at a time.
 constexpr uint64_t maxPairsByPackage = 16384;
+// From this many name blocks on, a search of names alone decodes and matches them on two
+// threads: a tenth of the blocks of Debian bookworm, where it halves a scan of them all.
+constexpr uint64_t parallelFromBlocks = 4096;
 // SQLite refuses a LIKE pattern longer than this (SQLITE_LIMIT_LIKE_PATTERN_LENGTH).
 constexpr size_t likePatternLimit = 50000;
 
@@ -90,13 +94,25 @@ struct FileSearch::Impl
     void search();
     void searchNames(IdSet &pkgs);
     void everyPackageWithFiles(IdSet &pkgs);
+    // The name blocks a search reads: ids (by trigrams), or count blocks from first.
+    struct BlockList
+    {
+        std::vector<uint32_t> ids;
+        uint32_t first = 0;
+        uint64_t count = 0;
+        uint64_t at(uint64_t k) const { return ids.empty() ? first + k : ids[k]; }
+    };
+    std::unique_ptr<Statement> blockRead(const KeywordPattern &pattern, FilePlan how, BlockList &list);
     template<class OnLink> void scanNames(const KeywordPattern &pattern, FilePlan how, bool keep, OnLink onLink);
+    template<class OnLink>
+    void scanBlocks(Statement &read, const BlockList &list, const KeywordPattern &pattern, bool keep, OnLink &onLink);
     template<class OnLink>
     void nameBlock(const KeywordPattern &pattern, uint32_t block, std::string_view namesBlob,
                    std::string_view linksBlob, bool keep, OnLink &onLink);
     void nameBlockRange(const KeywordPattern &pattern, FilePlan how, uint32_t &first, uint32_t &last);
     std::vector<uint32_t> trigramBlocks(const KeywordPattern &pattern);
     std::vector<uint32_t> pairBlocks(const KeywordPattern &pattern);
+    static std::vector<uint32_t> allBlocks(uint32_t total);
     void searchDirs(IdSet &pkgs);
     void checkPackages(const IdSet &candidates, IdSet &pkgs);
     uint64_t dirBlock(uint32_t block, std::string_view pathsBlob, std::string_view pkgsBlob, IdSet &candidates);
@@ -131,6 +147,7 @@ struct FileSearch::Impl
     std::string sql;
     bool searched = false;
     std::vector<uint32_t> rows;
+    int64_t files = -1;
 
     TextBlock texts;
     NameLinks links;
@@ -183,6 +200,7 @@ void FileSearch::Impl::search()
     dirVerdicts.clear();
     everyName = false;
     dirPackagePairs = 0;
+    files = -1;
     sql.clear();
     IdSet pkgs(size_t(reader->maxPackage()) + 1);
     if (isNamePlan())
@@ -259,19 +277,47 @@ std::vector<uint32_t> FileSearch::Impl::pairBlocks(const KeywordPattern &pattern
 {
     const std::string pair = pattern.pair();
     const auto a = static_cast<unsigned char>(pair[0]), b = static_cast<unsigned char>(pair[1]);
+    const uint32_t total = reader->blockCount(BlockTable::Names);
+    IdSet seen(total);
+    size_t distinct = 0;
     std::vector<uint32_t> blocks, list;
-    if (!pattern.endsWith(pair))
-        reader->postingsBetween(trigramKey(a, b, 0), trigramKey(a, b, 255), blocks);
+    // Past a third of all blocks the caller reads them all anyway: stop collecting.
+    const auto add = [&](uint32_t block) {
+        if (!seen.contains(block)) {
+            seen.insert(block);
+            ++distinct;
+        }
+        return distinct * 3 < total;
+    };
+    const auto addAll = [&](const std::vector<uint32_t> &ids) {
+        return std::all_of(ids.begin(), ids.end(), add);
+    };
+    if (!pattern.endsWith(pair)) {
+        reader->postingsBetween(trigramKey(a, b, 0), trigramKey(a, b, 255), list);
+        if (!addAll(list))
+            return allBlocks(total);
+    }
     for (unsigned before = 0; before < 256; ++before) {
+        checkStop();
         reader->postings(trigramKey((unsigned char)before, a, b), list);
-        blocks.insert(blocks.end(), list.begin(), list.end());
+        if (!addAll(list))
+            return allBlocks(total);
     }
     uint32_t first = 0, last = 0;
     nameBlockRange(KeywordPattern(pair), FilePlan::NameRange, first, last);
-    for (uint64_t block = first; block <= last; ++block)
-        blocks.push_back(uint32_t(block));
-    std::sort(blocks.begin(), blocks.end());
-    blocks.erase(std::unique(blocks.begin(), blocks.end()), blocks.end());
+    for (uint64_t block = first; block <= last; ++block) {
+        if (!add(uint32_t(block)))
+            return allBlocks(total);
+    }
+    return seen.ids();
+}
+
+// Every name block's id.
+std::vector<uint32_t> FileSearch::Impl::allBlocks(uint32_t total)
+{
+    std::vector<uint32_t> blocks(total);
+    for (uint32_t block = 0; block < total; ++block)
+        blocks[block] = block;
     return blocks;
 }
 
@@ -284,10 +330,59 @@ void FileSearch::Impl::searchNames(IdSet &pkgs)
         everyPackageWithFiles(pkgs);
         return;
     }
-    scanNames(*namePattern, plan, true, [&](uint32_t pkg, uint32_t dir, std::string_view) {
-        if (!pkgs.contains(pkg) && (!dirOfName || nameDirMatches(dir)))
-            pkgs.insert(pkg);
-    });
+    files = 0;
+    BlockList list;
+    const std::unique_ptr<Statement> read = blockRead(*namePattern, plan, list);
+    if (!dirOfName && list.count >= parallelFromBlocks) {
+        NameScanResult found = scanNamesInParallel(
+            *read, list.count, [&list](uint64_t k) { return list.at(k); }, *namePattern, *reader,
+            [this] { checkStop(); });
+        pkgs.merge(found.pkgs);
+        matchedNames = std::move(found.matched);
+        files = found.files;
+        return;
+    }
+    auto onLink = [&](uint32_t pkg, uint32_t dir, std::string_view) {
+        if (dirOfName && !nameDirMatches(dir))
+            return;
+        ++files;
+        pkgs.insert(pkg);
+    };
+    scanBlocks(*read, list, *namePattern, true, onLink);
+}
+
+// Reads the name blocks the plan `how` gives for the pattern, matches their names and
+// calls onLink(pkg, dir, name) for each link of each matching name. With keep, the
+// matching names are kept for the paths asked for later.
+// The statement that reads the name blocks the plan `how` gives for the pattern, in
+// block order: by trigrams, the blocks in `ids`; else the range first..last.
+std::unique_ptr<Statement> FileSearch::Impl::blockRead(const KeywordPattern &pattern, FilePlan how, BlockList &list)
+{
+    std::unique_ptr<Statement> read;
+    if (how == FilePlan::NameTrigrams) {
+        list.ids = trigramBlocks(pattern);
+        list.count = list.ids.size();
+    }
+    // Where the trigrams leave a third of the blocks or more (a short literal common in
+    // names: "*.h"), reading them all in order costs less than looking each one up.
+    if (how == FilePlan::NameTrigrams && list.count * 3 < reader->blockCount(BlockTable::Names)) {
+        read = std::make_unique<Statement>(
+            db, "SELECT b." QV_NAME_BLOCK_ID ", b." QV_NAME_BLOCK_NAMES ", b." QV_NAME_BLOCK_LINKS
+                " FROM json_each(?1) AS j CROSS JOIN " QV_NAME_BLOCK_TABLE " AS b ON b." QV_NAME_BLOCK_ID " = j.value");
+        read->bindText(1, jsonArray(list.ids));
+    } else {
+        list.ids.clear();
+        uint32_t last = 0;
+        nameBlockRange(pattern, how == FilePlan::NameTrigrams ? FilePlan::NameScan : how, list.first, last);
+        list.count = list.first <= last ? uint64_t(last) - list.first + 1 : 0;
+        read = std::make_unique<Statement>(
+            db, "SELECT " QV_NAME_BLOCK_ID ", " QV_NAME_BLOCK_NAMES ", " QV_NAME_BLOCK_LINKS " FROM " QV_NAME_BLOCK_TABLE
+                " WHERE " QV_NAME_BLOCK_ID " BETWEEN ?1 AND ?2");
+        read->bind(1, list.first);
+        read->bind(2, last);
+    }
+    sql += (sql.empty() ? "" : "; ") + read->expandedSql();
+    return read;
 }
 
 // Reads the name blocks the plan `how` gives for the pattern, matches their names and
@@ -296,36 +391,24 @@ void FileSearch::Impl::searchNames(IdSet &pkgs)
 template<class OnLink>
 void FileSearch::Impl::scanNames(const KeywordPattern &pattern, FilePlan how, bool keep, OnLink onLink)
 {
-    std::vector<uint32_t> ids; // the blocks by trigrams; else the range first..last
-    uint32_t first = 0, last = 0;
-    std::unique_ptr<Statement> read;
-    if (how == FilePlan::NameTrigrams) {
-        ids = trigramBlocks(pattern);
-        first = 1;
-        read = std::make_unique<Statement>(
-            db, "SELECT b." QV_NAME_BLOCK_ID ", b." QV_NAME_BLOCK_NAMES ", b." QV_NAME_BLOCK_LINKS
-                " FROM json_each(?1) AS j CROSS JOIN " QV_NAME_BLOCK_TABLE " AS b ON b." QV_NAME_BLOCK_ID " = j.value");
-        read->bindText(1, jsonArray(ids));
-    } else {
-        nameBlockRange(pattern, how, first, last);
-        read = std::make_unique<Statement>(
-            db, "SELECT " QV_NAME_BLOCK_ID ", " QV_NAME_BLOCK_NAMES ", " QV_NAME_BLOCK_LINKS " FROM " QV_NAME_BLOCK_TABLE
-                " WHERE " QV_NAME_BLOCK_ID " BETWEEN ?1 AND ?2");
-        read->bind(1, first);
-        read->bind(2, last);
-    }
-    sql += (sql.empty() ? "" : "; ") + read->expandedSql();
-    const uint64_t count = ids.empty() ? (first <= last ? uint64_t(last) - first + 1 : 0) : ids.size();
+    BlockList list;
+    const std::unique_ptr<Statement> read = blockRead(pattern, how, list);
+    scanBlocks(*read, list, pattern, keep, onLink);
+}
+
+template<class OnLink>
+void FileSearch::Impl::scanBlocks(Statement &read, const BlockList &list, const KeywordPattern &pattern, bool keep,
+                                  OnLink &onLink)
+{
     uint64_t next = 0;
-    while (read->step()) {
+    while (read.step()) {
         checkStop();
-        const uint64_t block = ids.empty() ? first + next : ids[next];
-        if (next >= count || read->integer(0) != int64_t(block))
+        if (next >= list.count || read.integer(0) != int64_t(list.at(next)))
             throw FileSearchError("damaged catalogue: name blocks out of order");
-        nameBlock(pattern, uint32_t(block), read->bytes(1), read->bytes(2), keep, onLink);
+        nameBlock(pattern, uint32_t(list.at(next)), read.bytes(1), read.bytes(2), keep, onLink);
         ++next;
     }
-    if (next != count)
+    if (next != list.count)
         throw FileSearchError("damaged catalogue: missing name block");
 }
 
@@ -506,6 +589,11 @@ std::string FileSearch::statement() const
     return d->sql;
 }
 
+int64_t FileSearch::fileCount() const
+{
+    return d->searched ? d->files : -1;
+}
+
 std::vector<uint32_t> FileSearch::packages()
 {
     try {
@@ -528,6 +616,11 @@ std::string FileSearch::firstPath(uint32_t pkg)
             any = true;
             return true;
         });
+        // The name blocks' links and the package's own file list are two records of the
+        // same files: a row that its files do not bear out is a damaged catalogue's.
+        if (!any)
+            throw FileSearchError("damaged catalogue: package " + std::to_string(pkg)
+                                  + " ships no file that its name links say it does");
         return best;
     } catch (const BlobError &e) {
         throw FileSearchError(std::string("damaged catalogue: ") + e.what());

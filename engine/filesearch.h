@@ -66,6 +66,10 @@ public:
     // The ids of the packages that ship a matching file, ascending. Throws
     // FileSearchError; a stopped search throws too.
     std::vector<uint32_t> packages();
+    // How many files matched in all (one package's file counted once for each time it
+    // ships it), known after packages(); -1 where the plan found the packages without
+    // counting their files ("*", and keywords with a "/" whose name part has wildcards).
+    int64_t fileCount() const;
 
     // For a package that packages() returned: its alphabetically first matching path (by
     // bytes, as SQLite's MIN compares text), and its matching files, sorted, at most `max`

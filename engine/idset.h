@@ -16,6 +16,12 @@ public:
     {
         return (id >> 6) < words.size() && (words[id >> 6] >> (id & 63) & 1);
     }
+    // Adds every id of another set made with the same bound.
+    void merge(const IdSet &other)
+    {
+        for (size_t w = 0; w < words.size() && w < other.words.size(); ++w)
+            words[w] |= other.words[w];
+    }
     std::vector<uint32_t> ids() const
     {
         std::vector<uint32_t> out;

@@ -137,14 +137,18 @@ uint64_t KeywordPattern::matchBlock(const CatalogueBlobs::TextBlock &block) cons
     thread_local std::string folded;
     folded.resize(block.bytes.size());
     // Branch-free, so that the compiler runs it over many bytes at a time.
-    const auto *src = reinterpret_cast<const unsigned char *>(block.bytes.data());
-    auto *dst = reinterpret_cast<unsigned char *>(folded.data());
-    unsigned char odd = 0; // bit 7 set by a NUL or a byte from 0x80
-    for (size_t i = 0; i < block.bytes.size(); ++i) {
+    const auto *__restrict src = reinterpret_cast<const unsigned char *>(block.bytes.data());
+    auto *__restrict dst = reinterpret_cast<unsigned char *>(folded.data());
+    const size_t size = block.bytes.size(); // read once: the stores below may not alias it
+    unsigned char high = 0; // bit 7 set by a byte from 0x80
+    unsigned char nul = 0;  // set by a NUL
+    for (size_t i = 0; i < size; ++i) {
         const unsigned char c = src[i];
-        odd |= c | (c == 0 ? 0x80 : 0);
+        high |= c;
+        nul |= c == 0;
         dst[i] = c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0);
     }
+    const unsigned char odd = (high & 0x80) | (nul ? 0x80 : 0);
     if (odd & 0x80) {
         for (size_t i = 0; i < count; ++i)
             mask |= uint64_t(matches(block.text(i))) << i;

@@ -336,15 +336,19 @@ std::string encodeLinks(const std::vector<uint32_t> &ends, const std::vector<uin
     return writer.finish(Codec::Lz4);
 }
 
-void decodeLinks(std::string_view blob, size_t maxNames, NameLinks &out)
+void decodeLinks(std::string_view blob, size_t maxNames, NameLinks &out, bool withDirs)
 {
     Reader reader(blob);
     reader.getInts(out.ends, maxNames, false);
     reader.getInts(out.pkgs, maxDecodedBytes, false);
-    reader.getInts(out.dirs, out.pkgs.size(), false);
-    reader.expectEnd();
-    if (out.dirs.size() != out.pkgs.size())
-        throw BlobError("links without directories");
+    if (withDirs) {
+        reader.getInts(out.dirs, out.pkgs.size(), false);
+        reader.expectEnd();
+        if (out.dirs.size() != out.pkgs.size())
+            throw BlobError("links without directories");
+    } else {
+        out.dirs.clear();
+    }
     endsFromCounts(out.ends, out.pkgs.size());
     checkEnds(out.ends, out.pkgs.size());
     undoGaps(out.ends, out.pkgs);

@@ -81,7 +81,9 @@ void decodeTexts(std::string_view blob, size_t maxCount, TextBlock &out);
 // name's pairs end. The pairs of one name must be sorted by package.
 std::string encodeLinks(const std::vector<uint32_t> &ends, const std::vector<uint32_t> &pkgs,
                         const std::vector<uint32_t> &dirs);
-void decodeLinks(std::string_view blob, size_t maxNames, NameLinks &out);
+// Without withDirs, out.dirs is left empty: a search that needs only the packages skips
+// decoding half of the block.
+void decodeLinks(std::string_view blob, size_t maxNames, NameLinks &out, bool withDirs = true);
 
 // Sorted id lists, one per entry of a block (a directory block's packages). Each list
 // must be sorted ascending.
