@@ -281,6 +281,8 @@ void tst_FileEngine::craftedCatalogue_data()
         << QByteArray("UPDATE " QV_TRIGRAM_TABLE " SET blocks = substr(blocks, 1, length(blocks) - 1)") << QByteArray() << "*ssl*";
     QTest::newRow("block beyond the postings' range")
         << QByteArray("UPDATE " QV_TRIGRAM_TABLE " SET blocks = ?1") << bytes(encodePostings({1u << 30})) << "*ssl*";
+    QTest::newRow("links to files that the packages do not ship")
+        << QByteArray("DELETE FROM " QV_PKG_FILES_TABLE) << QByteArray() << "*a*";
     QTest::newRow("missing name block") << QByteArray("DELETE FROM " QV_NAME_BLOCK_TABLE " WHERE id = 1") << QByteArray() << "*";
     QTest::newRow("stopped") << QByteArray() << QByteArray() << "*";
     QTest::newRow("stopped scan") << QByteArray() << QByteArray() << "*a*";
