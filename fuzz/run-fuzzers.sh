@@ -25,7 +25,7 @@ seconds=${FUZZ_SECONDS:-60}
 parallel=${FUZZ_PARALLEL:-1}
 max_len=${FUZZ_MAX_LEN:-65536}
 all_targets="packages dpkg_status contents dpkg_list repomd rpm_primary rpm_filelists
-    blob_texts blob_links blob_idlists blob_files blob_postings"
+    blob_texts blob_links blob_idlists blob_files blob_postings filesearch"
 targets=${*:-$all_targets}
 
 case $parallel in 1|2) ;; *) echo "FUZZ_PARALLEL must be 1 or 2" >&2; exit 2 ;; esac
@@ -60,7 +60,7 @@ dict_for() {
     case $1 in
         packages|dpkg_status|dpkg_list) echo "$here/dict/deb822.dict" ;;
         contents) echo "$here/dict/contents.dict" ;;
-        blob_*) ;; # binary: no dictionary
+        blob_*|filesearch) ;; # binary: no dictionary
         *) echo "$here/dict/repodata.dict" ;;
     esac
 }
