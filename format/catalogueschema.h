@@ -16,6 +16,21 @@
 #define QV_PKG_ARCH "arch"
 #define QV_PKG_NAME_INDEX "qv_pkg_list_name_idx"
 
+// Each package's details, one row a package of QV_PKG_TABLE (pkg_id is its id): the
+// version as its package manager writes it (the epoch included: "2:9.0.1378-2+deb12u2";
+// an RPM epoch of 0 left out, as dnf does), the first line of its description (Debian
+// Description, RPM summary) and its section or group ("" where the metadata has none).
+// Catalogues made before the table existed lack it; the finder then shows what the
+// package table has.
+#define QV_PKG_INFO_TABLE "qv_pkg_info_t"
+#define QV_PKG_INFO_PKG "pkg_id"
+#define QV_PKG_INFO_VERSION "version"
+#define QV_PKG_INFO_SUMMARY "summary"
+#define QV_PKG_INFO_SECTION "section"
+#define QV_CREATE_PKG_INFO_TABLE                                                                      \
+    "CREATE TABLE " QV_PKG_INFO_TABLE " (" QV_PKG_INFO_PKG " INTEGER PRIMARY KEY, " QV_PKG_INFO_VERSION \
+    " TEXT NOT NULL, " QV_PKG_INFO_SUMMARY " TEXT NOT NULL, " QV_PKG_INFO_SECTION " TEXT NOT NULL)"
+
 // The file lists, format 2. A catalogue says which layout it has in PRAGMA user_version
 // (QV_FORMAT_VERSION) and names itself in PRAGMA application_id; a catalogue of another
 // version has no file lists the finder reads.

@@ -180,7 +180,7 @@ void CatalogBuilder::readPackages(const std::string &path)
                               const DebianVersion v = DebianVersion::split(stanza.version);
                               m_packages.add(stanza.package, v.upstream, v.revision,
                                              stanza.architecture, VersionScheme::Debian,
-                                             stanza.version);
+                                             stanza.version, stanza.summary, stanza.section);
                           });
 }
 
@@ -193,7 +193,8 @@ void CatalogBuilder::readDpkgStatus(const std::string &path)
                               const DebianVersion v = DebianVersion::split(stanza.version);
                               const uint32_t id = m_packages.add(
                                   stanza.package, v.upstream, v.revision, stanza.architecture,
-                                  VersionScheme::Debian, stanza.version);
+                                  VersionScheme::Debian, stanza.version, stanza.summary,
+                                  stanza.section);
                               m_installed.push_back({id, stanza.package, stanza.architecture});
                           });
 }
@@ -238,7 +239,7 @@ void CatalogBuilder::readRepodataPackages(const std::string &dir)
                                                                InputFiles::Rule::RegularFile);
     RpmPrimaryParser::parse(*primary, [this](const RpmPackage &p) {
         m_packages.add(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch, VersionScheme::Rpm,
-                       VersionOrder::rpmEvr(p.epoch, p.ver, p.rel));
+                       VersionOrder::rpmEvr(p.epoch, p.ver, p.rel), p.summary, p.group);
     });
     m_repos.push_back(std::move(repo));
 }
@@ -251,7 +252,8 @@ void CatalogBuilder::readRpmDatabase(const std::string &root)
     RpmDatabase::read(root, [this](const RpmPackage &p, const std::vector<std::string> &paths) {
         const uint32_t id = m_packages.add(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch,
                                            VersionScheme::Rpm,
-                                           VersionOrder::rpmEvr(p.epoch, p.ver, p.rel));
+                                           VersionOrder::rpmEvr(p.epoch, p.ver, p.rel), p.summary,
+                                           p.group);
         m_rpmdbFiles.emplace_back(id, paths);
     });
 }

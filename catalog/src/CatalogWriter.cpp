@@ -47,6 +47,36 @@ void writePackages(SqliteDb &db, const PackageIndex &packages)
     db.exec(QV_CREATE_PKG_NAME_INDEX);
 }
 
+// The version as the package manager writes it: dnf leaves out an epoch of 0, which
+// repodata always gives.
+std::string shownVersion(const PackageIndex::Row &row)
+{
+    if (row.scheme == VersionScheme::Rpm && row.fullVersion.compare(0, 2, "0:") == 0)
+        return row.fullVersion.substr(2);
+    return row.fullVersion;
+}
+
+// Only the description's first line: a summary is one line in the finder's details.
+std::string_view firstLine(std::string_view text)
+{
+    return text.substr(0, text.find('\n'));
+}
+
+void writePackageInfo(SqliteDb &db, const PackageIndex &packages)
+{
+    db.exec(QV_CREATE_PKG_INFO_TABLE);
+    SqliteDb::Statement insert(db, "INSERT INTO " QV_PKG_INFO_TABLE " VALUES (?1, ?2, ?3, ?4)");
+    for (uint32_t id = 1; id <= packages.size(); ++id) {
+        const PackageIndex::Row &row = packages.row(id);
+        const std::string version = shownVersion(row); // bound texts live until run()
+        insert.bind(1, int64_t(id));
+        insert.bind(2, version);
+        insert.bind(3, firstLine(row.summary));
+        insert.bind(4, row.section);
+        insert.run();
+    }
+}
+
 // One row of a block table: its id, its first text folded, and two BLOBs.
 void insertBlock(SqliteDb::Statement &insert, uint32_t block, std::string_view first,
                  const std::string &texts, const std::string &lists)
@@ -204,6 +234,7 @@ void CatalogWriter::write(const std::string &path, const PackageIndex &packages,
     writeFormat(db);
     step("packages", 0);
     writePackages(db, packages);
+    writePackageInfo(db, packages);
     if (files) {
         step("file names", 1);
         writeNameBlocks(db, *files);

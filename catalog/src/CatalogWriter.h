@@ -7,8 +7,8 @@ class FileIndex;
 class PackageIndex;
 
 // Writes the catalogue into a fresh SQLite file in one transaction: the package
-// table and its name index, the format version, and, when file lists were given
-// (`files` non-null, finished), the four tables of the file lists in the layout
+// table and its name index, each package's details, the format version, and, when
+// file lists were given (`files` non-null, finished), the four tables of the file lists in the layout
 // that catalogueschema.h describes. The writer goes through the links in the
 // orders it needs, so it reorders them in `files`.
 class CatalogWriter

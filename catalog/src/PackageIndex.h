@@ -25,16 +25,20 @@ public:
         std::string arch;
         std::string fullVersion; // what the version ordering compares
         VersionScheme scheme = VersionScheme::Debian;
+        std::string summary; // the description's first line, of the version kept
+        std::string section; // section (Debian) or group (RPM)
     };
 
     explicit PackageIndex(bool newestOnly = false) : m_newestOnly(newestOnly) {}
 
     // Returns the id of the tuple, adding it when it is new. `fullVersion`
     // is the version as the package manager writes it (with its epoch);
-    // empty means "ver-rel".
+    // empty means "ver-rel". The summary and section go with the version: a
+    // newer one replaces them, and a tuple listed again fills in what it lacked.
     uint32_t add(std::string_view name, std::string_view ver, std::string_view rel,
                  std::string_view arch, VersionScheme scheme = VersionScheme::Debian,
-                 std::string_view fullVersion = {});
+                 std::string_view fullVersion = {}, std::string_view summary = {},
+                 std::string_view section = {});
 
     // 0 if the tuple is not in the catalogue.
     uint32_t find(std::string_view name, std::string_view ver, std::string_view rel,
@@ -50,6 +54,7 @@ private:
     static std::string key(std::string_view name, std::string_view ver, std::string_view rel,
                            std::string_view arch);
     uint32_t addRow(Row row);
+    void fillIn(uint32_t id, const Row &row);
     void replaceIfNewer(uint32_t id, Row &row);
 
     bool m_newestOnly;

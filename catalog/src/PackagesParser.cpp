@@ -74,6 +74,10 @@ void PackagesParser::parse(LineReader &reader, Mode mode, const Callback &callba
             stanza.architecture.assign(value);
         else if (fieldIs(field, "Status"))
             stanza.status.assign(value);
+        else if (fieldIs(field, "Description"))
+            stanza.summary.assign(value); // the synopsis; the long text follows on continuation lines
+        else if (fieldIs(field, "Section"))
+            stanza.section.assign(value);
     }
     finishStanza(reader, mode, stanza, callback);
 }
@@ -122,6 +126,8 @@ void PackagesParser::finishStanza(const LineReader &reader, Mode mode, PackageSt
     stanza.version.clear();
     stanza.architecture.clear();
     stanza.status.clear();
+    stanza.summary.clear();
+    stanza.section.clear();
     stanza.fields.clear();
     stanza.line = 0;
     stanza.versionLine = 0;

@@ -9,13 +9,16 @@
 class LineReader;
 
 // One stanza of a Debian Packages index or dpkg status file, reduced to the
-// fields the catalogue needs. `line` is where the stanza starts.
+// fields the catalogue needs (its identity, and the summary and section the
+// finder's details show). `line` is where the stanza starts.
 struct PackageStanza
 {
     std::string package;
     std::string version;
     std::string architecture;
     std::string status;
+    std::string summary; // the first line of Description
+    std::string section;
     uint64_t line = 0;        // where the stanza starts
     uint64_t versionLine = 0; // where its Version field is
     std::vector<std::string> fields; // lower-case names seen so far in the stanza

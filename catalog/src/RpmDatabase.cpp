@@ -175,6 +175,10 @@ void RpmDatabase::read(const std::string &rootArg, const Callback &callback)
         package.name = stringTag(h, RPMTAG_NAME);
         package.ver = stringTag(h, RPMTAG_VERSION);
         package.rel = stringTag(h, RPMTAG_RELEASE);
+        package.summary = stringTag(h, RPMTAG_SUMMARY);
+        package.group = stringTag(h, RPMTAG_GROUP);
+        if (package.group == "Unspecified")
+            package.group.clear();
         if (headerIsEntry(h, RPMTAG_EPOCH))
             package.epoch = std::to_string(headerGetNumber(h, RPMTAG_EPOCH));
         callback(package, filesOf(ts.get(), h));

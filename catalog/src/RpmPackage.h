@@ -2,8 +2,9 @@
 
 #include <string>
 
-// An RPM package identity as repodata lists it; the epoch is not stored in
-// the catalogue, and a missing epoch means 0.
+// An RPM package as repodata or the RPM database lists it: its identity (the
+// package table keeps no epoch; a missing epoch means 0) and the summary and
+// group that the finder's details show.
 struct RpmPackage
 {
     std::string name;
@@ -11,6 +12,8 @@ struct RpmPackage
     std::string epoch;
     std::string ver;
     std::string rel;
+    std::string summary; // one line
+    std::string group;   // "" where the metadata has none
 
     void clear() { *this = RpmPackage(); }
 };

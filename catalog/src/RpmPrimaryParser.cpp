@@ -29,6 +29,21 @@ void RpmPrimaryParser::parse(ByteSource &source, const Callback &callback)
     RpmXml::checkError(xml, source);
 }
 
+// Reads <format> up to its end tag, keeping <rpm:group>; Fedora writes "Unspecified"
+// for every package, which names no group.
+void RpmPrimaryParser::readFormat(QXmlStreamReader &xml, RpmPackage &package)
+{
+    while (xml.readNextStartElement()) {
+        if (xml.name() != QLatin1String("group")) {
+            RpmXml::skipElement(xml);
+            continue;
+        }
+        package.group = RpmXml::elementText(xml);
+        if (package.group == "Unspecified")
+            package.group.clear();
+    }
+}
+
 // Reads the children of <package> up to its end tag.
 void RpmPrimaryParser::readPackage(QXmlStreamReader &xml, RpmPackage &package)
 {
@@ -43,6 +58,10 @@ void RpmPrimaryParser::readPackage(QXmlStreamReader &xml, RpmPackage &package)
             package.name = RpmXml::elementText(xml);
         } else if (tag == QLatin1String("arch")) {
             package.arch = RpmXml::elementText(xml);
+        } else if (tag == QLatin1String("summary")) {
+            package.summary = RpmXml::elementText(xml);
+        } else if (tag == QLatin1String("format")) {
+            readFormat(xml, package);
         } else if (tag == QLatin1String("version")) {
             package.epoch = RpmXml::attribute(xml, "epoch");
             package.ver = RpmXml::attribute(xml, "ver");

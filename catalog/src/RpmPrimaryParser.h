@@ -8,7 +8,8 @@ class ByteSource;
 class QXmlStreamReader;
 
 // Streams the <package type="rpm"> entries of a repodata primary.xml:
-// <name>, <arch> and <version epoch ver rel/>; everything else is skipped.
+// <name>, <arch>, <version epoch ver rel/>, <summary> and <format><rpm:group>;
+// everything else is skipped.
 class RpmPrimaryParser
 {
 public:
@@ -18,4 +19,5 @@ public:
 
 private:
     static void readPackage(QXmlStreamReader &xml, RpmPackage &package);
+    static void readFormat(QXmlStreamReader &xml, RpmPackage &package);
 };

@@ -91,7 +91,12 @@ void BuilderRoundTripTest::packagesOnly()
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.contains("8 packages, 0 files"), qPrintable(run.out));
     QCOMPARE(packageRows(db()), kFixturePackages);
-    QCOMPARE(schemaNames(db()), (QStringList{QV_PKG_NAME_INDEX, QV_PKG_TABLE}));
+    QCOMPARE(schemaNames(db()), (QStringList{QV_PKG_INFO_TABLE, QV_PKG_NAME_INDEX, QV_PKG_TABLE}));
+    // Each package's details: the version with its epoch, the description's first line.
+    QCOMPARE(query(db(), "SELECT " QV_PKG_INFO_VERSION " || '|' || " QV_PKG_INFO_SUMMARY " || '|' || " QV_PKG_INFO_SECTION
+                         " FROM " QV_PKG_INFO_TABLE " WHERE " QV_PKG_INFO_PKG " IN (1, 5) ORDER BY " QV_PKG_INFO_PKG),
+             (QStringList{"0.0.26-1|Real-time strategy game of ancient warfare (data files)|games",
+                          "1:2.38.1-5+b1||"}));
     QCOMPARE(query(db(), "PRAGMA user_version"), QStringList{QString::number(QV_FORMAT_VERSION)});
     QCOMPARE(query(db(), "SELECT min(id) || '-' || max(id) FROM " QV_PKG_TABLE),
              QStringList{"1-8"});
@@ -111,7 +116,7 @@ void BuilderRoundTripTest::packagesAndContents()
     QCOMPARE(fileRows(db()), fixtureFiles());
     QCOMPARE(fileTableProblems(db()), QStringList());
     QCOMPARE(schemaNames(db()), (QStringList{QV_DIR_BLOCK_TABLE, QV_NAME_BLOCK_TABLE, QV_TRIGRAM_TABLE,
-                                             QV_PKG_FILES_TABLE, QV_PKG_NAME_INDEX, QV_PKG_TABLE}));
+                                             QV_PKG_FILES_TABLE, QV_PKG_INFO_TABLE, QV_PKG_NAME_INDEX, QV_PKG_TABLE}));
     QCOMPARE(query(db(), "PRAGMA user_version"), QStringList{QString::number(QV_FORMAT_VERSION)});
     QCOMPARE(query(db(), "PRAGMA application_id"), QStringList{QString::number(QV_APPLICATION_ID)});
 }
