@@ -461,11 +461,12 @@ void tst_DamagedCatalogue::damagedBeyondFirstRows()
     QList<CataloguePackage> packages;
     for (int i = 0; i < 20000; ++i)
         packages << CataloguePackage{QString("pkg-%1").arg(i), "1.0", "1", "amd64"};
-    // The rows fill about the first two thirds of the file, the name index the rest.
+    // The rows fill about the first half of the file, the name index and the packages'
+    // details the rest.
     writeCatalogue(cataloguePath(), packages);
     QFile file(cataloguePath());
     QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.seek(file.size() / 2));
+    QVERIFY(file.seek(file.size() / 4));
     file.write(QByteArray(8192, '\xff'));
     file.close();
 
