@@ -10,6 +10,12 @@ bool ElidedTextDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, c
 {
     if (!event || event->type() != QEvent::ToolTip || !index.isValid())
         return QStyledItemDelegate::helpEvent(event, view, option, index);
+    // A cell with a tooltip of its own (a file-name result's matching files) shows it.
+    const QString tooltip = index.data(Qt::ToolTipRole).toString();
+    if (!tooltip.isEmpty()) {
+        QToolTip::showText(event->globalPos(), tooltip, view->viewport(), option.rect);
+        return true;
+    }
     QStyleOptionViewItem item = option;
     initStyleOption(&item, index);
     // The text on one line with the margins the style draws it with, against the cell's width.

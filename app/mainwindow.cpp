@@ -1,7 +1,10 @@
 #include "mainwindow.h"
+#include "cataloguebuildoffer.h"
 #include "cataloguefeatures.h"
 #include "catalogueopening.h"
 #include "elidedtextdelegate.h"
+#include "hintlabel.h"
+#include "packagedetailswindow.h"
 #include "searchworker.h"
 #include "searchresultmodel.h"
 #include "searchstatement.h"
@@ -68,6 +71,7 @@ void MainWindow::init()
             ui->searchPushButton, SIGNAL(clicked()), Qt::UniqueConnection);
     initSearchThread();
     initTableView();
+    initStatusBarOffers();
     initDatabase();
     qDebug() << "app dir " << QCoreApplication::applicationDirPath();
     qDebug() << "currentPath: " << QDir::currentPath();
@@ -82,6 +86,11 @@ void MainWindow::initSearchThread()
     connect(worker, &SearchWorker::statementReady, this, [this](quint64 work, const QString &statement) {
         if (work == runningSearch)
             qDebug() << statement;
+    });
+    connect(worker, &SearchWorker::hintReady, this, [this](quint64 work, const SearchHint &hint) {
+        // It may come before the window has shown the empty result it belongs to.
+        if (work == hintedSearch)
+            hintLabel->showHint(hint);
     });
     searchThread->start();
 }
@@ -98,6 +107,7 @@ void MainWindow::initTableView()
     ui->tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ui->tableView->setItemDelegate(new ElidedTextDelegate(ui->tableView));
     initCopyAction();
+    initDetailsAction();
 }
 
 // Ctrl+C and the table's context menu copy the selected rows as tab-separated lines.
@@ -157,6 +167,30 @@ bool MainWindow::fetchPathsForCopy(SearchResultModel *model, const QList<int> &r
     loop.exec();
     copyProgress = nullptr;
     return alive && !cancelled && model->unknownPaths(rows) == 0;
+}
+
+// Activating a row (Enter, or a double-click as the platform has it) or "软件包详情" in the
+// context menu opens the current row's package in the details window.
+void MainWindow::initDetailsAction()
+{
+    auto *detailsAction = new QAction(tr("软件包详情"), ui->tableView);
+    detailsAction->setObjectName(QStringLiteral("detailsAction"));
+    connect(detailsAction, &QAction::triggered, this, [this] { openDetails(ui->tableView->currentIndex().row()); });
+    ui->tableView->addAction(detailsAction);
+    connect(ui->tableView, &QAbstractItemView::activated, this,
+            [this](const QModelIndex &index) { openDetails(index.row()); });
+}
+
+void MainWindow::openDetails(int row)
+{
+    auto *model = qobject_cast<SearchResultModel *>(ui->tableView->model());
+    if (!model || row < 0 || row >= model->rowCount())
+        return;
+    if (!detailsWindow)
+        detailsWindow = new PackageDetailsWindow(this);
+    PackageDetailsRequest request = shownSource;
+    request.package = model->index(row, 0).data().toLongLong();
+    detailsWindow->showPackage(request);
 }
 
 void MainWindow::requestPaths(quint64 searchWork, const QVector<qint64> &ids, quint64 work)
@@ -226,8 +260,11 @@ void MainWindow::initDatabase()
     const QString catalogue = catalogueLocator.find();
     db.setDatabaseName(catalogue.isEmpty() ? CatalogueLocator::catalogueFileName() : catalogue);
     db.setConnectOptions(QLatin1String(catalogueOptions));
+    catalogueFound = !catalogue.isEmpty();
     if (catalogue.isEmpty()) {
         reportUnopenedCatalogue(catalogue, QString());
+        ui->statusbar->showMessage(tr("没有找到软件包目录"));
+        buildOffer->offer(true);
         return;
     }
     const QString problem = probeCatalogue();
@@ -259,7 +296,8 @@ void MainWindow::reportUnopenedCatalogue(const QString &catalogue, const QString
         for (const QString &place : catalogueLocator.places())
             places << QDir::toNativeSeparators(QFileInfo(place).absoluteFilePath());
         details = tr("在这些位置没有找到软件包目录：\n%1\n\n用这条命令生成一个：quorvi-catalog --user")
-                      .arg(places.join(QLatin1Char('\n')));
+                      .arg(places.join(QLatin1Char('\n')))
+                  + tr("\n\n或者关闭这个提示后，点击窗口状态栏中的“%1”。").arg(buildOffer->action()->text());
     }
     QMessageBox box(QMessageBox::Critical, QObject::tr("无法打开数据库"),
                     QString::fromUtf8("无法创建数据库连接！ "), QMessageBox::Cancel);
@@ -296,6 +334,50 @@ QString MainWindow::probeCatalogue()
     return problem;
 }
 
+// The status bar's offers: to make a catalogue where none was found, and a hint after a
+// search that found nothing (a click on a keyword there searches for it).
+void MainWindow::initStatusBarOffers()
+{
+    buildOffer = new CatalogueBuildOffer(this, ui->statusbar);
+    connect(buildOffer, &CatalogueBuildOffer::catalogueBuilt, this, &MainWindow::useBuiltCatalogue);
+    hintLabel = new HintLabel(ui->statusbar);
+    ui->statusbar->addPermanentWidget(hintLabel);
+    connect(hintLabel, &HintLabel::keywordChosen, this, [this](const QString &keyword) {
+        ui->keyworkLineEdit->setText(keyword);
+        on_searchPushButton_clicked();
+    });
+}
+
+// Before each search: where none was found, or the one in use has gone, the places are
+// looked at again (a stat call each), so that a catalogue made meanwhile is used.
+void MainWindow::relocateCatalogue()
+{
+    const QFileInfo current(db.databaseName());
+    if (catalogueFound && (current.exists() || current.isSymLink()))
+        return;
+    const QString found = catalogueLocator.find();
+    if (found.isEmpty())
+        return;
+    catalogueFound = true;
+    buildOffer->offer(false);
+    catalogueChange = QDir::toNativeSeparators(QFileInfo(found).absoluteFilePath());
+    db.setDatabaseName(found);
+}
+
+// The builder has renamed the user's catalogue into place: the window uses it at once
+// and names it in the status bar, as at start-up.
+void MainWindow::useBuiltCatalogue()
+{
+    catalogueFound = false;
+    relocateCatalogue();
+    catalogueChange.clear();
+    if (!catalogueFound)
+        return;
+    const QString problem = probeCatalogue();
+    if (!problem.isEmpty())
+        ui->statusbar->showMessage(tr("无法读取软件包目录：") + problem);
+}
+
 void MainWindow::on_searchPushButton_clicked()
 {
     const QString keyword = ui->keyworkLineEdit->text().trimmed();
@@ -311,6 +393,7 @@ void MainWindow::on_searchPushButton_clicked()
     SearchRequest request;
     request.mode = ui->packageNameRadioButton->isChecked() ? SearchMode::PackageName : SearchMode::FileName;
     request.keyword = keyword;
+    relocateCatalogue();
     // The search opens the very file, with the very options, of the window's own
     // connection; how it may be opened without writing is decided anew for each search.
     const CatalogueOpening opening = CatalogueOpening::inspect(db.databaseName());
@@ -348,6 +431,8 @@ void MainWindow::runSearch(const SearchRequest &request)
     runningSearch = work;
     runningSearchLoop = &loop;
     ui->statusbar->showMessage(tr("正在搜索……"));
+    hintLabel->clearHint();
+    hintedSearch = work;
     SearchWorker *target = worker;
     QMetaObject::invokeMethod(target, [target, work, request] { target->search(work, request); },
                               Qt::QueuedConnection);
@@ -361,6 +446,12 @@ void MainWindow::runSearch(const SearchRequest &request)
     runningSearch = 0;
     runningSearchLoop = nullptr;
     showOutcome(outcome, clock.elapsed(), work);
+    if (shownSearch == work) {
+        shownSource.path = request.path;
+        shownSource.databaseName = request.databaseName;
+        shownSource.connectOptions = request.connectOptions;
+        shownSource.fileKeyword = request.mode == SearchMode::FileName ? request.keyword : QString();
+    }
 }
 
 // Stops the running search, if any: its statement is interrupted, the table goes back to
@@ -410,6 +501,18 @@ void MainWindow::showOutcome(const SearchOutcome &outcome, qint64 elapsedMs, qui
 void MainWindow::showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint64 work)
 {
     auto *model = new SearchResultModel(outcome.titles, outcome.cells, this);
+    if (outcome.titles.size() == 3) {
+        connect(model, &SearchResultModel::matchesWanted, this, [this, work](const QVector<qint64> &ids) {
+            SearchWorker *target = worker;
+            const quint64 request = ++lastWork;
+            QMetaObject::invokeMethod(target, [=] { target->findMatches(work, request, ids); }, Qt::QueuedConnection);
+        });
+        connect(worker, &SearchWorker::matchesFound, model,
+                [model, work](quint64 searchWork, const QVector<qint64> &ids, const QStringList &tooltips) {
+                    if (searchWork == work)
+                        model->addMatches(ids, tooltips);
+                });
+    }
     if (outcome.pathsLater) {
         connect(model, &SearchResultModel::pathsWanted, this,
                 [this, work](const QVector<qint64> &ids) { requestPaths(work, ids, ++lastWork); });
@@ -422,8 +525,16 @@ void MainWindow::showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint6
     showModel(model);
     shownSearch = work;
     const QLocale numbers(QLocale::Chinese, QLocale::China);
-    ui->statusbar->showMessage(tr("找到 %1 个软件包，用时 %2 毫秒")
-                                   .arg(numbers.toString(model->rowCount()), numbers.toString(elapsedMs)));
+    QString message = outcome.fileCount >= 0
+                          ? tr("找到 %1 个软件包，%2 个文件，用时 %3 毫秒")
+                                .arg(numbers.toString(model->rowCount()), numbers.toString(outcome.fileCount),
+                                     numbers.toString(elapsedMs))
+                          : tr("找到 %1 个软件包，用时 %2 毫秒")
+                                .arg(numbers.toString(model->rowCount()), numbers.toString(elapsedMs));
+    if (!catalogueChange.isEmpty())
+        message += tr("（改用了软件包目录 %1）").arg(catalogueChange);
+    catalogueChange.clear();
+    ui->statusbar->showMessage(message);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent *event)

@@ -5,8 +5,12 @@
 #include <QSqlDatabase>
 
 #include "cataloguelocator.h"
+#include "packagedetailsloader.h"
 #include "searchstatement.h"
 
+class CatalogueBuildOffer;
+class HintLabel;
+class PackageDetailsWindow;
 class QAbstractItemModel;
 class QEventLoop;
 class QProgressDialog;
@@ -48,9 +52,14 @@ private:
     void initSearchThread();
     void initTableView();
     void initCopyAction();
+    void initDetailsAction();
+    void openDetails(int row);
     void copySelectedRows();
     bool fetchPathsForCopy(SearchResultModel *model, const QList<int> &rows);
     void initDatabase();
+    void initStatusBarOffers();
+    void relocateCatalogue();
+    void useBuiltCatalogue();
     QString probeCatalogue();
     void showCatalogueInStatusBar(const QString &catalogue);
     void reportUnopenedCatalogue(const QString &catalogue, const QString &error);
@@ -79,6 +88,17 @@ private:
     QEventLoop *runningSearchLoop = nullptr; // where the search button's handler waits for it
     quint64 shownSearch = 0;                 // the search whose rows the table shows
     QProgressDialog *copyProgress = nullptr; // while a copy waits for paths
+    // The catalogue and keyword of the search whose rows the table shows, for the details
+    // window, made when first asked for.
+    PackageDetailsRequest shownSource;
+    PackageDetailsWindow *detailsWindow = nullptr;
+    // No catalogue found: the offer to make one. A catalogue found since (by the offer or
+    // outside the window) is named after the next search's result.
+    CatalogueBuildOffer *buildOffer = nullptr;
+    bool catalogueFound = false;
+    QString catalogueChange;
+    HintLabel *hintLabel = nullptr; // after a search that found nothing
+    quint64 hintedSearch = 0;       // the search whose hint the label may show
 };
 
 #endif // MAINWINDOW_H

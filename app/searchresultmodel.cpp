@@ -14,7 +14,12 @@ SearchResultModel::SearchResultModel(const QStringList &titles, QVector<QVariant
     , titles(titles)
     , cells(std::move(cells))
     , asked(rowCount(), false)
+    , matchesAsked(titles.size() == 3 ? rowCount() : 0, false)
 {
+    if (titles.size() == 3)
+        tooltips.reserve(rowCount());
+    for (int row = 0; row < matchesAsked.size(); ++row)
+        tooltips << QString();
 }
 
 int SearchResultModel::rowCount(const QModelIndex &parent) const
@@ -37,7 +42,16 @@ bool SearchResultModel::isUnknownPath(int row) const
 
 QVariant SearchResultModel::data(const QModelIndex &index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return QVariant();
+    // A path cell's tooltip is asked for as soon as the cell is shown.
+    if (index.column() == 2 && !matchesAsked.isEmpty() && (role == Qt::DisplayRole || role == Qt::ToolTipRole)) {
+        if (!matchesAsked.at(index.row()))
+            askMatchesFrom(index.row());
+        if (role == Qt::ToolTipRole)
+            return tooltips.at(index.row()).isNull() ? QVariant() : tooltips.at(index.row());
+    }
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
         return QVariant();
     if (index.column() == 2 && isUnknownPath(index.row())) {
         if (!asked.at(index.row()))
@@ -59,6 +73,19 @@ void SearchResultModel::askFrom(int row) const
     }
     if (!ids.isEmpty())
         emit pathsWanted(ids);
+}
+
+void SearchResultModel::askMatchesFrom(int row) const
+{
+    QVector<qint64> ids;
+    for (int r = row; r < rowCount() && ids.size() < pathRequestRows; ++r) {
+        if (matchesAsked.at(r))
+            continue;
+        matchesAsked[r] = true;
+        ids << cells.at(r * 3).toLongLong();
+    }
+    if (!ids.isEmpty())
+        emit matchesWanted(ids);
 }
 
 QVector<qint64> SearchResultModel::takeUnknownPaths(const QList<int> &rows)
@@ -116,6 +143,19 @@ void SearchResultModel::addPaths(const QVector<qint64> &ids, const QStringList &
     if (last >= 0)
         emit dataChanged(index(first, 2), index(last, 2));
     emit pathsAdded();
+}
+
+void SearchResultModel::addMatches(const QVector<qint64> &ids, const QStringList &texts)
+{
+    for (int i = 0; i < ids.size() && !matchesAsked.isEmpty(); ++i) {
+        const int row = rowOf(ids.at(i));
+        if (row < 0)
+            continue;
+        if (i < texts.size())
+            tooltips[row] = texts.at(i);
+        else
+            matchesAsked[row] = false;
+    }
 }
 
 QVariant SearchResultModel::headerData(int section, Qt::Orientation orientation, int role) const

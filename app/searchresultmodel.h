@@ -36,19 +36,26 @@ public slots:
     // paths[i] is the path of package ids[i]; the ids past paths.size() were not worked
     // out and are asked for again when next shown.
     void addPaths(const QVector<qint64> &ids, const QStringList &paths);
+    // tooltips[i] is the 匹配文件 tooltip of package ids[i] (its matching files); asked
+    // for (matchesWanted) as rows are shown, and the ids past tooltips.size() again later.
+    void addMatches(const QVector<qint64> &ids, const QStringList &tooltips);
 
 signals:
     void pathsWanted(const QVector<qint64> &ids) const;
+    void matchesWanted(const QVector<qint64> &ids) const;
     void pathsAdded();
 
 private:
     bool isUnknownPath(int row) const;
     int rowOf(qint64 id) const;
     void askFrom(int row) const;
+    void askMatchesFrom(int row) const;
 
     const QStringList titles;
     QVector<QVariant> cells;
     mutable QVector<bool> asked; // per row: its path has been asked for
+    mutable QVector<bool> matchesAsked; // per row: its tooltip has been asked for
+    QStringList tooltips;               // per row of a file-name search; null until known
 };
 
 #endif // SEARCHRESULTMODEL_H

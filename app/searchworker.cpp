@@ -1,5 +1,6 @@
 #include "searchworker.h"
 #include "catalogueconnection.h"
+#include "matchtooltip.h"
 #include "packagerows.h"
 
 #include <QMutexLocker>
@@ -40,6 +41,7 @@ SearchWorker::SearchWorker()
           QStringLiteral("quorvi-search-%1").arg(quintptr(this), 0, 16)))
 {
     qRegisterMetaType<SearchOutcome>();
+    qRegisterMetaType<SearchHint>();
     qRegisterMetaType<QVector<qint64>>("QVector<qint64>");
 }
 
@@ -106,6 +108,13 @@ void SearchWorker::search(quint64 work, const SearchRequest &request)
         outcome = SearchOutcome();
     }
     emit searchEnded(work, outcome);
+    // Only an empty result waits for nothing else: its hint is worked out once it is shown.
+    if (outcome.end == SearchOutcome::End::Rows && outcome.cells.isEmpty() && !stopping()) {
+        const SearchHint hint = SearchHint::find(connection->database(), handle, request.keyword, request.mode,
+                                                 [this] { return stopping(); });
+        if (!stopping())
+            emit hintReady(work, hint);
+    }
 }
 
 void SearchWorker::run(quint64 work, const SearchRequest &request, SearchOutcome &outcome)
@@ -196,6 +205,7 @@ void SearchWorker::searchFiles(quint64 work, const QString &keyword, SearchOutco
     try {
         search = std::make_unique<FileSearch>(handle, engineKeyword(keyword), [this] { return stopping(); });
         ids = search->packages();
+        outcome.fileCount = search->fileCount();
         emit statementReady(work, QString::fromStdString(search->statement()));
     } catch (const std::exception &e) {
         if (search && !search->statement().empty())
@@ -219,7 +229,8 @@ void SearchWorker::searchFiles(quint64 work, const QString &keyword, SearchOutco
     if (!fillEagerPaths(*search, outcome))
         return;
     outcome.end = SearchOutcome::End::Rows;
-    if (outcome.pathsLater) {
+    // Kept for the later paths and the cells' tooltips.
+    if (!ids.empty()) {
         fileSearch = std::move(search);
         fileSearchWork = work;
     }
@@ -301,4 +312,24 @@ void SearchWorker::findPaths(quint64 searchWork, quint64 work, const QVector<qin
     }
     batch += ids.mid(done);
     emit pathsFound(searchWork, batch, paths);
+}
+
+void SearchWorker::findMatches(quint64 searchWork, quint64 work, const QVector<qint64> &ids)
+{
+    begin(work);
+    QStringList tooltips;
+    if (searchWork == fileSearchWork && fileSearch) {
+        if (handle)
+            sqlite3_busy_timeout(handle, 0);
+        try {
+            for (int i = 0; i < ids.size() && !stopping(); ++i) {
+                size_t total = 0;
+                const auto files = fileSearch->matchingFiles(uint32_t(ids.at(i)), MatchTooltip::maxFiles, &total);
+                tooltips << MatchTooltip::text(files, total);
+            }
+        } catch (const std::exception &) {
+            // A stop or a damaged file list: the rest have no tooltip of their own.
+        }
+    }
+    emit matchesFound(searchWork, ids, tooltips);
 }

@@ -1,6 +1,7 @@
 #ifndef SEARCHWORKER_H
 #define SEARCHWORKER_H
 
+#include "searchhint.h"
 #include "searchstatement.h"
 
 #include <QMutex>
@@ -39,6 +40,9 @@ struct SearchOutcome
     // Rows past the first eagerPathRows have their 匹配文件 cell NULL until findPaths()
     // works it out; the worker keeps the search for that until the next one.
     bool pathsLater = false;
+    // File-name searches: how many files matched in all, or -1 where the engine found the
+    // packages without counting their files.
+    qint64 fileCount = -1;
 };
 Q_DECLARE_METATYPE(SearchOutcome)
 
@@ -73,6 +77,9 @@ public:
     // The first matching paths of these packages of search `searchWork`, answered by
     // pathsFound in batches; ids that a stop left undone come back without a path.
     void findPaths(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
+    // The tooltips of these packages' 匹配文件 cells (MatchTooltip) for search
+    // `searchWork`, answered by matchesFound like findPaths.
+    void findMatches(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
     // Closes the connection (before the thread ends).
     void closeCatalogue();
 
@@ -81,6 +88,9 @@ signals:
     void searchEnded(quint64 work, const SearchOutcome &outcome);
     // paths[i] is the first path of ids[i]; ids past paths.size() were not worked out.
     void pathsFound(quint64 searchWork, const QVector<qint64> &ids, const QStringList &paths);
+    void matchesFound(quint64 searchWork, const QVector<qint64> &ids, const QStringList &tooltips);
+    // After a search that found no rows: what the status bar may offer instead.
+    void hintReady(quint64 work, const SearchHint &hint);
 
 private:
     bool stopping() const;

@@ -16,6 +16,9 @@
 #include <catalogueschema.h>
 
 #include <cstdio>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTextDocumentFragment>
 #include <QToolTip>
 
 // File-name searches: which package ships a file, through the window.
@@ -50,6 +53,9 @@ private slots:
     void olderKindCatalogue_data();
     void olderKindCatalogue();
     void elidedCellsShowTooltips();
+    void countsTooltipsAndHints_data();
+    void countsTooltipsAndHints();
+    void tooltipSaysHowManyMore();
     void manyPackagesShowEveryPath();
     void laterPathsComeFromTheSearchedCatalogue();
 
@@ -325,6 +331,92 @@ void tst_FileSearch::elidedCellsShowTooltips()
     QCOMPARE(tooltipAt(0), QString()); // "1" fits
     QCOMPARE(tooltipAt(1), longName + "-1-2.all");
     QCOMPARE(tooltipAt(2), "/usr/share/doc/" + longName + "/copyright");
+}
+
+void tst_FileSearch::countsTooltipsAndHints_data()
+{
+    QTest::addColumn<bool>("fileName");
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QString>("status");  // the status bar up to the time
+    QTest::addColumn<int>("row");         // a row whose 匹配文件 tooltip is checked, or -1
+    QTest::addColumn<QString>("tooltip"); // its matching files
+    QTest::addColumn<QString>("hint");    // the hint after an empty result
+    const QString gccFiles = "/usr/bin/gcc\n/usr/bin/x86_64-linux-gnu-gcc\n/usr/share/man/man1/gcc.1.gz";
+    QTest::newRow("file *gcc*") << true << "*gcc*" << QString::fromUtf8("找到 3 个软件包，5 个文件，") << 1 << gccFiles << "";
+    QTest::newRow("file path") << true << "/usr/bin/gcc" << QString::fromUtf8("找到 2 个软件包，2 个文件，") << 0
+                               << "/usr/bin/gcc" << "";
+    // The files of "*" and of a path whose name part has wildcards are not counted.
+    QTest::newRow("file *") << true << "*" << QString::fromUtf8("找到 6 个软件包，用时") << 0
+                            << "/usr/bin/gcc-12\n/usr/lib/gcc/x86_64-linux-gnu/12/cc1\n/usr/share/doc/gcc-12/README" << "";
+    QTest::newRow("file /usr/lib/*") << true << "/usr/lib/*" << QString::fromUtf8("找到 4 个软件包，用时") << 1
+                                     << "/usr/lib/x86_64-linux-gnu/libcrypto.so.3\n/usr/lib/x86_64-linux-gnu/libssl.so.3" << "";
+    QTest::newRow("file no match") << true << "gc" << QString::fromUtf8("找到 0 个软件包，0 个文件，") << -1 << ""
+                                   << QString::fromUtf8("试试 *gc*：3 个");
+    QTest::newRow("package two edits") << false << "gc" << QString::fromUtf8("找到 0 个软件包，用时") << -1 << ""
+                                       << QString::fromUtf8("试试 *gc*：2 个；您是不是要找：gcc");
+    QTest::newRow("package name only") << false << "LIBSL3" << QString::fromUtf8("找到 0 个软件包，用时") << -1 << ""
+                                       << QString::fromUtf8("您是不是要找：libssl3");
+    QTest::newRow("package substring") << false << "qtbas" << QString::fromUtf8("找到 0 个软件包，用时") << -1 << ""
+                                       << QString::fromUtf8("试试 *qtbas*：1 个；您是不是要找：qtbase");
+}
+
+// The status bar counts the matching files where the engine counted them, each 匹配文件
+// cell lists its package's matching files as its tooltip, and an empty result gets a hint
+// whose last keyword, clicked, is searched for and finds rows.
+void tst_FileSearch::countsTooltipsAndHints()
+{
+    QFETCH(bool, fileName);
+    QFETCH(QString, keyword);
+    QFETCH(QString, status);
+    QFETCH(int, row);
+    QFETCH(QString, tooltip);
+    QFETCH(QString, hint);
+    makeCatalogue();
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    if (fileName)
+        clickRadio(window.findChild<QRadioButton *>("fileNameRadioButton"));
+    searchFor(window, keyword);
+    const QString shown = window.findChild<QStatusBar *>("statusbar")->currentMessage();
+    QVERIFY2(shown.startsWith(status), qPrintable(shown));
+    QAbstractItemModel *model = resultTable(window)->model();
+    if (row >= 0)
+        QTRY_COMPARE_WITH_TIMEOUT(model->index(row, 2).data(Qt::ToolTipRole).toString(), tooltip, 60000);
+    auto *label = window.findChild<QLabel *>("searchHintLabel");
+    if (hint.isEmpty()) {
+        QVERIFY(label->isHidden());
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(QTextDocumentFragment::fromHtml(label->text()).toPlainText(), hint, 60000);
+    const QString lastLink = label->text().section("\">", -1).section("</a>", 0, 0);
+    QVERIFY(QMetaObject::invokeMethod(label, "linkActivated", Q_ARG(QString, label->text().section("href=\"", -1).section('"', 0, 0))));
+    QCOMPARE(window.findChild<QLineEdit *>("keyworkLineEdit")->text(), lastLink);
+    QVERIFY(resultTable(window)->model()->rowCount() > 0);
+    QVERIFY(label->isHidden());
+}
+
+// A package with more matching files than the tooltip lists: the first 50, then how
+// many more.
+void tst_FileSearch::tooltipSaysHowManyMore()
+{
+    writeCatalogue(cataloguePath(), {{"many", "1", "0", "all"}});
+    QList<CatalogueFile> files;
+    QStringList first;
+    for (int i = 0; i < 60; ++i) {
+        files << CatalogueFile{1, QString("/usr/share/many/f%1.txt").arg(i, 2, 10, QChar('0'))};
+        if (i < 50)
+            first << files.last().path;
+    }
+    writeFileLists(cataloguePath(), files);
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    clickRadio(window.findChild<QRadioButton *>("fileNameRadioButton"));
+    searchFor(window, "*.txt");
+    QVERIFY(window.findChild<QStatusBar *>("statusbar")->currentMessage().startsWith(QString::fromUtf8("找到 1 个软件包，60 个文件，")));
+    QTRY_COMPARE_WITH_TIMEOUT(resultTable(window)->model()->index(0, 2).data(Qt::ToolTipRole).toString(),
+                              first.join('\n') + QString::fromUtf8("\n还有 10 个文件"), 60000);
 }
 
 // More packages match than a search works out paths for before it ends: the rest show a

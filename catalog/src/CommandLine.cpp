@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 // One command-line option: its names, its value, how often it may be given,
@@ -28,6 +29,19 @@ struct CommandLine::Option
     const char *help;      // may hold several lines
     void (*apply)(CommandLine &, const std::string &value);
 };
+
+namespace {
+// A descriptor number for --progress-fd; 0 (stdin) is no place to write to.
+int parseDescriptor(const std::string &text)
+{
+    char *end = nullptr;
+    errno = 0;
+    const long fd = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || fd < 1 || fd > 1 << 20)
+        throw CommandLine::UsageError("--progress-fd needs a descriptor number, not \"" + text + "\"");
+    return int(fd);
+}
+} // namespace
 
 // Adding an option is one entry here (and a field in BuildOptions or
 // CommandLine when it needs one). Handlers run in command-line order.
@@ -93,6 +107,10 @@ const std::vector<CommandLine::Option> &CommandLine::options()
          [](CommandLine &cl, const std::string &v) { cl.output = v; }},
         {{"q", "quiet"}, "", O::NoValue, O::Many, nullptr, O::General, "no progress bar",
          [](CommandLine &cl, const std::string &) { cl.quiet = true; }},
+        {{"progress-fd"}, "FD", O::Required, O::Once, nullptr, O::General,
+         "write progress to descriptor FD as lines\n"
+         "\"progress PERMILLE LABEL\" and \"progress end\"",
+         [](CommandLine &cl, const std::string &v) { cl.progressFd = parseDescriptor(v); }},
         {{"h", "help"}, "", O::NoValue, O::Many, nullptr, O::General, "show this help",
          [](CommandLine &cl, const std::string &) { cl.help = true; }},
     };

@@ -24,6 +24,7 @@ public:
     MachineCatalogue::Kind machine = MachineCatalogue::Kind::None; // --system, --user
     bool force = false;                                            // --force
     bool noWait = false;                                           // --no-wait
+    int progressFd = -1;                                           // --progress-fd
     std::vector<std::string> listFolders; // --apt-lists folders, watched for freshness
 
     static CommandLine parse(int argc, char **argv);

@@ -98,7 +98,7 @@ int main(int argc, char **argv)
     }
     const auto start = std::chrono::steady_clock::now();
     const bool machine = cl.machine != MachineCatalogue::Kind::None;
-    Progress progress(!cl.quiet && isatty(STDERR_FILENO));
+    Progress progress(!cl.quiet && isatty(STDERR_FILENO) && cl.progressFd < 0, cl.progressFd);
     CatalogBuilder builder(progress);
     try {
         PhaseGate::reached("started");

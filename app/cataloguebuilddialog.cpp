@@ -1,0 +1,170 @@
+#include "cataloguebuilddialog.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace {
+// The progress lines' scale: thousandths of the current step.
+const int fullScale = 1000;
+// How long a cancelled builder has to remove its temporary file before it is killed.
+const int terminateGraceMs = 10000;
+
+struct BuilderOverride
+{
+    QString program;
+    QStringList arguments;
+};
+
+BuilderOverride &builderOverride()
+{
+    static BuilderOverride value;
+    return value;
+}
+} // namespace
+
+CatalogueBuildDialog::CatalogueBuildDialog(QWidget *parent)
+    : QProgressDialog(parent)
+{
+    setObjectName(QStringLiteral("catalogueBuildDialog"));
+    setWindowTitle(tr("建立软件包目录"));
+    setLabelText(tr("正在建立软件包目录……"));
+    setCancelButtonText(tr("取消"));
+    setRange(0, fullScale);
+    setAutoClose(false);
+    setAutoReset(false);
+    setMinimumDuration(0);
+    setWindowModality(Qt::WindowModal);
+    // QProgressDialog hides itself on Cancel; the build ends in ended().
+    disconnect(this, SIGNAL(canceled()), this, SLOT(cancel()));
+    connect(this, &QProgressDialog::canceled, this, &CatalogueBuildDialog::cancelBuild);
+    connect(&builder, &QProcess::readyReadStandardError, this, &CatalogueBuildDialog::readProgress);
+    connect(&builder, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+            &CatalogueBuildDialog::ended);
+    connect(&builder, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            failed(tr("无法启动 %1：%2").arg(builder.program(), builder.errorString()));
+    });
+}
+
+CatalogueBuildDialog::~CatalogueBuildDialog()
+{
+    // A window closed during the build: the builder ends and cleans up as on Cancel.
+    if (builder.state() != QProcess::NotRunning) {
+        builder.terminate();
+        if (!builder.waitForFinished(terminateGraceMs))
+            builder.kill();
+        builder.waitForFinished();
+    }
+}
+
+QString CatalogueBuildDialog::builderProgram()
+{
+    if (!builderOverride().program.isEmpty())
+        return builderOverride().program;
+    const QString name = QStringLiteral("quorvi-catalog");
+    const QFileInfo beside(QDir(QCoreApplication::applicationDirPath()).filePath(name));
+    if (beside.isFile() && beside.isExecutable())
+        return beside.absoluteFilePath();
+    return QStandardPaths::findExecutable(name);
+}
+
+void CatalogueBuildDialog::overrideBuilder(const QString &program, const QStringList &extraArguments)
+{
+    builderOverride() = BuilderOverride{program, extraArguments};
+}
+
+void CatalogueBuildDialog::start()
+{
+    const QString program = builderProgram();
+    if (program.isEmpty()) {
+        failed(tr("没有找到 quorvi-catalog：它既不在查找器旁边，也不在 PATH 中。"));
+        return;
+    }
+    show();
+    builder.setProgram(program);
+    builder.setArguments(QStringList{QStringLiteral("--user"), QStringLiteral("--progress-fd"), QStringLiteral("2")}
+                         + builderOverride().arguments);
+    builder.start();
+}
+
+void CatalogueBuildDialog::readProgress()
+{
+    pending += builder.readAllStandardError();
+    int end;
+    while ((end = pending.indexOf('\n')) >= 0) {
+        handleLine(QString::fromUtf8(pending.left(end)));
+        pending.remove(0, end + 1);
+    }
+}
+
+// "progress PERMILLE LABEL" moves the bar; "progress end" closes a step; anything else is
+// the builder speaking, kept for a failure's box.
+void CatalogueBuildDialog::handleLine(const QString &line)
+{
+    const QString prefix = QStringLiteral("progress ");
+    if (!line.startsWith(prefix)) {
+        output << line;
+        return;
+    }
+    const QString rest = line.mid(prefix.size());
+    const int space = rest.indexOf(QLatin1Char(' '));
+    bool number = false;
+    const int permille = rest.left(space).toInt(&number);
+    if (!number || space < 0)
+        return;
+    setLabelText(tr("正在建立软件包目录……\n%1").arg(rest.mid(space + 1)));
+    setValue(qBound(0, permille, fullScale));
+    emit progressed(permille, rest.mid(space + 1));
+}
+
+void CatalogueBuildDialog::cancelBuild()
+{
+    if (builder.state() == QProcess::NotRunning || cancelling)
+        return;
+    cancelling = true;
+    setLabelText(tr("正在停止……"));
+    builder.terminate();
+    QTimer::singleShot(terminateGraceMs, &builder, [this] {
+        if (builder.state() != QProcess::NotRunning)
+            builder.kill();
+    });
+}
+
+void CatalogueBuildDialog::reject()
+{
+    if (builder.state() != QProcess::NotRunning) {
+        cancelBuild();
+        return;
+    }
+    QProgressDialog::reject();
+}
+
+void CatalogueBuildDialog::ended(int exitCode, QProcess::ExitStatus status)
+{
+    readProgress();
+    if (!pending.isEmpty())
+        output << QString::fromUtf8(pending);
+    pending.clear();
+    if (cancelling) {
+        reject();
+        return;
+    }
+    if (status == QProcess::NormalExit && exitCode == 0) {
+        setValue(fullScale);
+        accept();
+        return;
+    }
+    failed(output.join(QLatin1Char('\n')).trimmed());
+}
+
+void CatalogueBuildDialog::failed(const QString &why)
+{
+    hide();
+    QMessageBox::critical(parentWidget(), tr("建立软件包目录"), tr("没能建立软件包目录。\n%1").arg(why),
+                          QMessageBox::Ok, QMessageBox::NoButton);
+    reject();
+}

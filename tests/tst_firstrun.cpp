@@ -1,0 +1,168 @@
+#include "cataloguebuilddialog.h"
+#include "mainwindow.h"
+#include "testsupport.h"
+
+#include <QtTest>
+#include <QAction>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolButton>
+
+// A first run without any catalogue: the window offers to make the user's catalogue, runs
+// quorvi-catalog --user with its progress in a dialog and searches the new catalogue
+// without a restart; a cancelled build leaves no catalogue.
+namespace {
+const int buildTimeoutMs = 120000; // a bound for a hung builder, not a measure of speed
+
+QStatusBar *statusBar(MainWindow &window)
+{
+    return window.findChild<QStatusBar *>("statusbar");
+}
+
+// What the folder of the user's catalogue holds besides the builder's lock file.
+QStringList catalogueFolderFiles(const QString &catalogue)
+{
+    QStringList files = QDir(QFileInfo(catalogue).path()).entryList(QDir::Files | QDir::Hidden);
+    files.removeAll("." + QFileInfo(catalogue).fileName() + ".lock");
+    return files;
+}
+} // namespace
+
+class tst_FirstRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void buildsAndSearchesTheNewCatalogue();
+    void cancelLeavesNoCatalogue();
+    void nextSearchFindsCatalogueMadeMeanwhile_data();
+    void nextSearchFindsCatalogueMadeMeanwhile();
+
+private:
+    CatalogueBuildDialog *startBuild(MainWindow &window);
+    std::unique_ptr<CatalogueFolder> dir;
+    const QStringList demoSources{"--packages", QUORVI_DEMO_DATA "/Packages", "--contents", QUORVI_DEMO_DATA "/Contents"};
+};
+
+void tst_FirstRun::init()
+{
+    dir = std::make_unique<CatalogueFolder>();
+    QVERIFY(dir->isValid());
+    // The builder's --user writes where the window looks for the user's catalogue.
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir->filePath("home/.cache")));
+    qunsetenv("QUORVI_CATALOG_PHASES");
+    CatalogueBuildDialog::overrideBuilder(QUORVI_CATALOG_BIN, demoSources);
+}
+
+void tst_FirstRun::cleanup()
+{
+    CatalogueBuildDialog::overrideBuilder(QString(), {});
+    qunsetenv("QUORVI_CATALOG_PHASES");
+    dir.reset();
+}
+
+// The window after the box: the status bar says so and offers the build.
+CatalogueBuildDialog *tst_FirstRun::startBuild(MainWindow &window)
+{
+    auto *button = window.findChild<QToolButton *>("buildCatalogueButton");
+    if (!button || !button->isVisible() || statusBar(window)->currentMessage() != QString::fromUtf8("没有找到软件包目录"))
+        return nullptr;
+    button->click();
+    return window.findChild<CatalogueBuildDialog *>();
+}
+
+void tst_FirstRun::buildsAndSearchesTheNewCatalogue()
+{
+    BoxCloser closer;
+    MainWindow window;
+    window.show();
+    QCOMPARE(closer.boxes.size(), 1);
+    QVERIFY2(closer.boxes.first().informativeText.contains(QString::fromUtf8("建立软件包目录…")),
+             qPrintable(closer.boxes.first().informativeText));
+
+    CatalogueBuildDialog *dialog = startBuild(window);
+    QVERIFY(dialog);
+    QSignalSpy progress(dialog, &CatalogueBuildDialog::progressed);
+    QSignalSpy finished(dialog, &QDialog::finished);
+    QVERIFY(finished.wait(buildTimeoutMs));
+    QCOMPARE(finished.first().first().toInt(), int(QDialog::Accepted));
+    QVERIFY(closer.boxes.size() == 1);
+
+    // The builder's own steps came through: both inputs read to the end, then the writing.
+    QStringList labels;
+    for (const QList<QVariant> &line : progress) {
+        QVERIFY(line.at(0).toInt() >= 0 && line.at(0).toInt() <= 1000);
+        labels << line.at(1).toString();
+    }
+    QVERIFY2(labels.contains(QUORVI_DEMO_DATA "/Packages") && labels.contains(QUORVI_DEMO_DATA "/Contents"),
+             qPrintable(labels.join('|')));
+    QVERIFY2(labels.last().startsWith("writing "), qPrintable(labels.join('|')));
+
+    // The same window names the new catalogue and searches it.
+    QCOMPARE(statusBar(window)->currentMessage(),
+             QString::fromUtf8("软件包目录：%1（40 个软件包）").arg(dir->userCatalogue()));
+    QVERIFY(!window.findChild<QToolButton *>("buildCatalogueButton")->isVisible());
+    searchFor(window, "gcc*");
+    QCOMPARE(tableColumn(resultTable(window), 1).value(0), QString("gcc-12.2.0-3.amd64"));
+    QCOMPARE(closer.boxes.size(), 1);
+}
+
+// The builder is held at its phase gate once its temporary file exists; Cancel ends it,
+// and neither a catalogue nor the temporary is left.
+void tst_FirstRun::cancelLeavesNoCatalogue()
+{
+    qputenv("QUORVI_CATALOG_PHASES", "1");
+    BoxCloser closer;
+    MainWindow window;
+    window.show();
+    CatalogueBuildDialog *dialog = startBuild(window);
+    QVERIFY(dialog);
+    QSignalSpy finished(dialog, &QDialog::finished);
+    dialog->process()->write("\n"); // past "started", to "temporary file created"
+    QTRY_VERIFY_WITH_TIMEOUT(catalogueFolderFiles(dir->userCatalogue()).size() == 1, buildTimeoutMs);
+    QVERIFY(catalogueFolderFiles(dir->userCatalogue()).first().startsWith(".os_pkg_list.db.tmp-"));
+
+    dialog->findChild<QPushButton *>()->click();
+    QVERIFY(finished.wait(buildTimeoutMs));
+    QCOMPARE(finished.first().first().toInt(), int(QDialog::Rejected));
+    QCOMPARE(catalogueFolderFiles(dir->userCatalogue()), QStringList());
+    QCOMPARE(closer.boxes.size(), 1); // a cancel is no failure to report
+    QVERIFY(window.findChild<QToolButton *>("buildCatalogueButton")->isVisible());
+}
+
+void tst_FirstRun::nextSearchFindsCatalogueMadeMeanwhile_data()
+{
+    QTest::addColumn<bool>("foundAtStart");
+    QTest::newRow("none at start") << false;
+    QTest::newRow("the one in use removed") << true;
+}
+
+// A catalogue made outside the window (quorvi-catalog run in a terminal) is used by the
+// next search, and the status bar names it.
+void tst_FirstRun::nextSearchFindsCatalogueMadeMeanwhile()
+{
+    QFETCH(bool, foundAtStart);
+    if (foundAtStart)
+        writeCatalogue(dir->filePath("os_pkg_list.db"), {{"old-only", "1", "0", "all"}});
+    BoxCloser closer;
+    MainWindow window;
+    QCOMPARE(closer.boxes.size(), foundAtStart ? 0 : 1);
+    if (foundAtStart)
+        QVERIFY(QFile::remove(dir->filePath("os_pkg_list.db")));
+    QVERIFY(QDir().mkpath(QFileInfo(dir->userCatalogue()).path()));
+    buildCatalogue(dir->userCatalogue(), demoSources);
+
+    searchFor(window, "gcc");
+    QCOMPARE(tableColumn(resultTable(window), 1), QStringList{"gcc-12.2.0-3.amd64"});
+    const QString status = statusBar(window)->currentMessage();
+    QVERIFY2(status.endsWith(QString::fromUtf8("（改用了软件包目录 %1）").arg(dir->userCatalogue())), qPrintable(status));
+    QVERIFY(!window.findChild<QToolButton *>("buildCatalogueButton")->isVisible());
+    searchFor(window, "gcc");
+    QVERIFY(!statusBar(window)->currentMessage().contains(QString::fromUtf8("改用了")));
+}
+
+QTEST_MAIN(tst_FirstRun)
+#include "tst_firstrun.moc"
