@@ -1,6 +1,7 @@
 #!/bin/sh
-# Proves the Debian package in a throwaway Debian bookworm root: installs it with apt,
-# runs apt-get update there and checks that
+# Proves the Debian package in a throwaway Debian bookworm root: builds it there as a
+# newcomer would (packaging/make-deb.sh on a copy of this tree, which installs what it
+# needs), installs it with apt, runs apt-get update there and checks that
 #   - the package's first build, started detached by its postinst, outlives apt install;
 #   - apt-get update printed no warning or error, and after a list change it returns
 #     within a second of apt's own work (the hook starts the build detached and does not
@@ -15,6 +16,7 @@
 #
 # Usage (as root): packaging/check-debian-root.sh [--with-apt-file] [--deb FILE]
 #   --with-apt-file  install apt-file first, so both configurations enable Contents
+#   --deb FILE       install this package instead of building one in the root
 # Environment: QUORVI_DEBIAN_MIRROR (default http://deb.debian.org/debian),
 #   QUORVI_ROOT_CACHE (default ${XDG_CACHE_HOME:-$HOME/.cache}/quorvi-proof).
 set -eu
@@ -38,14 +40,6 @@ failures=0
 step() { printf '\n== %s\n' "$*"; }
 pass() { echo "PASS: $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-step "package"
-if [ -z "$deb" ]; then
-    deb=$(sh packaging/make-deb.sh | tail -n 1)
-fi
-cmake --build build-deb -j2 --target quorvi-finder-probe >/dev/null
-probe=build-deb/tools/finder-probe/quorvi-finder-probe
-echo "$deb"
 
 step "Debian root"
 if [ ! -f "$tarball" ]; then
@@ -98,6 +92,24 @@ update() {
 }
 
 in_root apt-get update -qq
+
+step "package"
+if [ -z "$deb" ]; then
+    # The tree as it is (uncommitted changes included), without build folders.
+    mkdir -p "$root/root/quorvi"
+    tar --exclude=./.git --exclude='./build*' -cf - . | tar -C "$root/root/quorvi" -xf -
+    in_root sh -c 'cd /root/quorvi && sh packaging/make-deb.sh' > "$root/make-deb.out" 2>&1 \
+        || { tail -n 40 "$root/make-deb.out"; fail "packaging/make-deb.sh in the fresh root"; exit 1; }
+    deb=$root/$(in_root sh -c 'cd /root/quorvi && ls build-deb/quorvi_*.deb' | sed 's|^|root/quorvi/|')
+    pass "packaging/make-deb.sh built $(basename "$deb") in the fresh root; Depends: $(dpkg-deb -f "$deb" Depends)"
+    in_root sh -c 'cd /root/quorvi && cmake --build build-deb -j2 --target quorvi-finder-probe' >/dev/null
+    probe=$root/root/quorvi/build-deb/tools/finder-probe/quorvi-finder-probe
+else
+    cmake --build build-deb -j2 --target quorvi-finder-probe >/dev/null
+    probe=build-deb/tools/finder-probe/quorvi-finder-probe
+fi
+echo "$deb"
+
 if [ "$with_apt_file" = yes ]; then
     step "apt-file"
     in_root apt-get install -y -qq --no-install-recommends apt-file >/dev/null
