@@ -3,8 +3,8 @@
 
 #include "testsupport.h"
 
-#include "CatalogWriter.h"
-#include "FileIndex.h"
+#include "cataloguewriter.h"
+#include "fileindex.h"
 #include "PackageIndex.h"
 
 #include <catalogueschema.h>
@@ -40,7 +40,7 @@ void writeWithBuilderWriter(const QString &path, const PackageIndex &packages,
     QVERIFY2(fresh.open(QIODevice::WriteOnly), qPrintable(path + ": " + fresh.errorString()));
     fresh.close();
     try {
-        CatalogWriter::write(path.toStdString(), packages, files ? &index : nullptr);
+        CatalogueWriter::write(path.toStdString(), packages, files ? &index : nullptr);
     } catch (const std::exception &e) {
         QFAIL(e.what());
     }

@@ -79,7 +79,7 @@ struct CataloguePackage
 // deliberately odd catalogues a test is about (damaged, foreign columns, old layouts).
 void execOnCatalogue(const QString &path, const QStringList &statements);
 // Writes a catalogue holding the given packages, ids 1..N, through the builder's own
-// writer (CatalogWriter), replacing any file at path. Each package once: the writer
+// writer (CatalogueWriter), replacing any file at path. Each package once: the writer
 // keeps a (name, ver, rel, arch) tuple once, so a repeated one fails the test.
 void writeCatalogue(const QString &path, const QList<CataloguePackage> &packages);
 struct CatalogueFile

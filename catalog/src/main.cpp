@@ -2,7 +2,7 @@
 // Contents, RPM repodata and dpkg status sources.
 
 #include "AtomicOutput.h"
-#include "CatalogBuilder.h"
+#include "cataloguebuilder.h"
 #include "CatalogueFreshness.h"
 #include "CommandLine.h"
 #include "PhaseGate.h"
@@ -24,9 +24,9 @@ uint64_t fileSize(const std::string &path)
     return stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
 }
 
-void printSummary(const CatalogBuilder &builder, const std::string &output, double seconds)
+void printSummary(const CatalogueBuilder &builder, const std::string &output, double seconds)
 {
-    const CatalogBuilder::Stats &stats = builder.stats();
+    const CatalogueBuilder::Stats &stats = builder.stats();
     if (stats.droppedEntries > 0)
         std::printf("quorvi-catalog: %llu file entries named packages not in the catalogue "
                     "and were left out\n",
@@ -99,7 +99,7 @@ int main(int argc, char **argv)
     const auto start = std::chrono::steady_clock::now();
     const bool machine = cl.machine != MachineCatalogue::Kind::None;
     Progress progress(!cl.quiet && isatty(STDERR_FILENO) && cl.progressFd < 0, cl.progressFd);
-    CatalogBuilder builder(progress);
+    CatalogueBuilder builder(progress);
     try {
         PhaseGate::reached("started");
         if (machine && !lockMachineCatalogue(cl))

@@ -1,6 +1,6 @@
 #include "trigramindex.h"
 
-#include "FileIndex.h"
+#include "fileindex.h"
 #include "SqliteDb.h"
 
 #include <catalogueblobs.h>

@@ -2,7 +2,7 @@
 // directories of this machine's dpkg file lists, and an RPM database.
 
 #include "BuildOptions.h"
-#include "CatalogBuilder.h"
+#include "cataloguebuilder.h"
 #include "CatalogTestSupport.h"
 #include "Progress.h"
 
@@ -160,7 +160,7 @@ void InstalledSourcesTest::directoriesOnThisSystem()
     options.dpkgInfo = m_dir->filePath("admin/info").toStdString();
     options.dpkgOnThisSystem = onThisSystem;
     Progress progress(false);
-    CatalogBuilder builder(progress);
+    CatalogueBuilder builder(progress);
     const QString db = m_dir->filePath("os_pkg_list.db");
     QVERIFY(writeBytes(db, QByteArray())); // the writer fills a file made for it
     try {

@@ -4,7 +4,7 @@
 #include "ContentsParser.h"
 #include "DebianVersion.h"
 #include "DpkgFileList.h"
-#include "FileIndex.h"
+#include "fileindex.h"
 #include "LineReader.h"
 #include "MemorySource.h"
 #include "PackagesParser.h"

@@ -11,7 +11,7 @@ class PackageIndex;
 // file lists were given (`files` non-null, finished), the four tables of the file lists in the layout
 // that catalogueschema.h describes. The writer goes through the links in the
 // orders it needs, so it reorders them in `files`.
-class CatalogWriter
+class CatalogueWriter
 {
 public:
     // Called before each step with its name, its number (from 0) and the

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StringInterner.h"
+#include "stringinterner.h"
 #include "linkstore.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "CatalogBuilder.h"
+#include "cataloguebuilder.h"
 
 #include "ArchiveSource.h"
-#include "CatalogWriter.h"
+#include "cataloguewriter.h"
 #include "ContentsParser.h"
 #include "DebianVersion.h"
 #include "DpkgFileList.h"
@@ -70,11 +70,11 @@ bool hasParentStep(const std::string &path)
 }
 } // namespace
 
-CatalogBuilder::CatalogBuilder(Progress &progress) : m_progress(progress) {}
+CatalogueBuilder::CatalogueBuilder(Progress &progress) : m_progress(progress) {}
 
-CatalogBuilder::~CatalogBuilder() = default;
+CatalogueBuilder::~CatalogueBuilder() = default;
 
-void CatalogBuilder::build(const BuildOptions &options, const std::string &outputPath)
+void CatalogueBuilder::build(const BuildOptions &options, const std::string &outputPath)
 {
 #ifdef __GLIBC__
     // Every large buffer (text blocks, link runs, sort keys) gets pages of its own that
@@ -114,7 +114,7 @@ void CatalogBuilder::build(const BuildOptions &options, const std::string &outpu
     m_rpmdbFiles.clear();
 
     m_files.finish();
-    CatalogWriter::write(outputPath, m_packages, hasFileLists ? &m_files : nullptr,
+    CatalogueWriter::write(outputPath, m_packages, hasFileLists ? &m_files : nullptr,
                          [this](const char *step, int index, int count) {
                              PhaseGate::reached((std::string("writing ") + step).c_str());
                              m_progress.begin(std::string("writing ") + step, uint64_t(count),
@@ -123,7 +123,7 @@ void CatalogBuilder::build(const BuildOptions &options, const std::string &outpu
     m_progress.end();
 }
 
-void CatalogBuilder::checkInputs(const BuildOptions &options, const std::string &target)
+void CatalogueBuilder::checkInputs(const BuildOptions &options, const std::string &target)
 {
     m_inputs.refuse(target);
     for (const auto *list : {&options.packages, &options.contents}) {
@@ -137,7 +137,7 @@ void CatalogBuilder::checkInputs(const BuildOptions &options, const std::string 
 }
 
 // Opens an input with the progress bar following how much of it has been read.
-std::unique_ptr<ArchiveSource> CatalogBuilder::openTracked(const std::string &path,
+std::unique_ptr<ArchiveSource> CatalogueBuilder::openTracked(const std::string &path,
                                                            InputFiles::Rule rule)
 {
     const int fd = m_inputs.open(path, rule);
@@ -148,7 +148,7 @@ std::unique_ptr<ArchiveSource> CatalogBuilder::openTracked(const std::string &pa
 
 // The file a repomd.xml location names. It must lie inside the repository:
 // no absolute path, no "..", and no symbolic link leading out of it.
-std::string CatalogBuilder::repoFile(const Repo &repo, const std::string &href,
+std::string CatalogueBuilder::repoFile(const Repo &repo, const std::string &href,
                                      const std::string &repomdPath)
 {
     const std::string path = repo.root + "/" + href;
@@ -171,7 +171,7 @@ std::string CatalogBuilder::repoFile(const Repo &repo, const std::string &href,
     return path;
 }
 
-void CatalogBuilder::readPackages(const std::string &path)
+void CatalogueBuilder::readPackages(const std::string &path)
 {
     const std::unique_ptr<ArchiveSource> source = openTracked(path);
     LineReader reader(*source);
@@ -184,7 +184,7 @@ void CatalogBuilder::readPackages(const std::string &path)
                           });
 }
 
-void CatalogBuilder::readDpkgStatus(const std::string &path)
+void CatalogueBuilder::readDpkgStatus(const std::string &path)
 {
     const std::unique_ptr<ArchiveSource> source = openTracked(path);
     LineReader reader(*source);
@@ -199,7 +199,7 @@ void CatalogBuilder::readDpkgStatus(const std::string &path)
                           });
 }
 
-void CatalogBuilder::readContents(const std::string &path)
+void CatalogueBuilder::readContents(const std::string &path)
 {
     const std::unique_ptr<ArchiveSource> source = openTracked(path);
     LineReader reader(*source);
@@ -222,7 +222,7 @@ void CatalogBuilder::readContents(const std::string &path)
     });
 }
 
-void CatalogBuilder::readRepodataPackages(const std::string &dir)
+void CatalogueBuilder::readRepodataPackages(const std::string &dir)
 {
     // Accept either the repository root or its repodata/ folder.
     Repo repo{dir, {}};
@@ -246,7 +246,7 @@ void CatalogBuilder::readRepodataPackages(const std::string &dir)
 
 // An installed package's files belong to its row (as for dpkg), whichever
 // version the row shows in the end.
-void CatalogBuilder::readRpmDatabase(const std::string &root)
+void CatalogueBuilder::readRpmDatabase(const std::string &root)
 {
     m_progress.begin(root, 0);
     RpmDatabase::read(root, [this](const RpmPackage &p, const std::vector<std::string> &paths) {
@@ -258,7 +258,7 @@ void CatalogBuilder::readRpmDatabase(const std::string &root)
     });
 }
 
-void CatalogBuilder::readRepodataFiles(const Repo &repo)
+void CatalogueBuilder::readRepodataFiles(const Repo &repo)
 {
     if (repo.filelists.empty())
         return;
@@ -275,7 +275,7 @@ void CatalogBuilder::readRepodataFiles(const Repo &repo)
     });
 }
 
-void CatalogBuilder::readDpkgLists(const std::string &infoDir, bool onThisSystem)
+void CatalogueBuilder::readDpkgLists(const std::string &infoDir, bool onThisSystem)
 {
     m_progress.begin(infoDir, m_installed.size());
     uint64_t done = 0;
@@ -301,7 +301,7 @@ void CatalogBuilder::readDpkgLists(const std::string &infoDir, bool onThisSystem
 // A directory that no other entry of the list lies beneath (/etc/skel,
 // /etc/ssl/certs) looks like a file in the list; on this machine the file
 // system tells. A symbolic link to a directory stays, as dpkg ships the link.
-void CatalogBuilder::dropDirectoriesOnDisk(std::vector<std::string> &paths)
+void CatalogueBuilder::dropDirectoriesOnDisk(std::vector<std::string> &paths)
 {
     const auto isDirectory = [](const std::string &path) {
         struct stat st = {};
@@ -312,7 +312,7 @@ void CatalogBuilder::dropDirectoriesOnDisk(std::vector<std::string> &paths)
     paths.erase(end, paths.end());
 }
 
-void CatalogBuilder::addFiles(uint32_t pkg, const std::vector<std::string> &paths)
+void CatalogueBuilder::addFiles(uint32_t pkg, const std::vector<std::string> &paths)
 {
     FileIndex::PathIds ids;
     for (const std::string &path : paths) {

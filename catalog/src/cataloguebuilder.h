@@ -1,7 +1,7 @@
 #pragma once
 
 #include "BuildOptions.h"
-#include "FileIndex.h"
+#include "fileindex.h"
 #include "InputFiles.h"
 #include "PackageIndex.h"
 
@@ -17,7 +17,7 @@ class Progress;
 // Reads every source of a build and writes the catalogue. All package
 // sources are read before any file list, because a Contents entry belongs to
 // every package of that name, whichever source listed it.
-class CatalogBuilder
+class CatalogueBuilder
 {
 public:
     struct Stats
@@ -28,8 +28,8 @@ public:
         uint64_t directoriesOnDisk = 0; // .list entries left out as directories on disk
     };
 
-    explicit CatalogBuilder(Progress &progress);
-    ~CatalogBuilder();
+    explicit CatalogueBuilder(Progress &progress);
+    ~CatalogueBuilder();
 
     // Fails early, before minutes of parsing, when an input cannot be read at
     // all or is the catalogue `target` itself (which no input of the build

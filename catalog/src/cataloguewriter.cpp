@@ -1,6 +1,6 @@
-#include "CatalogWriter.h"
+#include "cataloguewriter.h"
 
-#include "FileIndex.h"
+#include "fileindex.h"
 #include "PackageIndex.h"
 #include "SqliteDb.h"
 #include "trigramindex.h"
@@ -223,7 +223,7 @@ void writePackageFiles(SqliteDb &db, FileIndex &files)
 
 } // namespace
 
-void CatalogWriter::write(const std::string &path, const PackageIndex &packages, FileIndex *files,
+void CatalogueWriter::write(const std::string &path, const PackageIndex &packages, FileIndex *files,
                           const StepFn &onStep)
 {
     const int steps = files ? 5 : 1;

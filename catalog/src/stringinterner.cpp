@@ -1,4 +1,4 @@
-#include "StringInterner.h"
+#include "stringinterner.h"
 
 #include <cstring>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "FileIndex.h"
+#include "fileindex.h"
 
 #include <catalogueblobs.h>
 
