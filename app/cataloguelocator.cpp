@@ -1,6 +1,9 @@
 #include "cataloguelocator.h"
 
+#include <cataloguepaths.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -30,20 +33,22 @@ void CatalogueLocator::overrideStandardPlaces(const QStringList &places)
 
 QString CatalogueLocator::catalogueFileName()
 {
-    return QStringLiteral("os_pkg_list.db");
+    return QString::fromUtf8(CataloguePaths::fileName());
 }
 
+// The rule is the builder's (CataloguePaths), with Qt's idea of the home folder (it falls
+// back to the root where HOME is unset) and the path cleaned for display.
 QString CatalogueLocator::userCataloguePath()
 {
-    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (!QDir::isAbsolutePath(cache))
-        cache = QDir::homePath() + QLatin1String("/.cache");
-    return QDir::cleanPath(cache + QLatin1String("/quorvi/") + catalogueFileName());
+    const QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    const QByteArray home = QFile::encodeName(QDir::homePath());
+    return QDir::cleanPath(QFile::decodeName(
+        CataloguePaths::userPath(cache.isNull() ? nullptr : cache.constData(), home.constData()).c_str()));
 }
 
 QString CatalogueLocator::systemCataloguePath()
 {
-    return QLatin1String("/var/cache/quorvi/") + catalogueFileName();
+    return QFile::decodeName(CataloguePaths::systemPath());
 }
 
 QString CatalogueLocator::find() const

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <cataloguepaths.h>
 
 namespace {
 
@@ -23,14 +24,6 @@ void onSignal(int sig)
         unlink(g_signalPath);
     signal(sig, SIG_DFL);
     raise(sig);
-}
-
-std::string dirOf(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string baseOf(const std::string &path)
@@ -55,7 +48,7 @@ size_t nameMax(const std::string &dir)
 std::string tempPrefix(const std::string &target)
 {
     const std::string tail = ".tmp-";
-    const size_t max = nameMax(dirOf(target));
+    const size_t max = nameMax(CataloguePaths::dirOf(target));
     const size_t fixed = 1 + tail.size() + kTempSuffixMax;
     const size_t room = max > fixed ? max - fixed : 0;
     return "." + baseOf(target).substr(0, room) + tail;
@@ -106,7 +99,7 @@ AtomicOutput::AtomicOutput(const std::string &target) : m_target(target)
 void AtomicOutput::createLockedTemp()
 {
     for (;;) {
-        std::string pattern = dirOf(m_target) + "/" + tempPrefix(m_target)
+        std::string pattern = CataloguePaths::dirOf(m_target) + "/" + tempPrefix(m_target)
                               + std::to_string(getpid()) + "-XXXXXX";
         const int fd = mkostemp(pattern.data(), O_CLOEXEC);
         if (fd < 0)
@@ -146,13 +139,13 @@ void AtomicOutput::commit()
     clearSignalPath();
     close(m_lockFd); // the lock ends with the temporary's name
     m_lockFd = -1;
-    fsyncPath(dirOf(m_target), O_RDONLY); // best effort: not every file system allows it
+    fsyncPath(CataloguePaths::dirOf(m_target), O_RDONLY); // best effort: not every file system allows it
 }
 
 // A temporary whose lock can be taken has no running build behind it.
 int AtomicOutput::removeStaleTemps(const std::string &target)
 {
-    const std::string dir = dirOf(target);
+    const std::string dir = CataloguePaths::dirOf(target);
     const std::string prefix = tempPrefix(target);
     DIR *d = opendir(dir.c_str());
     if (!d)
@@ -191,7 +184,7 @@ void AtomicOutput::checkTarget(const std::string &target)
             throw std::runtime_error(target + ": not a regular file; it would be replaced"
                                               " by the catalogue");
     }
-    const std::string dir = dirOf(target);
+    const std::string dir = CataloguePaths::dirOf(target);
     if (stat(dir.c_str(), &st) != 0)
         failErrno("cannot use the folder " + dir);
     if (!S_ISDIR(st.st_mode))

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cataloguepaths.h>
 
 namespace {
 bool later(const timespec &a, const timespec &b)
@@ -18,18 +19,12 @@ bool later(const timespec &a, const timespec &b)
     return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
 }
 
-bool isFile(const std::string &path)
-{
-    struct stat st = {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // A repository is named by its root or its repodata/ folder; repomd.xml is replaced
 // whenever any of its metadata is.
 std::string repomdOf(const std::string &repository)
 {
     const std::string inside = repository + "/repodata/repomd.xml";
-    return isFile(inside) ? inside : repository + "/repomd.xml";
+    return CataloguePaths::isFile(inside) ? inside : repository + "/repomd.xml";
 }
 
 std::string absolute(const std::string &path)

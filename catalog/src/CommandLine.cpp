@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <cataloguepaths.h>
 
 // One command-line option: its names, its value, how often it may be given,
 // its line in the usage text, and what it does. Arguments are converted with
@@ -118,14 +119,6 @@ const std::vector<CommandLine::Option> &CommandLine::options()
 }
 
 namespace {
-std::string dirOf(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 QString dashed(const QString &name)
 {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
@@ -240,7 +233,7 @@ void CommandLine::finish()
     if (!m_dpkgInfo.empty())
         build.dpkgInfo = m_dpkgInfo;
     if (!build.dpkgStatus.empty() && build.dpkgInfo.empty())
-        build.dpkgInfo = dirOf(build.dpkgStatus) + "/info";
+        build.dpkgInfo = CataloguePaths::dirOf(build.dpkgStatus) + "/info";
     finishMachineCatalogue();
     if (output.empty())
         throw UsageError("no output catalogue (-o FILE, --system or --user)");

@@ -10,22 +10,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <cataloguepaths.h>
 
 const char *MachineCatalogue::systemPath()
 {
-    return "/var/cache/quorvi/os_pkg_list.db";
+    return CataloguePaths::systemPath();
 }
 
 std::string MachineCatalogue::userPath(const char *xdgCacheHome, const char *home)
 {
-    std::string cache;
-    if (xdgCacheHome && xdgCacheHome[0] == '/')
-        cache = xdgCacheHome;
-    else
-        cache = std::string(home ? home : "") + "/.cache";
-    while (cache.size() > 1 && cache.back() == '/')
-        cache.pop_back();
-    return cache + "/quorvi/os_pkg_list.db";
+    return CataloguePaths::userPath(xdgCacheHome, home);
 }
 
 std::string MachineCatalogue::pathOf(Kind kind)

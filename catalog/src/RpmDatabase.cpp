@@ -20,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+#include <cataloguepaths.h>
 
 namespace {
 bool isDirectory(const std::string &path)
@@ -37,17 +38,11 @@ std::string configuredDbPath()
     return path;
 }
 
-bool isFile(const std::string &path)
-{
-    struct stat st = {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // Whether `dir` holds a database of one of librpm's backends (sqlite, ndb, bdb).
 bool holdsDatabase(const std::string &dir)
 {
     for (const char *file : {"/rpmdb.sqlite", "/Packages.db", "/Packages"}) {
-        if (isFile(dir + file))
+        if (CataloguePaths::isFile(dir + file))
             return true;
     }
     return false;
@@ -204,7 +199,7 @@ std::vector<std::string> RpmDatabase::databaseFiles(const std::string &rootArg)
             while (const dirent *entry = readdir(d)) {
                 const std::string name = entry->d_name;
                 if (name[0] != '.' && !(name.size() > 4 && name.compare(name.size() - 4, 4, "-shm") == 0)
-                    && isFile(dir + "/" + name))
+                    && CataloguePaths::isFile(dir + "/" + name))
                     files.push_back(dir + "/" + name);
             }
             closedir(d);

@@ -29,18 +29,6 @@
 #include <cstring>
 
 namespace {
-uint64_t fileSize(const std::string &path)
-{
-    struct stat st = {};
-    return stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
-}
-
-bool isFile(const std::string &path)
-{
-    struct stat st = {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // Whether anything (a file, a link, ...) has that name; links are not followed.
 bool exists(const std::string &path)
 {
@@ -141,7 +129,7 @@ std::unique_ptr<ArchiveSource> CatalogueBuilder::openTracked(const std::string &
                                                            InputFiles::Rule rule)
 {
     const int fd = m_inputs.open(path, rule);
-    m_progress.begin(path, fileSize(path));
+    m_progress.begin(path, CataloguePaths::fileSize(path));
     return std::make_unique<ArchiveSource>(path, fd,
                                            [this](uint64_t done) { m_progress.update(done); });
 }
@@ -226,7 +214,7 @@ void CatalogueBuilder::readRepodataPackages(const std::string &dir)
 {
     // Accept either the repository root or its repodata/ folder.
     Repo repo{dir, {}};
-    if (!isFile(dir + "/repodata/repomd.xml") && isFile(dir + "/repomd.xml"))
+    if (!CataloguePaths::isFile(dir + "/repodata/repomd.xml") && CataloguePaths::isFile(dir + "/repomd.xml"))
         repo.root = dir + "/..";
     const std::string repomdPath = repo.root + "/repodata/repomd.xml";
     ArchiveSource repomd(repomdPath, m_inputs.open(repomdPath, InputFiles::Rule::RegularFile));

@@ -16,14 +16,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <cataloguepaths.h>
 
 namespace {
-uint64_t fileSize(const std::string &path)
-{
-    struct stat st = {};
-    return stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
-}
-
 void printSummary(const CatalogueBuilder &builder, const std::string &output, double seconds)
 {
     const CatalogueBuilder::Stats &stats = builder.stats();
@@ -45,7 +40,7 @@ void printSummary(const CatalogueBuilder &builder, const std::string &output, do
     // The summary is the last line, for scripts that read it with tail -n 1.
     std::printf("quorvi-catalog: %zu packages, %zu files in %.1f s, %llu bytes written to %s\n",
                 builder.packages().size(), size_t(builder.files().linkCount()), seconds,
-                static_cast<unsigned long long>(fileSize(output)), output.c_str());
+                static_cast<unsigned long long>(CataloguePaths::fileSize(output)), output.c_str());
 }
 // --system and --user: make the folder and take the lock. Returns false when another
 // build holds the lock and --no-wait says not to wait for it.
