@@ -4,15 +4,14 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
-#include <QMutexLocker>
+#include <mutex>
 #include <QProcess>
 
 namespace {
 
 const char defaultStatusFile[] = "/var/lib/dpkg/status";
 
-QMutex systemMutex;
+std::mutex systemMutex;
 bool systemSet = false;
 InstalledPackages *systemOverride()
 {
@@ -28,9 +27,9 @@ QString tr(const char *text)
 // dpkg's own answer, asked once a process: the architecture it installs natively.
 QString dpkgNativeArch()
 {
-    static QMutex mutex;
+    static std::mutex mutex;
     static QString arch;
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> locker(mutex);
     if (arch.isEmpty()) {
         QProcess dpkg;
         dpkg.start(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")}, QIODevice::ReadOnly);
@@ -75,7 +74,7 @@ bool looksRpm(const QString &arch)
 InstalledPackages InstalledPackages::system()
 {
     {
-        QMutexLocker locker(&systemMutex);
+        std::lock_guard<std::mutex> locker(systemMutex);
         if (systemSet)
             return *systemOverride();
     }
@@ -94,7 +93,7 @@ InstalledPackages InstalledPackages::system()
 
 void InstalledPackages::setSystem(const InstalledPackages &packages)
 {
-    QMutexLocker locker(&systemMutex);
+    std::lock_guard<std::mutex> locker(systemMutex);
     *systemOverride() = packages;
     systemSet = true;
 }

@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "threadhandoff.h"
 #include "cataloguebuildoffer.h"
 #include "cataloguefeatures.h"
 #include "catalogueopening.h"
@@ -58,9 +59,11 @@ MainWindow::~MainWindow()
     // worker closes its connection on its own thread.
     worker->stopUpTo(lastWork);
     SearchWorker *ending = worker;
-    QMetaObject::invokeMethod(ending, [ending] { delete ending; }, Qt::QueuedConnection);
+    ThreadHandoff::post();
+    ending->deleteLater();
     searchThread->quit();
     searchThread->wait();
+    ThreadHandoff::joined();
     delete ui;
     delete headerModel;
 }
@@ -79,6 +82,7 @@ void MainWindow::init()
 
 void MainWindow::initSearchThread()
 {
+    ThreadHandoff::install();
     searchThread = new QThread(this);
     searchThread->setObjectName(QStringLiteral("quorvi-search"));
     worker = new SearchWorker;
@@ -92,6 +96,7 @@ void MainWindow::initSearchThread()
         if (work == hintedSearch)
             hintLabel->showHint(hint);
     });
+    connect(searchThread, &QThread::finished, searchThread, [] { ThreadHandoff::post(); }, Qt::DirectConnection);
     searchThread->start();
 }
 
@@ -196,8 +201,9 @@ void MainWindow::openDetails(int row)
 void MainWindow::requestPaths(quint64 searchWork, const QVector<qint64> &ids, quint64 work)
 {
     SearchWorker *target = worker;
-    QMetaObject::invokeMethod(target, [target, searchWork, work, ids] { target->findPaths(searchWork, work, ids); },
-                              Qt::QueuedConnection);
+    ThreadHandoff::post();
+    QMetaObject::invokeMethod(target, "findPaths", Qt::QueuedConnection, Q_ARG(quint64, searchWork), Q_ARG(quint64, work),
+                              Q_ARG(QVector<qint64>, ids));
 }
 
 void MainWindow::setHeaderTitles()
@@ -434,8 +440,9 @@ void MainWindow::runSearch(const SearchRequest &request)
     hintLabel->clearHint();
     hintedSearch = work;
     SearchWorker *target = worker;
-    QMetaObject::invokeMethod(target, [target, work, request] { target->search(work, request); },
-                              Qt::QueuedConnection);
+    ThreadHandoff::post();
+    QMetaObject::invokeMethod(target, "search", Qt::QueuedConnection, Q_ARG(quint64, work),
+                              Q_ARG(SearchRequest, request));
     loop.exec();
     if (runningSearch != work)
         return; // stopped; the stop has emptied the table
@@ -505,7 +512,9 @@ void MainWindow::showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint6
         connect(model, &SearchResultModel::matchesWanted, this, [this, work](const QVector<qint64> &ids) {
             SearchWorker *target = worker;
             const quint64 request = ++lastWork;
-            QMetaObject::invokeMethod(target, [=] { target->findMatches(work, request, ids); }, Qt::QueuedConnection);
+            ThreadHandoff::post();
+            QMetaObject::invokeMethod(target, "findMatches", Qt::QueuedConnection, Q_ARG(quint64, work),
+                                      Q_ARG(quint64, request), Q_ARG(QVector<qint64>, ids));
         });
         connect(worker, &SearchWorker::matchesFound, model,
                 [model, work](quint64 searchWork, const QVector<qint64> &ids, const QStringList &tooltips) {

@@ -1,4 +1,5 @@
 #include "packagedetailsloader.h"
+#include "threadhandoff.h"
 #include "catalogueconnection.h"
 
 #include <QElapsedTimer>
@@ -26,6 +27,7 @@ PackageDetailsLoader::PackageDetailsLoader()
           QStringLiteral("quorvi-details-%1").arg(quintptr(this), 0, 16)))
 {
     qRegisterMetaType<PackageDetails>();
+    qRegisterMetaType<PackageDetailsRequest>();
 }
 
 PackageDetailsLoader::~PackageDetailsLoader() = default;
@@ -54,6 +56,7 @@ void PackageDetailsLoader::load(const PackageDetailsRequest &request)
         details.packages.versionsOf(details.info.name, details.installed, &details.installedError);
     }
     if (!stopped(request.work))
+        ThreadHandoff::post();
         emit loaded(details);
 }
 

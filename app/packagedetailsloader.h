@@ -42,6 +42,7 @@ struct PackageDetails
     QString installedError;
 };
 Q_DECLARE_METATYPE(PackageDetails)
+Q_DECLARE_METATYPE(PackageDetailsRequest)
 
 // Reads a package's details on a thread of its own (the object is moved to it), so that
 // a package of a hundred thousand files never holds up the window: its catalogue row and
@@ -57,7 +58,7 @@ public:
     ~PackageDetailsLoader() override;
 
     void stopUpTo(quint64 work);
-    void load(const PackageDetailsRequest &request);
+    Q_INVOKABLE void load(const PackageDetailsRequest &request);
 
 signals:
     void loaded(const PackageDetails &details);

@@ -1,4 +1,5 @@
 #include "packagedetailswindow.h"
+#include "threadhandoff.h"
 #include "packagefilesmodel.h"
 
 #include <QAction>
@@ -44,6 +45,7 @@ PackageDetailsWindow::PackageDetailsWindow(QWidget *parent)
     loader = new PackageDetailsLoader;
     loader->moveToThread(thread);
     connect(loader, &PackageDetailsLoader::loaded, this, &PackageDetailsWindow::showDetails);
+    connect(thread, &QThread::finished, thread, [] { ThreadHandoff::post(); }, Qt::DirectConnection);
     thread->start();
 }
 
@@ -53,9 +55,11 @@ PackageDetailsWindow::~PackageDetailsWindow()
 {
     loader->stopUpTo(lastWork);
     PackageDetailsLoader *ending = loader;
-    QMetaObject::invokeMethod(ending, [ending] { delete ending; }, Qt::QueuedConnection);
+    ThreadHandoff::post();
+    ending->deleteLater();
     thread->quit();
     thread->wait();
+    ThreadHandoff::joined();
 }
 
 void PackageDetailsWindow::buildForm()
@@ -150,7 +154,8 @@ void PackageDetailsWindow::showPackage(PackageDetailsRequest request)
     filesLabel->setToolTip(QString());
     files->setFiles(QStringList(), 0);
     PackageDetailsLoader *target = loader;
-    QMetaObject::invokeMethod(target, [target, request] { target->load(request); }, Qt::QueuedConnection);
+    ThreadHandoff::post();
+    QMetaObject::invokeMethod(target, "load", Qt::QueuedConnection, Q_ARG(PackageDetailsRequest, request));
     show();
     raise();
     activateWindow();

@@ -2,8 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QMutex>
-#include <QMutexLocker>
+#include <mutex>
 
 #include <rpm/header.h>
 #include <rpm/rpmdb.h>
@@ -18,7 +17,7 @@
 namespace {
 
 // librpm's configuration is process-wide: one reader at a time.
-QMutex rpmMutex;
+std::mutex rpmMutex;
 
 // librpm's configuration for the time of one read.
 class RpmConfig
@@ -52,7 +51,7 @@ namespace RpmInstalled {
 
 bool available()
 {
-    QMutexLocker locker(&rpmMutex);
+    std::lock_guard<std::mutex> locker(rpmMutex);
     RpmConfig config;
     if (!config.ok)
         return false;
@@ -74,7 +73,7 @@ QString nativeArch()
 
 bool versionsOf(const QString &name, QVector<InstalledPackages::Installed> &installed, QString *error)
 {
-    QMutexLocker locker(&rpmMutex);
+    std::lock_guard<std::mutex> locker(rpmMutex);
     RpmConfig config;
     rpmts ts = config.ok ? rpmtsCreate() : nullptr;
     if (!ts || rpmtsOpenDB(ts, O_RDONLY) != 0) {

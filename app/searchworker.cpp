@@ -1,9 +1,10 @@
 #include "searchworker.h"
+#include "threadhandoff.h"
 #include "catalogueconnection.h"
 #include "matchtooltip.h"
 #include "packagerows.h"
 
-#include <QMutexLocker>
+#include <mutex>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -41,6 +42,7 @@ SearchWorker::SearchWorker()
           QStringLiteral("quorvi-search-%1").arg(quintptr(this), 0, 16)))
 {
     qRegisterMetaType<SearchOutcome>();
+    qRegisterMetaType<SearchRequest>();
     qRegisterMetaType<SearchHint>();
     qRegisterMetaType<QVector<qint64>>("QVector<qint64>");
 }
@@ -55,7 +57,7 @@ void SearchWorker::stopUpTo(quint64 work)
     quint64 stopped = stoppedUpTo.load();
     while (stopped < work && !stoppedUpTo.compare_exchange_weak(stopped, work)) {
     }
-    QMutexLocker locker(&handleMutex);
+    std::lock_guard<std::mutex> locker(handleMutex);
     // Only the work asked to stop: a later search may already be running.
     if (handle && activeWork <= work)
         sqlite3_interrupt(handle);
@@ -68,7 +70,7 @@ bool SearchWorker::stopping() const
 
 void SearchWorker::begin(quint64 work)
 {
-    QMutexLocker locker(&handleMutex);
+    std::lock_guard<std::mutex> locker(handleMutex);
     activeWork = work;
 }
 
@@ -77,7 +79,7 @@ void SearchWorker::begin(quint64 work)
 // ends at once too.
 void SearchWorker::attach(sqlite3 *newHandle)
 {
-    QMutexLocker locker(&handleMutex);
+    std::lock_guard<std::mutex> locker(handleMutex);
     if (newHandle && newHandle != handle) {
         sqlite3_progress_handler(newHandle, 1000, [](void *worker) -> int {
             return static_cast<SearchWorker *>(worker)->stopping() ? 1 : 0;
@@ -107,12 +109,14 @@ void SearchWorker::search(quint64 work, const SearchRequest &request)
         fileSearch.reset();
         outcome = SearchOutcome();
     }
+    ThreadHandoff::post();
     emit searchEnded(work, outcome);
     // Only an empty result waits for nothing else: its hint is worked out once it is shown.
     if (outcome.end == SearchOutcome::End::Rows && outcome.cells.isEmpty() && !stopping()) {
         const SearchHint hint = SearchHint::find(connection->database(), handle, request.keyword, request.mode,
                                                  [this] { return stopping(); });
         if (!stopping())
+            ThreadHandoff::post();
             emit hintReady(work, hint);
     }
 }
@@ -153,6 +157,7 @@ void SearchWorker::fail(SearchOutcome &outcome, const QSqlError &error)
 void SearchWorker::searchPackages(quint64 work, const QString &keyword, SearchOutcome &outcome)
 {
     const QString statement = SearchStatement::build(keyword);
+    ThreadHandoff::post();
     emit statementReady(work, statement);
     QSqlQuery query(connection->database());
     query.setForwardOnly(true);
@@ -206,9 +211,11 @@ void SearchWorker::searchFiles(quint64 work, const QString &keyword, SearchOutco
         search = std::make_unique<FileSearch>(handle, engineKeyword(keyword), [this] { return stopping(); });
         ids = search->packages();
         outcome.fileCount = search->fileCount();
+        ThreadHandoff::post();
         emit statementReady(work, QString::fromStdString(search->statement()));
     } catch (const std::exception &e) {
         if (search && !search->statement().empty())
+            ThreadHandoff::post();
             emit statementReady(work, QString::fromStdString(search->statement()));
         fail(outcome, engineError(e));
         return;
@@ -283,6 +290,7 @@ void SearchWorker::findPaths(quint64 searchWork, quint64 work, const QVector<qin
         QStringList empty;
         for (int i = 0; i < ids.size(); ++i)
             empty << QString();
+        ThreadHandoff::post();
         emit pathsFound(searchWork, ids, empty);
         return;
     }
@@ -305,12 +313,14 @@ void SearchWorker::findPaths(quint64 searchWork, quint64 work, const QVector<qin
         batch << ids.at(done);
         paths << QString::fromUtf8(path.data(), int(qMin(path.size(), size_t(4) * maxCellChars))).left(maxCellChars);
         if (batch.size() == pathBatch) {
+            ThreadHandoff::post();
             emit pathsFound(searchWork, batch, paths);
             batch.clear();
             paths.clear();
         }
     }
     batch += ids.mid(done);
+    ThreadHandoff::post();
     emit pathsFound(searchWork, batch, paths);
 }
 
@@ -331,5 +341,6 @@ void SearchWorker::findMatches(quint64 searchWork, quint64 work, const QVector<q
             // A stop or a damaged file list: the rest have no tooltip of their own.
         }
     }
+    ThreadHandoff::post();
     emit matchesFound(searchWork, ids, tooltips);
 }

@@ -4,7 +4,7 @@
 #include "searchhint.h"
 #include "searchstatement.h"
 
-#include <QMutex>
+#include <mutex>
 #include <QObject>
 #include <QSqlError>
 #include <QStringList>
@@ -45,6 +45,7 @@ struct SearchOutcome
     qint64 fileCount = -1;
 };
 Q_DECLARE_METATYPE(SearchOutcome)
+Q_DECLARE_METATYPE(SearchRequest)
 
 // The finder's searches, one after the other, on a thread of their own (the worker is
 // moved to it) through one connection of its own to the catalogue, so that the window
@@ -73,13 +74,13 @@ public:
 
     // A search; ends with searchEnded(work, ...), after statementReady when the search
     // got as far as its statement.
-    void search(quint64 work, const SearchRequest &request);
+    Q_INVOKABLE void search(quint64 work, const SearchRequest &request);
     // The first matching paths of these packages of search `searchWork`, answered by
     // pathsFound in batches; ids that a stop left undone come back without a path.
-    void findPaths(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
+    Q_INVOKABLE void findPaths(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
     // The tooltips of these packages' 匹配文件 cells (MatchTooltip) for search
     // `searchWork`, answered by matchesFound like findPaths.
-    void findMatches(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
+    Q_INVOKABLE void findMatches(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
     // Closes the connection (before the thread ends).
     void closeCatalogue();
 
@@ -109,7 +110,7 @@ private:
     quint64 fileSearchWork = 0;
 
     std::atomic<quint64> stoppedUpTo{0};
-    QMutex handleMutex; // guards handle and activeWork against stopUpTo()
+    std::mutex handleMutex; // guards handle and activeWork against stopUpTo()
     sqlite3 *handle = nullptr;
     quint64 activeWork = 0;
 };
