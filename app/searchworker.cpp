@@ -1,5 +1,7 @@
 #include "searchworker.h"
 #include "threadhandoff.h"
+
+#include <readtransaction.h>
 #include "catalogueconnection.h"
 #include "matchtooltip.h"
 #include "packagerows.h"
@@ -205,6 +207,8 @@ bool SearchWorker::readRows(QSqlQuery &query, SearchOutcome &outcome)
 // of the first rows worked out at once, the others when the window asks (findPaths).
 void SearchWorker::searchFiles(quint64 work, const QString &keyword, SearchOutcome &outcome)
 {
+    // The engine's reads, the package rows and the first paths in one read of the file.
+    const ReadTransaction transaction(handle);
     std::unique_ptr<FileSearch> search;
     std::vector<uint32_t> ids;
     try {
@@ -296,6 +300,7 @@ void SearchWorker::findPaths(quint64 searchWork, quint64 work, const QVector<qin
     }
     if (handle)
         sqlite3_busy_timeout(handle, 0);
+    const ReadTransaction transaction(handle);
     QVector<qint64> batch;
     QStringList paths;
     int done = 0;
@@ -331,6 +336,7 @@ void SearchWorker::findMatches(quint64 searchWork, quint64 work, const QVector<q
     if (searchWork == fileSearchWork && fileSearch) {
         if (handle)
             sqlite3_busy_timeout(handle, 0);
+        const ReadTransaction transaction(handle);
         try {
             for (int i = 0; i < ids.size() && !stopping(); ++i) {
                 size_t total = 0;

@@ -5,6 +5,7 @@
 #include "idset.h"
 #include "keywordpattern.h"
 #include "parallelnamescan.h"
+#include "readtransaction.h"
 #include "statement.h"
 
 #include <catalogueblobs.h>
@@ -597,6 +598,7 @@ int64_t FileSearch::fileCount() const
 std::vector<uint32_t> FileSearch::packages()
 {
     try {
+        const ReadTransaction transaction(d->db);
         d->search();
         return d->rows;
     } catch (const BlobError &e) {
@@ -607,6 +609,7 @@ std::vector<uint32_t> FileSearch::packages()
 std::string FileSearch::firstPath(uint32_t pkg)
 {
     try {
+        const ReadTransaction transaction(d->db);
         d->search();
         std::string best;
         bool any = false;
@@ -630,6 +633,7 @@ std::string FileSearch::firstPath(uint32_t pkg)
 std::vector<std::string> FileSearch::matchingFiles(uint32_t pkg, size_t max, size_t *total)
 {
     try {
+        const ReadTransaction transaction(d->db);
         d->search();
         std::vector<std::string> paths;
         d->forEachMatch(pkg, [&](const std::string &path) {
@@ -650,6 +654,7 @@ std::vector<std::string> FileSearch::matchingFiles(uint32_t pkg, size_t max, siz
 std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg)
 {
     try {
+        const ReadTransaction transaction(db);
         BlockReader reader(db);
         std::vector<FileRef> files;
         reader.files(pkg, files);

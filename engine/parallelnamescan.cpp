@@ -87,23 +87,44 @@ void matchEntries(const Chunk &chunk, size_t begin, size_t end, const KeywordPat
     }
 }
 
-// Matches a chunk on this thread and one more; where no thread can be started, on this
-// one alone.
-void matchChunk(const Chunk &chunk, const KeywordPattern &pattern, const BlockReader &reader, Part &first,
-                Part &second)
+// Matches one chunk on two threads of their own while the caller reads the next chunk
+// from SQLite; where no thread can be started, on the caller's. Joins before it goes,
+// also when the caller leaves by an exception.
+class ChunkMatch
 {
-    const size_t half = chunk.entries.size() / 2;
-    std::thread helper;
-    try {
-        helper = std::thread(matchEntries, std::cref(chunk), half, chunk.entries.size(), std::cref(pattern),
-                             std::cref(reader), std::ref(second));
-    } catch (const std::system_error &) {
-        matchEntries(chunk, half, chunk.entries.size(), pattern, reader, second);
+public:
+    ChunkMatch(const KeywordPattern &pattern, const BlockReader &reader) : pattern(pattern), reader(reader) {}
+    ~ChunkMatch() { join(); }
+
+    void start(const Chunk &chunk, Part &first, Part &second)
+    {
+        const size_t half = chunk.entries.size() / 2;
+        run(0, chunk, 0, half, first);
+        run(1, chunk, half, chunk.entries.size(), second);
     }
-    matchEntries(chunk, 0, half, pattern, reader, first);
-    if (helper.joinable())
-        helper.join();
-}
+    void join()
+    {
+        for (std::thread &thread : threads) {
+            if (thread.joinable())
+                thread.join();
+        }
+    }
+
+private:
+    void run(int k, const Chunk &chunk, size_t begin, size_t end, Part &part)
+    {
+        try {
+            threads[k] = std::thread(matchEntries, std::cref(chunk), begin, end, std::cref(pattern), std::cref(reader),
+                                     std::ref(part));
+        } catch (const std::system_error &) {
+            matchEntries(chunk, begin, end, pattern, reader, part);
+        }
+    }
+
+    const KeywordPattern &pattern;
+    const BlockReader &reader;
+    std::thread threads[2];
+};
 
 } // namespace
 
@@ -114,10 +135,15 @@ NameScanResult scanNamesInParallel(Statement &read, uint64_t count, const std::f
     const size_t bound = size_t(reader.maxPackage()) + 1;
     NameScanResult result{IdSet(bound), BlockBits(), 0};
     Part parts[2] = {Part(bound), Part(bound)};
-    Chunk chunk;
-    const auto flush = [&] {
-        matchChunk(chunk, pattern, reader, parts[0], parts[1]);
-        // The first thread had the chunk's first half: its blocks come first.
+    Chunk chunks[2];
+    int filling = 0;
+    bool matching = false;
+    ChunkMatch match(pattern, reader);
+    // Takes what the threads found in the chunk before; the first thread had its first
+    // half, so its blocks come first.
+    const auto collect = [&] {
+        match.join();
+        matching = false;
         for (Part &part : parts) {
             if (part.error)
                 std::rethrow_exception(part.error);
@@ -125,19 +151,29 @@ NameScanResult scanNamesInParallel(Statement &read, uint64_t count, const std::f
                 result.matched.add(block, mask);
             part.masks.clear();
         }
-        chunk.clear();
+    };
+    const auto hand = [&] {
+        if (matching)
+            collect();
+        match.start(chunks[filling], parts[0], parts[1]);
+        matching = true;
+        filling ^= 1;
+        chunks[filling].clear();
         checkStop();
     };
     uint64_t next = 0;
     while (read.step()) {
         if (next >= count || read.integer(0) != int64_t(blockAt(next)))
             throw FileSearchError("damaged catalogue: name blocks out of order");
-        chunk.add(uint32_t(blockAt(next)), read.bytes(1), read.bytes(2));
+        chunks[filling].add(uint32_t(blockAt(next)), read.bytes(1), read.bytes(2));
         ++next;
-        if (chunk.entries.size() == chunkBlocks)
-            flush();
+        if (chunks[filling].entries.size() == chunkBlocks)
+            hand();
     }
-    flush();
+    if (!chunks[filling].entries.empty())
+        hand();
+    if (matching)
+        collect();
     if (next != count)
         throw FileSearchError("damaged catalogue: missing name block");
     for (Part &part : parts) {
