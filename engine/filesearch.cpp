@@ -658,14 +658,21 @@ std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg)
         BlockReader reader(db);
         std::vector<FileRef> files;
         reader.files(pkg, files);
-        std::vector<std::string> paths;
-        paths.reserve(files.size());
-        for (const FileRef &file : files) {
-            std::string path(reader.dir(file.dir));
-            path += '/';
-            path += reader.name(file.name);
-            paths.push_back(std::move(path));
+        // The names in the order of their ids, so that each name block is decoded once
+        // (a big package's names are spread over thousands of blocks); the directories
+        // come in order already.
+        std::vector<uint32_t> byName(files.size());
+        for (uint32_t i = 0; i < byName.size(); ++i)
+            byName[i] = i;
+        std::sort(byName.begin(), byName.end(),
+                  [&files](uint32_t a, uint32_t b) { return files[a].name < files[b].name; });
+        std::vector<std::string> paths(files.size());
+        for (const uint32_t i : byName) {
+            paths[i] = '/';
+            paths[i] += reader.name(files[i].name);
         }
+        for (size_t i = 0; i < files.size(); ++i)
+            paths[i].insert(0, reader.dir(files[i].dir));
         std::sort(paths.begin(), paths.end());
         return paths;
     } catch (const BlobError &e) {
