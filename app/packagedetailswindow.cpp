@@ -117,7 +117,6 @@ QWidget *PackageDetailsWindow::buildFilesBox()
     filterEdit = new QLineEdit;
     filterEdit->setObjectName(QStringLiteral("fileFilterEdit"));
     filterEdit->setPlaceholderText(tr("筛选文件（路径中包含的文字）"));
-    filterEdit->setClearButtonEnabled(true);
     connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
         shownFiles->setFilterFixedString(text);
         showFileCounts();
