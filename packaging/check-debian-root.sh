@@ -160,7 +160,8 @@ else
     if ls "$lists"/*_Contents-* >/dev/null 2>&1; then
         want=$(for f in "$lists"/*_Contents-*; do /usr/lib/apt/apt-helper cat-file "$f"; done \
                | sed 's/[[:space:]]\{1,\}[^[:space:]]\{1,\}$//' | sort -u | wc -l)
-        have=$(sqlite3 "$db" 'SELECT count(*) FROM (SELECT DISTINCT dir_id, name_id FROM qv_pkg_file_t)')
+        cp "$probe" "$root/tmp/quorvi-finder-probe"
+        have=$(in_root /tmp/quorvi-finder-probe --every-path /var/cache/quorvi/os_pkg_list.db | sort -u | wc -l)
         # Entries that name only packages missing from the Packages lists are left out and
         # counted by the builder.
         dropped=$(sed -n 's/^quorvi-catalog: \([0-9]*\) file entries named packages not in the catalogue.*/\1/p' \

@@ -3,11 +3,17 @@
 // shows: the status bar's start-up text, then every result row, columns separated by tabs.
 //
 //   quorvi-finder-probe [--file-name] KEYWORD
+//   quorvi-finder-probe --every-path CATALOGUE
 //
+// The second form opens no window: it prints every path of every package of the
+// catalogue, one a line (a path shipped by several packages once for each), so that a
+// script can compare them with the lists the catalogue was made from.
 // Without a display it uses Qt's offscreen platform. A message box from the finder is
 // closed and printed on stderr; the exit status is 0 when no box was shown and the search
 // found rows, 1 otherwise, 2 for a usage error.
 
+#include "catalogueschema.h"
+#include "filesearch.h"
 #include "mainwindow.h"
 
 #include <QAbstractItemModel>
@@ -20,6 +26,8 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
+
+#include <sqlite3.h>
 
 #include <cstdio>
 
@@ -46,10 +54,35 @@ void printRows(const QAbstractItemModel *model)
         std::printf("row: %s\n", qPrintable(cells.join(QLatin1Char('\t'))));
     }
 }
+int printEveryPath(const char *path)
+{
+    sqlite3 *db = nullptr;
+    const bool opened = sqlite3_open_v2(path, &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK;
+    sqlite3_stmt *ids = nullptr;
+    if (!opened || sqlite3_prepare_v2(db, "SELECT " QV_PKG_ID " FROM " QV_PKG_TABLE, -1, &ids, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "quorvi-finder-probe: %s: %s\n", path, sqlite3_errmsg(db));
+        sqlite3_close(db);
+        return 1;
+    }
+    int status = 0;
+    try {
+        while (sqlite3_step(ids) == SQLITE_ROW)
+            for (const std::string &file : packageFiles(db, uint32_t(sqlite3_column_int64(ids, 0))))
+                std::printf("%s\n", file.c_str());
+    } catch (const FileSearchError &error) {
+        std::fprintf(stderr, "quorvi-finder-probe: %s: %s\n", path, error.what());
+        status = 1;
+    }
+    sqlite3_finalize(ids);
+    sqlite3_close(db);
+    return status;
+}
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (argc == 3 && std::string(argv[1]) == "--every-path")
+        return printEveryPath(argv[2]);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -57,7 +90,8 @@ int main(int argc, char *argv[])
     QStringList args = app.arguments().mid(1);
     const bool fileName = args.removeAll(QStringLiteral("--file-name")) > 0;
     if (args.size() != 1) {
-        std::fprintf(stderr, "usage: quorvi-finder-probe [--file-name] KEYWORD\n");
+        std::fprintf(stderr, "usage: quorvi-finder-probe [--file-name] KEYWORD\n"
+                             "       quorvi-finder-probe --every-path CATALOGUE\n");
         return 2;
     }
 
