@@ -51,6 +51,8 @@ if [ ! -f "$tarball" ]; then
     rm -rf "$fresh"
 fi
 root=$(mktemp -d /var/tmp/quorvi-root.XXXXXX)
+# mktemp makes its folder 0700: apt's download user _apt could not reach its lists inside.
+chmod 0755 "$root"
 cleanup() {
     umount "$root/dev/pts" 2>/dev/null || true
     umount "$root/proc" 2>/dev/null || true
