@@ -51,8 +51,6 @@ if [ ! -f "$tarball" ]; then
     rm -rf "$fresh"
 fi
 root=$(mktemp -d /var/tmp/quorvi-root.XXXXXX)
-# mktemp makes its folder 0700: apt's download user _apt could not reach its lists inside.
-chmod 0755 "$root"
 cleanup() {
     umount "$root/dev/pts" 2>/dev/null || true
     umount "$root/proc" 2>/dev/null || true
@@ -61,6 +59,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 tar -C "$root" -xzf "$tarball"
+# The tarball's top folder came from mktemp (0700): apt's download user _apt could not
+# reach its lists inside.
+chmod 0755 "$root"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount -t proc proc "$root/proc"
 mkdir -p "$root/dev/pts"
