@@ -162,15 +162,16 @@ bool MainWindow::fetchPathsForCopy(SearchResultModel *model, const QList<int> &r
             loop.quit();
     });
     connect(model, &QObject::destroyed, &loop, &QEventLoop::quit);
-    connect(&progress, &QProgressDialog::canceled, &loop, [&] {
+    // The box's 取消 (or Esc once it shows), or Esc on the window before it shows.
+    cancelCopy = [&] {
         cancelled = true;
         worker->stopUpTo(work);
         loop.quit();
-    });
+    };
+    connect(&progress, &QProgressDialog::canceled, &loop, cancelCopy);
     requestPaths(shownSearch, ids, work);
-    copyProgress = &progress;
     loop.exec();
-    copyProgress = nullptr;
+    cancelCopy = nullptr;
     return alive && !cancelled && model->unknownPaths(rows) == 0;
 }
 
@@ -548,8 +549,8 @@ void MainWindow::showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint6
 
 void MainWindow::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && copyProgress) {
-        copyProgress->cancel(); // before the progress box has appeared
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && cancelCopy) {
+        cancelCopy(); // before the progress box has appeared
         return;
     }
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && runningSearch) {

@@ -4,6 +4,8 @@
 #include <QMainWindow>
 #include <QSqlDatabase>
 
+#include <functional>
+
 #include "cataloguelocator.h"
 #include "packagedetailsloader.h"
 #include "searchstatement.h"
@@ -13,7 +15,6 @@ class HintLabel;
 class PackageDetailsWindow;
 class QAbstractItemModel;
 class QEventLoop;
-class QProgressDialog;
 class QSqlError;
 class QStandardItemModel;
 class QThread;
@@ -87,7 +88,7 @@ private:
     quint64 runningSearch = 0;               // the search the window waits for, if any
     QEventLoop *runningSearchLoop = nullptr; // where the search button's handler waits for it
     quint64 shownSearch = 0;                 // the search whose rows the table shows
-    QProgressDialog *copyProgress = nullptr; // while a copy waits for paths
+    std::function<void()> cancelCopy; // while a copy waits for paths
     // The catalogue and keyword of the search whose rows the table shows, for the details
     // window, made when first asked for.
     PackageDetailsRequest shownSource;

@@ -1,8 +1,15 @@
+#include "catalogueschema.h"
 #include "mainwindow.h"
+#include "searchresultmodel.h"
+#include "searchworker.h"
 #include "testsupport.h"
 
 #include <QtTest>
+#include <QAction>
+#include <QClipboard>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -44,6 +51,8 @@ private slots:
     void oversizedCellGivesBox();
     void stopWhileSqliteWorks_data();
     void stopWhileSqliteWorks();
+    void copyStopsWhilePathsAreWorkedOut_data();
+    void copyStopsWhilePathsAreWorkedOut();
 
 private:
     void writeGccAndVim();
@@ -101,15 +110,16 @@ private:
 
 // A gate that SQLite itself opens and closes: an automatic extension of the process's
 // SQLite library (which the QSQLITE driver shares) gives each connection opened while the
-// gate is armed a LIKE of its own and a trace of finished statements. The LIKE counts
+// gate is armed a LIKE of its own and a trace of its statements. The LIKE counts
 // the rows it examines for the gated pattern and matches none of them, so that SQLite
 // works through the whole table; other patterns match as SQLite's LIKE does. The search
-// thread is held once, where the test asks: on the first row it examines, or at the end
-// of the first statement it finishes (a stop then lands between two statements).
+// thread is held once, where the test asks: on the first row it examines, at the end of
+// the first statement it finishes (a stop then lands between two statements), or when it
+// starts reading a package's file list.
 class SqliteGate
 {
 public:
-    enum Hold { FirstRow, BetweenStatements };
+    enum Hold { Nowhere, FirstRow, BetweenStatements, PackageFiles };
     static constexpr const char *pattern = "pkg%"; // the stopped search's keyword, "pkg*"
 
     void arm(Hold where)
@@ -141,7 +151,7 @@ public:
             return SQLITE_OK;
         for (int args : {2, 3})
             sqlite3_create_function(db, "like", args, SQLITE_UTF8, nullptr, like, nullptr, nullptr);
-        sqlite3_trace_v2(db, SQLITE_TRACE_PROFILE, finished, nullptr);
+        sqlite3_trace_v2(db, SQLITE_TRACE_STMT | SQLITE_TRACE_PROFILE, traced, nullptr);
         return SQLITE_OK;
     }
     static SqliteGate &instance()
@@ -184,9 +194,12 @@ private:
         }
         sqlite3_result_int(context, 0);
     }
-    static int finished(unsigned, void *, void *, void *)
+    static int traced(unsigned type, void *, void *, void *text)
     {
-        instance().holdHere(BetweenStatements);
+        if (type == SQLITE_TRACE_PROFILE)
+            instance().holdHere(BetweenStatements);
+        else if (std::strstr(static_cast<const char *>(text), QV_PKG_FILES_TABLE))
+            instance().holdHere(PackageFiles);
         return 0;
     }
 
@@ -486,6 +499,71 @@ void tst_SearchControl::stopWhileSqliteWorks()
         QCOMPARE(examined, 0);
     else
         QVERIFY2(examined < packages / 10, qPrintable(QString::number(examined)));
+}
+
+void tst_SearchControl::copyStopsWhilePathsAreWorkedOut_data()
+{
+    QTest::addColumn<bool>("onTheBox");
+    QTest::newRow("Esc before the progress box shows") << false;
+    QTest::newRow("取消 on the progress box") << true;
+}
+
+// A copy of rows whose paths are not known yet has the search thread work them out; while
+// it does, Esc or the progress box's 取消 stops the copy, which then copies nothing, and
+// leaves the window and its search thread ready: the next copy carries every path.
+void tst_SearchControl::copyStopsWhilePathsAreWorkedOut()
+{
+    QFETCH(bool, onTheBox);
+    const int count = SearchWorker::eagerPathRows + 36;
+    QList<CataloguePackage> packages;
+    QList<CatalogueFile> files;
+    for (int id = 1; id <= count; ++id) {
+        packages << CataloguePackage{QString("pkg-%1").arg(id), "1", "0", "all"};
+        files << CatalogueFile{id, QString("/usr/bin/tool-%1").arg(id)};
+    }
+    writeCatalogue(cataloguePath(), packages);
+    writeFileLists(cataloguePath(), files);
+
+    MainWindow window;
+    window.show();
+    SqliteGate &gate = SqliteGate::instance();
+    gate.arm(SqliteGate::Nowhere); // the search thread's connection gets the gate
+    setFileMode(window, true);
+    searchFor(window, "tool-*");
+    QTableView *table = resultTable(window);
+    QCOMPARE(table->model()->rowCount(), count);
+    QCOMPARE(table->model()->index(count - 1, 2).data().toString(), SearchResultModel::pendingPath);
+    gate.arm(SqliteGate::PackageFiles);
+    gate.disarm();
+
+    QGuiApplication::clipboard()->setText("before the copy");
+    table->selectAll();
+    bool stopped = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (stopped || !gate.isHeld())
+            return;
+        auto *box = window.findChild<QProgressDialog *>();
+        if (!onTheBox) {
+            QTest::keyClick(table, Qt::Key_Escape);
+        } else if (box && box->isVisible()) {
+            QTest::mouseClick(box->findChild<QPushButton *>(), Qt::LeftButton);
+        } else {
+            return; // the box shows once the copy has taken a moment
+        }
+        stopped = true;
+        gate.release();
+    });
+    poll.start(1);
+    window.findChild<QAction *>("copyAction")->trigger();
+    poll.stop();
+    QVERIFY(stopped);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("before the copy"));
+
+    window.findChild<QAction *>("copyAction")->trigger();
+    const QStringList copied = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(copied.size(), count);
+    QCOMPARE(copied.last(), QString("%1\tpkg-%1-1-0.all\t/usr/bin/tool-%1").arg(count));
 }
 
 QTEST_MAIN(tst_SearchControl)
