@@ -1,7 +1,7 @@
 #ifndef FILESEARCH_H
 #define FILESEARCH_H
 
-// A file-name search over a catalogue's compact file lists (format 2, catalogueschema.h),
+// A file-name search over a catalogue's compact file lists (format 3, catalogueschema.h),
 // without any widget: the finder's search thread asks it, the tests and the benchmark
 // call it directly.
 //
@@ -52,7 +52,7 @@ public:
     // Returns true when the search should stop; asked between blocks and packages.
     using StopFn = std::function<bool()>;
 
-    // db: an open connection to a format-2 catalogue; it must outlive the search.
+    // db: an open connection to a format-3 catalogue; it must outlive the search.
     FileSearch(sqlite3 *db, const std::string &keyword, StopFn stop = {});
     ~FileSearch();
     FileSearch(const FileSearch &) = delete;

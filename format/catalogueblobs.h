@@ -3,12 +3,13 @@
 
 // The BLOBs of a catalogue's file lists (catalogueschema.h names their tables), their
 // encoders for the builder and their decoders for the finder, the tests, the benchmark
-// and the fuzz targets. Every BLOB is one byte saying how it is stored (raw, or a zstd
-// frame), then its content: a sequence of parts, each a little-endian 32-bit count and
-// a 32-bit byte length followed by that many bytes (a StreamVByte array of `count`
-// integers, or plain bytes). A decoder trusts nothing in a BLOB: every count, length and
-// decompressed size is checked against what the BLOB holds and against the caps below
-// before anything is allocated, and a BLOB that breaks a rule throws BlobError.
+// and the fuzz targets. Every BLOB is one byte saying how it is stored (raw, a zstd frame
+// or an LZ4 block), then its content: a sequence of parts, each a little-endian 32-bit
+// count and a 32-bit byte length followed by that many bytes (an array of `count`
+// integers, as StreamVByte or as plain little-endian 32-bit integers, or plain bytes). A
+// decoder trusts nothing in a BLOB: every count, length and decompressed size is checked
+// against what the BLOB holds and against the caps below before anything is allocated,
+// and a BLOB that breaks a rule throws BlobError.
 
 #include <cstddef>
 #include <cstdint>

@@ -31,10 +31,11 @@
     "CREATE TABLE " QV_PKG_INFO_TABLE " (" QV_PKG_INFO_PKG " INTEGER PRIMARY KEY, " QV_PKG_INFO_VERSION \
     " TEXT NOT NULL, " QV_PKG_INFO_SUMMARY " TEXT NOT NULL, " QV_PKG_INFO_SECTION " TEXT NOT NULL)"
 
-// The file lists, format 2. A catalogue says which layout it has in PRAGMA user_version
+// The file lists, format 3. A catalogue says which layout it has in PRAGMA user_version
 // (QV_FORMAT_VERSION) and names itself in PRAGMA application_id; a catalogue of another
-// version has no file lists the finder reads.
-#define QV_FORMAT_VERSION 2
+// version has no file lists the finder reads. Format 2 had the same tables, with the name
+// and directory blocks' integers in StreamVByte (catalogueblobs.cpp).
+#define QV_FORMAT_VERSION 3
 #define QV_APPLICATION_ID 0x51564354 // "QVCT"
 
 // The distinct base names of files, sorted by their ASCII-folded text (then by their

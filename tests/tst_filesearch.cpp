@@ -274,7 +274,11 @@ void tst_FileSearch::olderKindCatalogue_data()
     QTest::newRow("format 1, working folder") << "here" << formatOne << here;
     QTest::newRow("format 1, user's") << "user" << formatOne << "quorvi-catalog --user";
     QTest::newRow("format 1, system's") << "system" << formatOne << "sudo quorvi-catalog --system";
-    QTest::newRow("a later format") << "here" << QStringList{"PRAGMA user_version = 3"} << here;
+    // Format 2 had the same tables, with the name blocks' integers in StreamVByte.
+    const QStringList formatTwo{QV_CREATE_NAME_BLOCK_TABLE, QV_CREATE_DIR_BLOCK_TABLE, QV_CREATE_PKG_FILES_TABLE,
+                                QV_CREATE_TRIGRAM_TABLE, "PRAGMA user_version = 2"};
+    QTest::newRow("format 2, user's") << "user" << formatTwo << "quorvi-catalog --user";
+    QTest::newRow("a later format") << "here" << QStringList{QString("PRAGMA user_version = %1").arg(QV_FORMAT_VERSION + 1)} << here;
 }
 
 // A catalogue of an earlier layout is still searched by package name; by file name the box
