@@ -109,6 +109,11 @@ void KeywordPattern::addSegments(std::string_view text)
             break;
         start = star + 1;
     }
+    // "*run*" (stars around one literal run): a text matches where the run is found in it.
+    const auto literal = [](const Segment &segment) { return !segment.bytes.empty(); };
+    runMatches = hasStar && !literal(segments.front()) && !literal(segments.back())
+        && std::count_if(segments.begin(), segments.end(), literal) == 1
+        && std::none_of(segments.begin(), segments.end(), [](const Segment &segment) { return segment.hasOne; });
 }
 
 bool KeywordPattern::matches(std::string_view text) const
@@ -177,7 +182,7 @@ uint64_t KeywordPattern::matchBlock(const CatalogueBlobs::TextBlock &block) cons
             ++i;
         const size_t begin = i == 0 ? 0 : block.ends[i - 1];
         if (at + filterRun.size() <= block.ends[i])
-            mask |= uint64_t(matchesAscii(bytes + begin, block.ends[i] - begin)) << i;
+            mask |= uint64_t(runMatches || matchesAscii(bytes + begin, block.ends[i] - begin)) << i;
         pos = block.ends[i];
         ++i;
     }
@@ -188,7 +193,7 @@ bool KeywordPattern::segmentAt(const Segment &segment, const char *at) const
 {
     const size_t n = segment.bytes.size();
     if (!segment.hasOne)
-        return std::memcmp(at, segment.bytes.data(), n) == 0;
+        return n == 0 || std::memcmp(at, segment.bytes.data(), n) == 0;
     for (size_t i = 0; i < n; ++i) {
         if (!segment.one[i] && at[i] != segment.bytes[i])
             return false;

@@ -77,6 +77,7 @@ private:
     std::string filterRun;         // the longest literal run of any segment, folded
     bool hasStar = false;
     bool asciiNeverMatches = false; // a literal non-ASCII character: no ASCII text matches
+    bool runMatches = false;        // "*run*": a text holding filterRun matches
     bool everything = false;
 };
 
