@@ -666,15 +666,27 @@ std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg)
             byName[i] = i;
         std::sort(byName.begin(), byName.end(),
                   [&files](uint32_t a, uint32_t b) { return files[a].name < files[b].name; });
-        std::vector<std::string> paths(files.size());
+        // The names are copied out one after the other, then the paths made in one buffer
+        // and sorted as views of it, each copied out once, in order.
+        std::string names;
+        std::vector<std::pair<size_t, size_t>> nameAt(files.size()); // where and how long
         for (const uint32_t i : byName) {
-            paths[i] = '/';
-            paths[i] += reader.name(files[i].name);
+            const std::string_view name = reader.name(files[i].name);
+            nameAt[i] = {names.size(), name.size()};
+            names += name;
         }
+        std::string all;
+        std::vector<std::pair<size_t, size_t>> pathAt(files.size());
+        for (size_t i = 0; i < files.size(); ++i) {
+            const size_t begin = all.size();
+            all.append(reader.dir(files[i].dir)).append(1, '/').append(names, nameAt[i].first, nameAt[i].second);
+            pathAt[i] = {begin, all.size() - begin};
+        }
+        std::vector<std::string_view> sorted(files.size());
         for (size_t i = 0; i < files.size(); ++i)
-            paths[i].insert(0, reader.dir(files[i].dir));
-        std::sort(paths.begin(), paths.end());
-        return paths;
+            sorted[i] = std::string_view(all).substr(pathAt[i].first, pathAt[i].second);
+        std::sort(sorted.begin(), sorted.end());
+        return std::vector<std::string>(sorted.begin(), sorted.end());
     } catch (const BlobError &e) {
         throw FileSearchError(std::string("damaged catalogue: ") + e.what());
     }
