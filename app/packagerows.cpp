@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -82,15 +83,24 @@ PackageRows::Result PackageRows::readEach(const std::vector<uint32_t> &ids, QVec
     return Result::Done;
 }
 
-// One row's three cells, within the bounds on a cell and on all rows.
+// One row's three cells, within the bounds on a cell and on all rows; the package cell is
+// name-ver-rel.arch.
 PackageRows::Result PackageRows::add(sqlite3_stmt *row, QVector<QVariant> &cells)
 {
-    const char *text = reinterpret_cast<const char *>(sqlite3_column_text(row, 1));
-    const int length = sqlite3_column_bytes(row, 1);
-    // UTF-8 takes at least one byte a character, and at most four a UTF-16 pair of two.
-    if (length > 4 * qint64(maxCellChars))
-        return Result::TooLarge;
-    const QString name = QString::fromUtf8(text, length);
+    thread_local std::string joined;
+    joined.clear();
+    for (int column = 1; column <= 4; ++column) {
+        const char *text = reinterpret_cast<const char *>(sqlite3_column_text(row, column));
+        const size_t length = size_t(sqlite3_column_bytes(row, column));
+        // UTF-8 takes at least one byte a character, and at most four a UTF-16 pair of two.
+        if (joined.size() + length > 4 * size_t(maxCellChars))
+            return Result::TooLarge;
+        if (column > 1)
+            joined += column == 4 ? '.' : '-';
+        if (text)
+            joined.append(text, length);
+    }
+    const QString name = QString::fromUtf8(joined.data(), int(joined.size()));
     bytes += 2 * qint64(name.size()) + 3 * qint64(sizeof(QVariant));
     if (name.size() > maxCellChars || bytes > maxBytes)
         return Result::TooLarge;

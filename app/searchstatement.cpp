@@ -12,10 +12,13 @@ const char *const packagePrefix =
 
 const char *const packageCount = "SELECT count(*) FROM " QV_PKG_TABLE;
 
-const char *const packageById =
-    "SELECT " QV_PKG_ID ", " QV_PKG_SHOWN_NAME " FROM " QV_PKG_TABLE " WHERE " QV_PKG_ID " = ?1";
+// The file-name rows' package columns, joined into name-ver-rel.arch by the reader (SQLite's
+// "||" would allocate a string a row).
+#define QV_PKG_ROW_COLUMNS QV_PKG_ID ", " QV_PKG_NAME ", " QV_PKG_VER ", " QV_PKG_REL ", " QV_PKG_ARCH
 
-const char *const packagesInRange = "SELECT " QV_PKG_ID ", " QV_PKG_SHOWN_NAME " FROM " QV_PKG_TABLE " WHERE " QV_PKG_ID
+const char *const packageById = "SELECT " QV_PKG_ROW_COLUMNS " FROM " QV_PKG_TABLE " WHERE " QV_PKG_ID " = ?1";
+
+const char *const packagesInRange = "SELECT " QV_PKG_ROW_COLUMNS " FROM " QV_PKG_TABLE " WHERE " QV_PKG_ID
                                     " BETWEEN ?1 AND ?2 ORDER BY " QV_PKG_ID;
 
 QString likePattern(const QString &keyword)
