@@ -51,6 +51,18 @@ QList<File> generatedFiles()
           << File{"utf8names", "usr/share/utf8/CAFÉ.txt"} << File{"utf8names", "usr/share/utf8/€uro"}
           << File{"pkg03", "usr/share/utf8/naïve €"} << File{"kernel", "vmlinuz"} << File{"kernel", "initrd.img"}
           << File{"pkg05", "usr/bin/zz"} << File{"pkg05", "usr/share/doc-base/pkg05"};
+    // A directory's own files between its subdirectories', and neighbours that sort
+    // before "/" ("-", ".", " ") or after it.
+    for (const char *path : {"usr/share/icons/Papirus/index.theme", "usr/share/icons/Papirus/16x16/apps/a.svg",
+                             "usr/share/icons/Papirus/16x16/apps/B.svg", "usr/share/icons/Papirus/16x16@2x/x.svg",
+                             "usr/share/icons/Papirus/16", "usr/share/icons/Papirus/16x16-extra",
+                             "usr/share/icons/Papirus/zz", "usr/share/icons/Papirus-Dark/index.theme",
+                             "usr/share/icons/Papirus.old/y", "usr/share/icons/Papirus 2/z", "usr/share/icons",
+                             "README.icons"})
+        files << File{"icons", path};
+    for (int k = 0; k < 24; ++k)
+        files << File{"icons", QStringLiteral("usr/share/icons/Papirus/16x16/apps/app%1.svg").arg(k)}
+              << File{"icons", QStringLiteral("usr/share/icons/Papirus/%1-theme").arg(k * 7 % 24)};
     return files;
 }
 
@@ -112,6 +124,7 @@ private slots:
     void planPerKeyword();
     void craftedCatalogue_data();
     void craftedCatalogue();
+    void packageFilesInByteOrder();
 
 private:
     QStringList referenceRows(const QByteArray &keyword);
@@ -311,6 +324,25 @@ void tst_FileEngine::craftedCatalogue()
     }
     sqlite3_close(crafted);
     QVERIFY(failed);
+}
+
+// Every package's file list is its files' full paths in byte order, as SQLite sorts them.
+void tst_FileEngine::packageFilesInByteOrder()
+{
+    sqlite3_stmt *stmt = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(ref, "SELECT pkg, path FROM ref ORDER BY pkg, path", -1, &stmt, nullptr), SQLITE_OK);
+    QMap<uint32_t, QStringList> expected;
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        expected[uint32_t(sqlite3_column_int64(stmt, 0))]
+            << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
+    sqlite3_finalize(stmt);
+    QVERIFY(expected.size() > 40);
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        QStringList files;
+        for (const std::string &file : packageFiles(db, it.key()))
+            files << QString::fromStdString(file);
+        QCOMPARE(files, it.value());
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_FileEngine)
