@@ -67,10 +67,11 @@ std::string lz4Compressed(const std::string &content)
 
 // How an array of integers is kept in a part. Plain little-endian 32-bit integers are for
 // the LZ4 BLOBs of the name and directory blocks, which a scan decodes by the thousand:
-// LZ4 compresses them about as well as StreamVByte's output (0.3 MB more for Debian
-// bookworm's links, 3.5 MB more with the names' lengths), and they need no decoding,
-// where Debian's StreamVByte library, built without optimisation, takes 8 ns an integer
-// (117 ms for bookworm's 7.4 million links). Elsewhere StreamVByte, under zstd, is smaller.
+// LZ4 compresses them nearly as well as StreamVByte's output (for Debian bookworm, 2.0 MB
+// more for the links and 3.5 MB for the names' lengths, 7.3 MB in all with their pages),
+// and they need no decoding, where Debian's StreamVByte library, built without
+// optimisation, takes 8 ns an integer (117 ms for bookworm's 7.4 million links).
+// Elsewhere StreamVByte, under zstd, is smaller.
 enum class Ints { Plain, VByte, VByteDelta };
 
 // Builds a BLOB part by part.

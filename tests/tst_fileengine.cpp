@@ -60,9 +60,6 @@ QList<File> generatedFiles()
                              "usr/share/icons/Papirus.old/y", "usr/share/icons/Papirus 2/z", "usr/share/icons",
                              "README.icons"})
         files << File{"icons", path};
-    for (int k = 0; k < 24; ++k)
-        files << File{"icons", QStringLiteral("usr/share/icons/Papirus/16x16/apps/app%1.svg").arg(k)}
-              << File{"icons", QStringLiteral("usr/share/icons/Papirus/%1-theme").arg(k * 7 % 24)};
     return files;
 }
 

@@ -1,6 +1,5 @@
 #include "catalogueschema.h"
 #include "mainwindow.h"
-#include "searchresultmodel.h"
 #include "searchworker.h"
 #include "testsupport.h"
 
@@ -531,9 +530,7 @@ void tst_SearchControl::copyStopsWhilePathsAreWorkedOut()
     setFileMode(window, true);
     searchFor(window, "tool-*");
     QTableView *table = resultTable(window);
-    QCOMPARE(table->model()->rowCount(), count);
-    QCOMPARE(table->model()->index(count - 1, 2).data().toString(), SearchResultModel::pendingPath);
-    gate.arm(SqliteGate::PackageFiles);
+    gate.arm(SqliteGate::PackageFiles); // held once the copy asks for the later rows' paths
     gate.disarm();
 
     QGuiApplication::clipboard()->setText("before the copy");
@@ -544,13 +541,12 @@ void tst_SearchControl::copyStopsWhilePathsAreWorkedOut()
         if (stopped || !gate.isHeld())
             return;
         auto *box = window.findChild<QProgressDialog *>();
-        if (!onTheBox) {
-            QTest::keyClick(table, Qt::Key_Escape);
-        } else if (box && box->isVisible()) {
-            QTest::mouseClick(box->findChild<QPushButton *>(), Qt::LeftButton);
-        } else {
+        if (onTheBox && !(box && box->isVisible()))
             return; // the box shows once the copy has taken a moment
-        }
+        if (onTheBox)
+            QTest::mouseClick(box->findChild<QPushButton *>(), Qt::LeftButton);
+        else
+            QTest::keyClick(table, Qt::Key_Escape);
         stopped = true;
         gate.release();
     });
