@@ -2,10 +2,10 @@
 // splitting each location list into package names the way the builder does.
 // (Paths are not interned into a FileIndex here: each StringInterner zeroes
 // a 4 MiB arena block on first use, which would cut the fuzzing rate ~50x.)
-#include "FuzzSupport.h"
+#include "fuzzsupport.h"
 
-#include "ContentsParser.h"
-#include "LineReader.h"
+#include "contentsparser.h"
+#include "linereader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,9 +1,9 @@
 // Fuzz target: a dpkg info/<package>.list file through LineReader +
 // DpkgFileList (directories are recognised by entries beneath them).
-#include "FuzzSupport.h"
+#include "fuzzsupport.h"
 
-#include "DpkgFileList.h"
-#include "LineReader.h"
+#include "dpkgfilelist.h"
+#include "linereader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,8 +1,8 @@
 // Fuzz target: a dpkg status file through LineReader + PackagesParser in
 // DpkgStatus mode (only "install ok installed" stanzas are reported).
-#include "FuzzSupport.h"
-#include "LineReader.h"
-#include "StanzaTrace.h"
+#include "fuzzsupport.h"
+#include "linereader.h"
+#include "stanzatrace.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

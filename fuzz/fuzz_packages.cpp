@@ -1,9 +1,9 @@
 // Fuzz target: a Debian Packages index through LineReader + PackagesParser,
 // then the version split and package index the builder applies to each stanza.
-#include "FuzzSupport.h"
-#include "LineReader.h"
-#include "PackageIndex.h"
-#include "StanzaTrace.h"
+#include "fuzzsupport.h"
+#include "linereader.h"
+#include "packageindex.h"
+#include "stanzatrace.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,7 +1,7 @@
 // Fuzz target: repodata/repomd.xml through SourceDevice + RepomdParser.
-#include "FuzzSupport.h"
+#include "fuzzsupport.h"
 
-#include "RepomdParser.h"
+#include "repomdparser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,8 +1,8 @@
 // Fuzz target: a repodata filelists.xml through SourceDevice +
 // RpmFilelistsParser.
-#include "FuzzSupport.h"
+#include "fuzzsupport.h"
 
-#include "RpmFilelistsParser.h"
+#include "rpmfilelistsparser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,7 +1,7 @@
 // Fuzz target: a repodata primary.xml through SourceDevice + RpmPrimaryParser.
-#include "FuzzSupport.h"
+#include "fuzzsupport.h"
 
-#include "RpmPrimaryParser.h"
+#include "rpmprimaryparser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

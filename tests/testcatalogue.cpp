@@ -5,7 +5,7 @@
 
 #include "cataloguewriter.h"
 #include "fileindex.h"
-#include "PackageIndex.h"
+#include "packageindex.h"
 
 #include <catalogueschema.h>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "BuildOptions.h"
+#include "buildoptions.h"
 #include "fileindex.h"
-#include "InputFiles.h"
-#include "PackageIndex.h"
+#include "inputfiles.h"
+#include "packageindex.h"
 
 #include <cstdint>
 #include <memory>

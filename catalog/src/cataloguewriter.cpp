@@ -1,8 +1,8 @@
 #include "cataloguewriter.h"
 
 #include "fileindex.h"
-#include "PackageIndex.h"
-#include "SqliteDb.h"
+#include "packageindex.h"
+#include "sqlitedb.h"
 #include "trigramindex.h"
 
 #include <catalogueblobs.h>

@@ -1,13 +1,13 @@
 // quorvi-catalog: builds a Quorvi package catalogue (SQLite) from Packages,
 // Contents, RPM repodata and dpkg status sources.
 
-#include "AtomicOutput.h"
+#include "atomicoutput.h"
 #include "cataloguebuilder.h"
-#include "CatalogueFreshness.h"
-#include "CommandLine.h"
-#include "PhaseGate.h"
-#include "Progress.h"
-#include "SqliteDb.h"
+#include "cataloguefreshness.h"
+#include "commandline.h"
+#include "phasegate.h"
+#include "progress.h"
+#include "sqlitedb.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 #include "trigramindex.h"
 
 #include "fileindex.h"
-#include "SqliteDb.h"
+#include "sqlitedb.h"
 
 #include <catalogueblobs.h>
 #include <catalogueschema.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SqliteDb.h"
+#include "sqlitedb.h"
 
 #include <cstdint>
 #include <cstdlib>
