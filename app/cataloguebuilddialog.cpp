@@ -45,8 +45,9 @@ CatalogueBuildDialog::CatalogueBuildDialog(QWidget *parent)
     connect(&builder, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
             &CatalogueBuildDialog::ended);
     connect(&builder, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
+        if (error == QProcess::FailedToStart) {
             failed(tr("无法启动 %1：%2").arg(builder.program(), builder.errorString()));
+        }
     });
 }
 
@@ -55,20 +56,23 @@ CatalogueBuildDialog::~CatalogueBuildDialog()
     // A window closed during the build: the builder ends and cleans up as on Cancel.
     if (builder.state() != QProcess::NotRunning) {
         builder.terminate();
-        if (!builder.waitForFinished(terminateGraceMs))
+        if (!builder.waitForFinished(terminateGraceMs)) {
             builder.kill();
+        }
         builder.waitForFinished();
     }
 }
 
 QString CatalogueBuildDialog::builderProgram()
 {
-    if (!builderOverride().program.isEmpty())
+    if (!builderOverride().program.isEmpty()) {
         return builderOverride().program;
+    }
     const QString name = QStringLiteral("quorvi-catalog");
     const QFileInfo beside(QDir(QCoreApplication::applicationDirPath()).filePath(name));
-    if (beside.isFile() && beside.isExecutable())
+    if (beside.isFile() && beside.isExecutable()) {
         return beside.absoluteFilePath();
+    }
     return QStandardPaths::findExecutable(name);
 }
 
@@ -114,8 +118,9 @@ void CatalogueBuildDialog::handleLine(const QString &line)
     const int space = rest.indexOf(QLatin1Char(' '));
     bool number = false;
     const int permille = rest.left(space).toInt(&number);
-    if (!number || space < 0)
+    if (!number || space < 0) {
         return;
+    }
     setLabelText(tr("正在建立软件包目录……\n%1").arg(rest.mid(space + 1)));
     setValue(qBound(0, permille, fullScale));
     emit progressed(permille, rest.mid(space + 1));
@@ -123,14 +128,16 @@ void CatalogueBuildDialog::handleLine(const QString &line)
 
 void CatalogueBuildDialog::cancelBuild()
 {
-    if (builder.state() == QProcess::NotRunning || cancelling)
+    if (builder.state() == QProcess::NotRunning || cancelling) {
         return;
+    }
     cancelling = true;
     setLabelText(tr("正在停止……"));
     builder.terminate();
     QTimer::singleShot(terminateGraceMs, &builder, [this] {
-        if (builder.state() != QProcess::NotRunning)
+        if (builder.state() != QProcess::NotRunning) {
             builder.kill();
+        }
     });
 }
 
@@ -146,8 +153,9 @@ void CatalogueBuildDialog::reject()
 void CatalogueBuildDialog::ended(int exitCode, QProcess::ExitStatus status)
 {
     readProgress();
-    if (!pending.isEmpty())
+    if (!pending.isEmpty()) {
         output << QString::fromUtf8(pending);
+    }
     pending.clear();
     if (cancelling) {
         reject();

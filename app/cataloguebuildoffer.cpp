@@ -31,8 +31,9 @@ void CatalogueBuildOffer::build()
     auto *dialog = new CatalogueBuildDialog(window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this](int result) {
-        if (result == QDialog::Accepted)
+        if (result == QDialog::Accepted) {
             emit catalogueBuilt();
+        }
     });
     dialog->start();
 }

@@ -12,8 +12,9 @@ int main(int argc, char *argv[])
     // a translation for it (Debian: qttranslations5-l10n); the finder's texts are its own.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+                     QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
         app.installTranslator(&qtTexts);
+    }
     MainWindow window;
     window.show();
     return app.exec();
