@@ -20,6 +20,12 @@ QStringList toStrings(const std::vector<std::string> &paths)
     return list;
 }
 
+// As the result table shows a package: "name-ver-rel.arch".
+QString shownName(const PackageInfo &info)
+{
+    return info.name + QLatin1Char('-') + info.ver + QLatin1Char('-') + info.rel + QLatin1Char('.') + info.arch;
+}
+
 } // namespace
 
 PackageDetailsLoader::PackageDetailsLoader()
@@ -51,13 +57,18 @@ void PackageDetailsLoader::load(const PackageDetailsRequest &request)
         details.catalogueError = connection->error().text();
     else if (!PackageInfo::read(connection->database(), request.package, details.info, &error))
         details.catalogueError = error.text();
+    if (details.info.found && !request.shownName.isEmpty() && shownName(details.info) != request.shownName) {
+        details.replaced = true;
+        details.info = PackageInfo();
+    }
     if (details.info.found) {
         readFiles(request, details);
         details.packages.versionsOf(details.info.name, details.installed, &details.installedError);
     }
-    if (!stopped(request.work))
+    if (!stopped(request.work)) {
         ThreadHandoff::post();
         emit loaded(details);
+    }
 }
 
 // Every file of the package; the ones a file-name search matched come first.
@@ -77,13 +88,17 @@ void PackageDetailsLoader::readFiles(const PackageDetailsRequest &request, Packa
     const quint64 work = request.work;
     const auto pkg = uint32_t(details.info.found ? request.package : 0);
     try {
-        std::vector<std::string> all = packageFiles(connection->handle(), pkg);
+        const size_t maxFiles = size_t(std::max(0, request.maxFiles));
+        size_t total = 0;
+        std::vector<std::string> all = packageFiles(connection->handle(), pkg, maxFiles,
+                                                    [this, work] { return stopped(work); }, &total);
+        details.unlisted = qint64(total - all.size());
         std::vector<std::string> matched;
         if (!request.fileKeyword.isEmpty()) {
             const QByteArray keyword = request.fileKeyword.toUtf8();
             FileSearch search(connection->handle(), std::string(keyword.constData(), size_t(keyword.size())),
                               [this, work] { return stopped(work); });
-            matched = search.matchingFiles(pkg, all.size());
+            matched = search.matchingFiles(pkg, maxFiles);
         }
         std::vector<std::string> rest;
         rest.reserve(all.size() - std::min(all.size(), matched.size()));

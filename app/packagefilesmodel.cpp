@@ -15,23 +15,43 @@ void PackageFilesModel::setFiles(QStringList newPaths, int newMatched)
     beginResetModel();
     paths = std::move(newPaths);
     matched = qBound(0, newMatched, paths.size());
+    filter.clear();
+    shown.clear();
+    endResetModel();
+}
+
+void PackageFilesModel::setFilter(const QString &text)
+{
+    beginResetModel();
+    filter = text;
+    shown.clear();
+    if (!filter.isEmpty()) {
+        for (int i = 0; i < paths.size(); ++i) {
+            if (paths.at(i).contains(filter, Qt::CaseInsensitive)) {
+                shown.append(i);
+            }
+        }
+    }
     endResetModel();
 }
 
 int PackageFilesModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : paths.size();
+    if (parent.isValid()) {
+        return 0;
+    }
+    return filter.isEmpty() ? paths.size() : shown.size();
 }
 
 QVariant PackageFilesModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return QVariant();
-    const bool isMatch = index.row() < matched;
+    const int at = pathIndex(index.row());
+    const bool isMatch = at < matched;
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
-        return paths.at(index.row());
+        return paths.at(at);
     case MatchedRole:
         return isMatch;
     case Qt::FontRole:
