@@ -53,6 +53,7 @@ struct ShownBox
     QMessageBox::StandardButtons buttons;
     bool hasParent = false;
     bool finderVisible = false; // whether a finder window was already on screen
+    QString shown;              // text and informative text as they show on screen
 };
 
 // Watches for modal message boxes and closes each one with its only button,
@@ -106,6 +107,11 @@ QString testData(const QString &relative);
 // fails the test unless it succeeds.
 void buildCatalogue(const QString &path, const QStringList &sources);
 QByteArray fileBytes(const QString &path);
+
+// What a label or tooltip with this text and format puts on screen: the text itself when
+// it shows as plain text, else what Qt's rich-text engine makes of it (a tag vanishes, an
+// image becomes U+FFFC, a line break "\n"). Text from a catalogue must come out unchanged.
+QString shownText(const QString &text, Qt::TextFormat format = Qt::AutoText);
 
 // Types the keyword into the window and clicks the search button.
 void searchFor(MainWindow &window, const QString &keyword);

@@ -139,6 +139,7 @@ void tst_DamagedCatalogue::damagedCatalogue_data()
         {"header of zeros", true, "file is not a database", "file is not a database"},
         {"other columns", false, "no such column", "no such column"},
         {"package table missing", false, "no such table", "no such table"},
+        {"another program's file of the same version", true, "application_id", "application_id"},
     };
     for (const Case &c : cases) {
         for (bool fileMode : {false, true}) {
@@ -180,6 +181,10 @@ void tst_DamagedCatalogue::damagedCatalogue()
         execOnCatalogue(cataloguePath(), {"DROP TABLE " QV_PKG_TABLE,
                                           "CREATE TABLE " QV_PKG_TABLE " (pkg_id INTEGER PRIMARY KEY, title TEXT)",
                                           "INSERT INTO " QV_PKG_TABLE " VALUES (1, 'gcc')"});
+        content = fileBytes(cataloguePath());
+    } else if (kind == "another program's file of the same version") {
+        writeFullCatalogue(cataloguePath(), 5, "foreign-");
+        execOnCatalogue(cataloguePath(), {"PRAGMA application_id = 1"});
         content = fileBytes(cataloguePath());
     } else if (kind == "package table missing") {
         writeFullCatalogue(cataloguePath(), 5, "gone-");

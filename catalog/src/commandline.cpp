@@ -255,6 +255,7 @@ void CommandLine::finishMachineCatalogue()
         throw UsageError(std::string("--system writes ") + MachineCatalogue::systemPath()
                          + " and needs root (sudo); build your own catalogue with --user");
     output = MachineCatalogue::pathOf(machine);
+    build.skipBadEntries = true;
     if (!build.empty() || !m_listFolders.empty())
         return;
     const std::string lists = MachineCatalogue::aptListsDir();
