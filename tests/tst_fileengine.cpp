@@ -270,32 +270,36 @@ void tst_FileEngine::craftedCatalogue_data()
     QTest::addColumn<QByteArray>("change");
     QTest::addColumn<QByteArray>("blob");
     QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QString>("failure"); // what the error says
     QTest::newRow("damaged names") << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET names = x'01ffff' WHERE id = 0")
-                                   << QByteArray() << "*a*";
+                                   << QByteArray() << "*a*" << QString("compressed blob of unknown or too large size");
     QTest::newRow("names of the wrong count") << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET names = ?1 WHERE id = 0")
-                                              << bytes(encodeTexts({"a", "b"})) << "*a*";
+                                              << bytes(encodeTexts({"a", "b"})) << "*a*" << QString("of the wrong size");
     QTest::newRow("package out of range in links")
         << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET links = ?1 WHERE id = 0")
-        << bytes(encodeLinks(std::vector<uint32_t>(64, 1), {99999}, {0})) << "?*";
+        << bytes(encodeLinks(std::vector<uint32_t>(64, 1), {99999}, {0})) << "?*" << QString("link out of range");
     QTest::newRow("directory out of range in links")
         << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET links = ?1 WHERE id = 0")
-        << bytes(encodeLinks(std::vector<uint32_t>(64, 1), {1}, {99999})) << "?*";
+        << bytes(encodeLinks(std::vector<uint32_t>(64, 1), {1}, {99999})) << "?*" << QString("link out of range");
     QTest::newRow("directory out of range in files")
-        << QByteArray("UPDATE " QV_PKG_FILES_TABLE " SET files = ?1") << bytes(encodeFiles({{99999, 0}})) << "*";
+        << QByteArray("UPDATE " QV_PKG_FILES_TABLE " SET files = ?1") << bytes(encodeFiles({{99999, 0}})) << "*" << QString("file of package 1 out of range");
     QTest::newRow("name out of range in files")
-        << QByteArray("UPDATE " QV_PKG_FILES_TABLE " SET files = ?1") << bytes(encodeFiles({{0, 9999999}})) << "/usr/lib/lib*";
+        << QByteArray("UPDATE " QV_PKG_FILES_TABLE " SET files = ?1") << bytes(encodeFiles({{0, 9999999}})) << "/usr/lib/lib*" << QString("file of package 1 out of range");
     QTest::newRow("package out of range in directories")
         << QByteArray("UPDATE " QV_DIR_BLOCK_TABLE " SET pkgs = ?1")
-        << bytes(encodeIdLists({std::vector<uint32_t>(64, 1), {99999}})) << "*/doc/*";
+        << bytes(encodeIdLists({std::vector<uint32_t>(64, 1), {99999}})) << "*/doc/*" << QString("package out of range in directory block");
     QTest::newRow("truncated posting lists")
-        << QByteArray("UPDATE " QV_TRIGRAM_TABLE " SET blocks = substr(blocks, 1, length(blocks) - 1)") << QByteArray() << "*ssl*";
+        << QByteArray("UPDATE " QV_TRIGRAM_TABLE " SET blocks = substr(blocks, 1, length(blocks) - 1)") << QByteArray() << "*ssl*" << QString("part longer than its blob");
     QTest::newRow("block beyond the postings' range")
-        << QByteArray("UPDATE " QV_TRIGRAM_TABLE " SET blocks = ?1") << bytes(encodePostings({1u << 30})) << "*ssl*";
+        << QByteArray("UPDATE " QV_TRIGRAM_TABLE " SET blocks = ?1") << bytes(encodePostings({1u << 30})) << "*ssl*" << QString("posting list of trigram");
     QTest::newRow("links to files that the packages do not ship")
-        << QByteArray("DELETE FROM " QV_PKG_FILES_TABLE) << QByteArray() << "*a*";
-    QTest::newRow("missing name block") << QByteArray("DELETE FROM " QV_NAME_BLOCK_TABLE " WHERE id = 1") << QByteArray() << "*";
-    QTest::newRow("stopped") << QByteArray() << QByteArray() << "*";
-    QTest::newRow("stopped scan") << QByteArray() << QByteArray() << "*a*";
+        << QByteArray("DELETE FROM " QV_PKG_FILES_TABLE) << QByteArray() << "*a*" << QString("ships no file");
+    // A scan of every name block notices the gap where block 1 should come.
+    QTest::newRow("missing name block") << QByteArray("DELETE FROM " QV_NAME_BLOCK_TABLE " WHERE id = 1") << QByteArray()
+                                        << "*a*" << QString("name blocks out of order");
+    QTest::newRow("first texts emptied") << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET first = ''") << QByteArray() << "copyright" << QString("does not begin with its first text");
+    QTest::newRow("stopped") << QByteArray() << QByteArray() << "*" << QString("search stopped");
+    QTest::newRow("stopped scan") << QByteArray() << QByteArray() << "*a*" << QString("search stopped");
 }
 
 // Each crafted catalogue fails the search (its rows or its first paths) with
@@ -305,22 +309,23 @@ void tst_FileEngine::craftedCatalogue()
     QFETCH(QByteArray, change);
     QFETCH(QByteArray, blob);
     QFETCH(QString, keyword);
+    QFETCH(QString, failure);
     const QString copy = dir.filePath("crafted.db");
     QFile::remove(copy);
     QVERIFY(QFile::copy(catalogue, copy));
     sqlite3 *crafted = openDb(copy);
     if (!change.isEmpty())
         QVERIFY(exec(crafted, change.constData(), blob));
-    bool failed = false;
+    QString error;
     try {
         FileSearch search(crafted, keyword.toStdString(), [&] { return change.isEmpty(); });
         for (const uint32_t pkg : search.packages())
             search.firstPath(pkg);
-    } catch (const FileSearchError &) {
-        failed = true;
+    } catch (const FileSearchError &e) {
+        error = QString::fromUtf8(e.what());
     }
     sqlite3_close(crafted);
-    QVERIFY(failed);
+    QVERIFY2(error.contains(failure) && !error.isEmpty(), qPrintable(error));
 }
 
 // Every package's file list is its files' full paths in byte order, as SQLite sorts them.
