@@ -1,5 +1,6 @@
 #include "filesearch.h"
 #include "testsupport.h"
+#include "keywordlikepattern.h"
 
 #include <catalogueblobs.h>
 #include <catalogueschema.h>
@@ -43,6 +44,7 @@ QList<File> generatedFiles()
     }
     files << File{"gcc", "usr/bin/gcc"} << File{"gcc", "usr/share/doc/gcc/README"} << File{"busybox", "bin/gcc"}
           << File{"localgcc", "usr/local/bin/gcc"} << File{"localgcc", "usr/local/bin/gcc-12"}
+          << File{"gcc", "usr/libexec/gcc"} << File{"pkg01", "usr/share/pkg01/copyright"}
           << File{"gcc12", "usr/bin/gcc-12"} << File{"gcc12", "usr/lib/gcc/x86_64-linux-gnu/12/cc1"}
           << File{"oddnames", "usr/share/odd/100%done"} << File{"oddnames", "usr/share/odd/x86_64_only"}
           << File{"oddnames", "usr/share/odd/back\\slash"} << File{"oddnames", "usr/share/odd/star*name"}
@@ -65,17 +67,7 @@ QList<File> generatedFiles()
 
 QString likePattern(const QString &keyword)
 {
-    QString pattern;
-    for (const QChar c : keyword) {
-        if (c == '*' || c == '?') {
-            pattern += c == '*' ? '%' : '_';
-            continue;
-        }
-        if (c == '%' || c == '_' || c == '\\')
-            pattern += '\\';
-        pattern += c;
-    }
-    return pattern;
+    return QString::fromStdString(keywordLikePattern(keyword.toStdString()));
 }
 
 sqlite3 *openDb(const QString &path)
@@ -121,6 +113,8 @@ private slots:
     void planPerKeyword();
     void craftedCatalogue_data();
     void craftedCatalogue();
+    void blobRules_data();
+    void blobRules();
     void packageFilesInByteOrder();
 
 private:
@@ -326,6 +320,62 @@ void tst_FileEngine::craftedCatalogue()
     }
     sqlite3_close(crafted);
     QVERIFY2(error.contains(failure) && !error.isEmpty(), qPrintable(error));
+}
+
+namespace {
+QByteArray le32(uint32_t v)
+{
+    const char bytes[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    return QByteArray(bytes, 4);
+}
+
+// A BLOB stored raw: one part of `count` integers whose bytes are given as they are.
+QByteArray rawPart(uint32_t count, const QByteArray &data)
+{
+    return le32(count) + le32(uint32_t(data.size())) + data;
+}
+} // namespace
+
+void tst_FileEngine::blobRules_data()
+{
+    QTest::addColumn<QString>("decoder");
+    QTest::addColumn<QByteArray>("blob");
+    QTest::addColumn<QString>("failure");
+    const QByteArray raw(1, '\0');
+    // A zstd frame header that announces one byte more than the cap (single segment,
+    // four-byte content size), with no blocks after it.
+    const QByteArray zstdHeader = QByteArray("\x01\x28\xb5\x2f\xfd\xa0", 6) + le32(uint32_t((64u << 20) + 1));
+    QTest::newRow("decoded size beyond the cap") << "postings" << zstdHeader << "too large";
+    // StreamVByte: one key byte (two bits a value, 0 = one byte), then the values.
+    QTest::newRow("byte after the last value") << "postings" << raw + rawPart(2, QByteArray("\x00\x01\x01\xaa", 4))
+                                               << "wrong length";
+    QTest::newRow("gap that wraps around") << "postings" << raw + rawPart(2, QByteArray("\x0c\x05\xff\xff\xff\xff", 6))
+                                           << "out of order";
+    QTest::newRow("repeated id") << "postings" << raw + rawPart(2, QByteArray("\x00\x05\x00", 3)) << "out of order";
+    QTest::newRow("list gap that wraps around")
+        << "idlists" << raw + rawPart(1, QByteArray("\x00\x02", 2)) + rawPart(2, QByteArray("\x0c\x05\xff\xff\xff\xff", 6))
+        << "id out of range";
+}
+
+// Each rule a decoder keeps, broken by one crafted BLOB, fails with its own error.
+void tst_FileEngine::blobRules()
+{
+    QFETCH(QString, decoder);
+    QFETCH(QByteArray, blob);
+    QFETCH(QString, failure);
+    const std::string_view bytes(blob.constData(), size_t(blob.size()));
+    QString error;
+    try {
+        std::vector<uint32_t> ids;
+        CatalogueBlobs::IdLists lists;
+        if (decoder == "postings")
+            CatalogueBlobs::decodePostings(bytes, ids);
+        else
+            CatalogueBlobs::decodeIdLists(bytes, 64, lists);
+    } catch (const CatalogueBlobs::BlobError &e) {
+        error = QString::fromUtf8(e.what());
+    }
+    QVERIFY2(!error.isEmpty() && error.contains(failure), qPrintable(error));
 }
 
 // Every package's file list is its files' full paths in byte order, as SQLite sorts them.
