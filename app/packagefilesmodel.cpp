@@ -14,24 +14,37 @@ void PackageFilesModel::setFiles(QStringList newPaths, int newMatched)
 {
     beginResetModel();
     paths = std::move(newPaths);
+    foldedPaths.clear();
+    foldedPaths.reserve(paths.size());
+    for (const QString &path : qAsConst(paths)) {
+        foldedPaths << path.toCaseFolded();
+    }
     matched = qBound(0, newMatched, paths.size());
     filter.clear();
+    foldedFilter.clear();
     shown.clear();
     endResetModel();
 }
 
 void PackageFilesModel::setFilter(const QString &text)
 {
+    const QString folded = text.toCaseFolded();
+    // Every path the longer filter lets through, the shorter one let through too.
+    const bool narrowing = !foldedFilter.isEmpty() && folded.contains(foldedFilter);
     beginResetModel();
-    filter = text;
-    shown.clear();
-    if (!filter.isEmpty()) {
-        for (int i = 0; i < paths.size(); ++i) {
-            if (paths.at(i).contains(filter, Qt::CaseInsensitive)) {
-                shown.append(i);
+    QVector<int> kept;
+    if (!folded.isEmpty()) {
+        const int candidates = narrowing ? shown.size() : paths.size();
+        for (int c = 0; c < candidates; ++c) {
+            const int i = narrowing ? shown.at(c) : c;
+            if (foldedPaths.at(i).contains(folded)) {
+                kept.append(i);
             }
         }
     }
+    filter = text;
+    foldedFilter = folded;
+    shown = std::move(kept);
     endResetModel();
 }
 

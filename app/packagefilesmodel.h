@@ -8,9 +8,10 @@
 
 // A package's files, one full path a row, read-only, narrowed by a filter text. The first
 // matchedCount() paths are the files a file-name search matched; they show bold, with a
-// check mark. The filter is one pass of a case-insensitive substring test over the paths
-// kept in the model (tens of milliseconds for a hundred thousand), and the view is reset
-// once, instead of a proxy model's mapping of every row.
+// check mark. The filter is one pass of a substring test over case-folded copies of the
+// paths made once (a longer filter that contains the last one looks only at the rows it
+// let through), and the view is reset once, instead of a proxy model's mapping of every
+// row: a keystroke over a hundred thousand paths takes milliseconds.
 class PackageFilesModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -33,8 +34,10 @@ private:
     int pathIndex(int row) const { return filter.isEmpty() ? row : shown.at(row); }
 
     QStringList paths;
+    QStringList foldedPaths; // paths.toCaseFolded(), for the filter
     int matched = 0;
-    QString filter;
+    QString filter;       // as typed
+    QString foldedFilter; // as compared
     QVector<int> shown; // with a filter: the indexes of the paths it lets through
     QIcon mark;
 };
