@@ -219,6 +219,8 @@ void tst_FirstRun::closingNeverWaitsForTheBuilder()
     const bool stillRunning = ::kill(pid_t(pid), 0) == 0;
     ::kill(pid_t(pid), SIGKILL);
     QVERIFY(stillRunning);
+    // The process object reaps the builder and deletes itself.
+    QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(pid), 0) != 0, buildTimeoutMs);
 }
 
 QTEST_MAIN(tst_FirstRun)
