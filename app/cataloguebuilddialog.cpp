@@ -3,7 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
+#include <QLabel>
+#include "plainmessagebox.h"
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -12,6 +13,9 @@ namespace {
 const int fullScale = 1000;
 // How long a cancelled builder has to remove its temporary file before it is killed.
 const int terminateGraceMs = 10000;
+// What the builder says besides its progress is kept up to this many characters, its
+// last lines, for a failure's box; a line without end is held up to this much too.
+const int maxOutputChars = 64 * 1024;
 
 struct BuilderOverride
 {
@@ -28,9 +32,14 @@ BuilderOverride &builderOverride()
 
 CatalogueBuildDialog::CatalogueBuildDialog(QWidget *parent)
     : QProgressDialog(parent)
+    , builder(new QProcess(this))
 {
     setObjectName(QStringLiteral("catalogueBuildDialog"));
     setWindowTitle(tr("建立软件包目录"));
+    // The step's label names the builder's inputs: shown as the characters they are.
+    auto *plainLabel = new QLabel(this);
+    plainLabel->setTextFormat(Qt::PlainText);
+    setLabel(plainLabel);
     setLabelText(tr("正在建立软件包目录……"));
     setCancelButtonText(tr("取消"));
     setRange(0, fullScale);
@@ -41,26 +50,29 @@ CatalogueBuildDialog::CatalogueBuildDialog(QWidget *parent)
     // QProgressDialog hides itself on Cancel; the build ends in ended().
     disconnect(this, SIGNAL(canceled()), this, SLOT(cancel()));
     connect(this, &QProgressDialog::canceled, this, &CatalogueBuildDialog::cancelBuild);
-    connect(&builder, &QProcess::readyReadStandardError, this, &CatalogueBuildDialog::readProgress);
-    connect(&builder, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+    connect(builder, &QProcess::readyReadStandardError, this, &CatalogueBuildDialog::readProgress);
+    connect(builder, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
             &CatalogueBuildDialog::ended);
-    connect(&builder, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) {
-            failed(tr("无法启动 %1：%2").arg(builder.program(), builder.errorString()));
-        }
+    connect(builder, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            failed(tr("无法启动 %1：%2").arg(builder->program(), builder->errorString()));
     });
 }
 
 CatalogueBuildDialog::~CatalogueBuildDialog()
 {
-    // A window closed during the build: the builder ends and cleans up as on Cancel.
-    if (builder.state() != QProcess::NotRunning) {
-        builder.terminate();
-        if (!builder.waitForFinished(terminateGraceMs)) {
-            builder.kill();
-        }
-        builder.waitForFinished();
+    // A window closed during the build: the builder ends and cleans up as on Cancel, on
+    // its own time. The process object outlives the dialog until the builder has ended,
+    // killed if it is still there after the grace time; the window never waits for it.
+    if (builder->state() == QProcess::NotRunning) {
+        return;
     }
+    QProcess *ending = builder;
+    disconnect(ending, nullptr, this, nullptr);
+    ending->setParent(nullptr);
+    connect(ending, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), ending, &QObject::deleteLater);
+    ending->terminate();
+    QTimer::singleShot(terminateGraceMs, ending, [ending] { ending->kill(); });
 }
 
 QString CatalogueBuildDialog::builderProgram()
@@ -89,19 +101,34 @@ void CatalogueBuildDialog::start()
         return;
     }
     show();
-    builder.setProgram(program);
-    builder.setArguments(QStringList{QStringLiteral("--user"), QStringLiteral("--progress-fd"), QStringLiteral("2")}
+    builder->setProgram(program);
+    builder->setArguments(QStringList{QStringLiteral("--user"), QStringLiteral("--progress-fd"), QStringLiteral("2")}
                          + builderOverride().arguments);
-    builder.start();
+    builder->start();
 }
 
+// Every complete line is handled, then what is left kept in one step; a line without end
+// keeps only its last part.
 void CatalogueBuildDialog::readProgress()
 {
-    pending += builder.readAllStandardError();
-    int end;
-    while ((end = pending.indexOf('\n')) >= 0) {
-        handleLine(QString::fromUtf8(pending.left(end)));
-        pending.remove(0, end + 1);
+    pending += builder->readAllStandardError();
+    int begin = 0;
+    for (int end; (end = pending.indexOf('\n', begin)) >= 0; begin = end + 1) {
+        handleLine(QString::fromUtf8(pending.constData() + begin, end - begin));
+    }
+    pending.remove(0, begin);
+    if (pending.size() > maxOutputChars) {
+        pending.remove(0, pending.size() - maxOutputChars);
+    }
+}
+
+void CatalogueBuildDialog::keepOutput(const QString &line)
+{
+    output << line.right(maxOutputChars);
+    outputChars += output.last().size() + 1;
+    while (outputChars > maxOutputChars && output.size() > 1) {
+        outputChars -= output.first().size() + 1;
+        output.removeFirst();
     }
 }
 
@@ -111,7 +138,7 @@ void CatalogueBuildDialog::handleLine(const QString &line)
 {
     const QString prefix = QStringLiteral("progress ");
     if (!line.startsWith(prefix)) {
-        output << line;
+        keepOutput(line);
         return;
     }
     const QString rest = line.mid(prefix.size());
@@ -128,22 +155,21 @@ void CatalogueBuildDialog::handleLine(const QString &line)
 
 void CatalogueBuildDialog::cancelBuild()
 {
-    if (builder.state() == QProcess::NotRunning || cancelling) {
+    if (builder->state() == QProcess::NotRunning || cancelling)
         return;
     }
     cancelling = true;
     setLabelText(tr("正在停止……"));
-    builder.terminate();
-    QTimer::singleShot(terminateGraceMs, &builder, [this] {
-        if (builder.state() != QProcess::NotRunning) {
-            builder.kill();
-        }
+    builder->terminate();
+    QTimer::singleShot(terminateGraceMs, builder, [process = builder] {
+        if (process->state() != QProcess::NotRunning)
+            process->kill();
     });
 }
 
 void CatalogueBuildDialog::reject()
 {
-    if (builder.state() != QProcess::NotRunning) {
+    if (builder->state() != QProcess::NotRunning) {
         cancelBuild();
         return;
     }
@@ -153,9 +179,8 @@ void CatalogueBuildDialog::reject()
 void CatalogueBuildDialog::ended(int exitCode, QProcess::ExitStatus status)
 {
     readProgress();
-    if (!pending.isEmpty()) {
-        output << QString::fromUtf8(pending);
-    }
+    if (!pending.isEmpty())
+        keepOutput(QString::fromUtf8(pending));
     pending.clear();
     if (cancelling) {
         reject();
@@ -172,7 +197,6 @@ void CatalogueBuildDialog::ended(int exitCode, QProcess::ExitStatus status)
 void CatalogueBuildDialog::failed(const QString &why)
 {
     hide();
-    QMessageBox::critical(parentWidget(), tr("建立软件包目录"), tr("没能建立软件包目录。\n%1").arg(why),
-                          QMessageBox::Ok, QMessageBox::NoButton);
+    PlainMessageBox::critical(parentWidget(), tr("建立软件包目录"), tr("没能建立软件包目录。\n%1").arg(why));
     reject();
 }

@@ -28,7 +28,7 @@ public:
     // Starts the build; ends with finished(): accepted when the catalogue is in place,
     // rejected when the build failed (a box says why) or was cancelled.
     void start();
-    QProcess *process() { return &builder; }
+    QProcess *process() { return builder; }
 
     // Esc and closing the dialog cancel the build like the button; the dialog closes
     // once the builder has ended.
@@ -41,13 +41,15 @@ signals:
 private:
     void readProgress();
     void handleLine(const QString &line);
+    void keepOutput(const QString &line);
     void ended(int exitCode, QProcess::ExitStatus status);
     void cancelBuild();
     void failed(const QString &why);
 
-    QProcess builder;
+    QProcess *builder;   // this dialog's child, until a closing dialog leaves it to end
     QByteArray pending;  // a progress line not yet complete
-    QStringList output;  // what else the builder said: its error, if it fails
+    QStringList output;  // the last of what else the builder said: its error, if it fails
+    int outputChars = 0; // in output, one for each line's end
     bool cancelling = false;
 };
 

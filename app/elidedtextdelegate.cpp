@@ -3,7 +3,19 @@
 #include <QAbstractItemView>
 #include <QHelpEvent>
 #include <QStyle>
+#include <QTextDocument>
 #include <QToolTip>
+
+namespace {
+// A tooltip's text comes from the catalogue (package names, file paths): Qt would take
+// one that looks like markup for rich text and render it, loading any image it names.
+// Escaped and kept on its lines, it shows as the characters it is.
+void showPlainToolTip(const QHelpEvent *event, const QString &text, QAbstractItemView *view, const QRect &rect)
+{
+    QToolTip::showText(event->globalPos(), Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap), view->viewport(),
+                       rect);
+}
+} // namespace
 
 bool ElidedTextDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
                                    const QModelIndex &index)
@@ -14,7 +26,7 @@ bool ElidedTextDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, c
     // A cell with a tooltip of its own (a file-name result's matching files) shows it.
     const QString tooltip = index.data(Qt::ToolTipRole).toString();
     if (!tooltip.isEmpty()) {
-        QToolTip::showText(event->globalPos(), tooltip, view->viewport(), option.rect);
+        showPlainToolTip(event, tooltip, view, option.rect);
         return true;
     }
     QStyleOptionViewItem item = option;
@@ -22,9 +34,8 @@ bool ElidedTextDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, c
     // The text on one line with the margins the style draws it with, against the cell's width.
     const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
     if (item.fontMetrics.horizontalAdvance(item.text) + 2 * margin > option.rect.width()) {
-        QToolTip::showText(event->globalPos(), item.text, view->viewport(), option.rect);
-    
-    }else {
+        showPlainToolTip(event, item.text, view, option.rect);
+    } else {
         QToolTip::hideText();
     }
     return true;

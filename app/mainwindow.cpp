@@ -24,6 +24,8 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QLabel>
+#include "plainmessagebox.h"
 #include <QPointer>
 #include <QProgressDialog>
 #include <QSqlDriver>
@@ -264,6 +266,7 @@ void MainWindow::openDetails(int row)
     }
     PackageDetailsRequest request = shownSource;
     request.package = model->index(row, 0).data().toLongLong();
+    request.shownName = model->index(row, 1).data().toString();
     detailsWindow->showPackage(request);
 }
 
@@ -383,6 +386,10 @@ void MainWindow::reportUnopenedCatalogue(const QString &catalogue, const QString
                     QString::fromUtf8("无法创建数据库连接！ "), QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::NoButton);
     box.setInformativeText(details);
+    // SQLite's message may quote the file's own table names: shown as plain text.
+    for (QLabel *label : box.findChildren<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        label->setTextFormat(Qt::PlainText);
+    }
     box.exec();
 }
 
@@ -652,7 +659,7 @@ void MainWindow::reportSearchFailure(const QString &text)
     showModel(headerModel);
     ui->statusbar->showMessage(tr("搜索失败"));
     qWarning().noquote() << "search failed:" << text;
-    QMessageBox::critical(nullptr, tr("查询失败"), text, QMessageBox::Ok, QMessageBox::NoButton);
+    PlainMessageBox::critical(nullptr, tr("查询失败"), text);
 }
 
 void MainWindow::on_fileNameRadioButton_clicked()

@@ -1,6 +1,7 @@
 #include "packagedetailswindow.h"
 #include "threadhandoff.h"
 #include "packagefilesmodel.h"
+#include "elidedtextdelegate.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -13,7 +14,7 @@
 #include <QListView>
 #include <QLocale>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
+#include <QPointer>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -22,7 +23,7 @@
 #include <catalogueschema.h>
 
 namespace {
-QString number(int n)
+QString number(qint64 n)
 {
     return QLocale(QLocale::Chinese, QLocale::China).toString(n);
 }
@@ -31,26 +32,48 @@ QString number(int n)
 PackageDetailsWindow::PackageDetailsWindow(QWidget *parent)
     : QWidget(parent, Qt::Window)
     , files(new PackageFilesModel(this))
-    , shownFiles(new QSortFilterProxyModel(this))
 {
     setObjectName(QStringLiteral("packageDetailsWindow"));
     setWindowTitle(tr("软件包详情"));
     resize(760, 560);
-    shownFiles->setSourceModel(files);
-    shownFiles->setFilterCaseSensitivity(Qt::CaseInsensitive);
-    shownFiles->setDynamicSortFilter(false);
     buildForm();
-    thread = new QThread(this);
+    // Without a parent: a window that closes while a read runs leaves the thread to end
+    // on its own (see the destructor).
+    thread = new QThread;
     thread->setObjectName(QStringLiteral("quorvi-details"));
     loader = new PackageDetailsLoader;
     loader->moveToThread(thread);
     connect(loader, &PackageDetailsLoader::loaded, this, &PackageDetailsWindow::showDetails);
     connect(thread, &QThread::finished, thread, [] { ThreadHandoff::post(); }, Qt::DirectConnection);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
 }
 
-// A read still running ends before the window goes; the loader closes its connection on
-// its own thread.
+namespace {
+// Threads of closed windows that had not ended yet; the application waits for them as
+// it goes, when no window is left to freeze.
+QList<QPointer<QThread>> &endingThreads()
+{
+    static QList<QPointer<QThread>> threads;
+    return threads;
+}
+
+void waitForEndingThreads()
+{
+    for (const QPointer<QThread> &thread : endingThreads()) {
+        if (thread) {
+            thread->wait();
+            ThreadHandoff::joined();
+            delete thread.data();
+        }
+    }
+    endingThreads().clear();
+}
+} // namespace
+
+// The window goes at once: the read in progress is told to stop (it looks between
+// blocks and every few thousand files), the loader is deleted on its own thread, where
+// it closes its connection, and the thread deletes itself once it has ended.
 PackageDetailsWindow::~PackageDetailsWindow()
 {
     loader->stopUpTo(lastWork);
@@ -58,8 +81,11 @@ PackageDetailsWindow::~PackageDetailsWindow()
     ThreadHandoff::post();
     ending->deleteLater();
     thread->quit();
-    thread->wait();
-    ThreadHandoff::joined();
+    if (endingThreads().isEmpty()) {
+        qAddPostRoutine(waitForEndingThreads);
+    }
+    endingThreads().removeAll(QPointer<QThread>());
+    endingThreads().append(thread);
 }
 
 void PackageDetailsWindow::buildForm()
@@ -85,6 +111,7 @@ void PackageDetailsWindow::buildForm()
 
     missingLabel = new QLabel;
     missingLabel->setObjectName(QStringLiteral("missingDetailsLabel"));
+    missingLabel->setTextFormat(Qt::PlainText);
     missingLabel->setWordWrap(true);
     missingLabel->hide();
 
@@ -98,6 +125,7 @@ QLabel *PackageDetailsWindow::addValue(QFormLayout *form, const QString &title, 
 {
     auto *value = new QLabel;
     value->setObjectName(QLatin1String(objectName));
+    value->setTextFormat(Qt::PlainText); // the catalogue's text, never markup
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     value->setWordWrap(true);
     form->addRow(title, value);
@@ -113,18 +141,20 @@ QWidget *PackageDetailsWindow::buildFilesBox()
     layout->setContentsMargins(0, 0, 0, 0);
     filesLabel = new QLabel;
     filesLabel->setObjectName(QStringLiteral("filesLabel"));
+    filesLabel->setTextFormat(Qt::PlainText);
     filesLabel->setWordWrap(true);
     filterEdit = new QLineEdit;
     filterEdit->setObjectName(QStringLiteral("fileFilterEdit"));
     filterEdit->setPlaceholderText(tr("筛选文件（路径中包含的文字）"));
     connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
-        shownFiles->setFilterFixedString(text);
+        files->setFilter(text);
         showFileCounts();
     });
     fileList = new QListView;
     fileList->setObjectName(QStringLiteral("fileListView"));
-    fileList->setModel(shownFiles);
+    fileList->setModel(files);
     fileList->setUniformItemSizes(true);
+    fileList->setItemDelegate(new ElidedTextDelegate(fileList)); // a cut path shows whole, as plain text
     fileList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     fileList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto *copy = new QAction(tr("复制"), fileList);
@@ -145,12 +175,14 @@ void PackageDetailsWindow::showPackage(PackageDetailsRequest request)
     loader->stopUpTo(lastWork);
     request.work = ++lastWork;
     keyword = request.fileKeyword;
-    for (QLabel *value : {nameValue, versionValue, archValue, summaryValue, sectionValue, installedValue})
+    for (QLabel *value : {nameValue, versionValue, archValue, summaryValue, sectionValue, installedValue}) {
         value->setText(tr("正在读取……"));
+    }
     commandEdit->clear();
     missingLabel->hide();
     filesLabel->setText(tr("文件：正在读取……"));
     filesLabel->setToolTip(QString());
+    unlistedFiles = 0;
     files->setFiles(QStringList(), 0);
     PackageDetailsLoader *target = loader;
     ThreadHandoff::post();
@@ -188,8 +220,9 @@ void PackageDetailsWindow::showInfo(const PackageDetails &details)
     QString missing;
     if (!details.catalogueError.isEmpty()) {
         missing = tr("无法读取软件包目录：%1").arg(details.catalogueError);
-    
-    }else if (!info.found) {
+    else if (details.replaced)
+        missing = tr("软件包目录已被替换，请重新搜索");
+    else if (!info.found)
         missing = tr("软件包目录中已没有这个软件包（软件包目录可能已被替换），请重新搜索。");
     
     }else if (!info.hasDetails) {
@@ -243,6 +276,7 @@ void PackageDetailsWindow::showInstalled(const PackageDetails &details)
 void PackageDetailsWindow::showFiles(const PackageDetails &details)
 {
     filterEdit->clear();
+    unlistedFiles = details.unlisted;
     files->setFiles(details.paths, details.matched);
     switch (details.files) {
     case PackageDetails::Files::Listed:
@@ -263,13 +297,13 @@ void PackageDetailsWindow::showFiles(const PackageDetails &details)
 
 void PackageDetailsWindow::showFileCounts()
 {
-    QString text = tr("文件：共 %1 个").arg(number(files->rowCount()));
-    if (!keyword.isEmpty()) {
+    QString text = tr("文件：共 %1 个").arg(number(files->totalCount() + unlistedFiles));
+    if (unlistedFiles > 0)
+        text += tr("，列出前 %1 个，还有 %2 个未列出").arg(number(files->totalCount()), number(unlistedFiles));
+    if (!keyword.isEmpty())
         text += tr("，其中 %1 个与“%2”匹配（排在前面，粗体）").arg(number(files->matchedCount()), keyword);
-    }
-    if (!filterEdit->text().isEmpty()) {
-        text += tr("；筛选后显示 %1 个").arg(number(shownFiles->rowCount()));
-    }
+    if (!filterEdit->text().isEmpty())
+        text += tr("；筛选后显示 %1 个").arg(number(files->rowCount()));
     filesLabel->setText(text);
 }
 
@@ -280,8 +314,8 @@ void PackageDetailsWindow::copySelectedFiles()
     std::sort(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
     QStringList paths;
     if (rows.isEmpty()) {
-        for (int row = 0; row < shownFiles->rowCount(); ++row)
-            paths << shownFiles->index(row, 0).data().toString();
+        for (int row = 0; row < files->rowCount(); ++row)
+            paths << files->index(row, 0).data().toString();
     } else {
         for (const QModelIndex &index : rows)
             paths << index.data().toString();

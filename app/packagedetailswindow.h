@@ -8,7 +8,6 @@
 class QLabel;
 class QLineEdit;
 class QListView;
-class QSortFilterProxyModel;
 class QThread;
 class PackageFilesModel;
 
@@ -59,7 +58,7 @@ private:
     QLineEdit *filterEdit = nullptr;
     QListView *fileList = nullptr;
     PackageFilesModel *files = nullptr;
-    QSortFilterProxyModel *shownFiles = nullptr;
+    qint64 unlistedFiles = 0;
 };
 
 #endif // PACKAGEDETAILSWINDOW_H

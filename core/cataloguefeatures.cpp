@@ -86,8 +86,19 @@ CatalogueFeatures CatalogueFeatures::read(sqlite3 *db)
     if (!query.lastError().isValid() && query.exec(QStringLiteral("PRAGMA user_version")) && query.next()) {
         version = query.value(0).toInt();
     }
+    qint64 application = 0;
+    if (!query.lastError().isValid() && query.exec(QStringLiteral("PRAGMA application_id")) && query.next()) {
+        application = query.value(0).toLongLong();
+    }
     features.error = query.lastError();
     if (features.error.isValid()) {
+        return features;
+    }
+    // The current format names itself: another program's SQLite file may carry the same
+    // user_version by chance.
+    if (version == QV_FORMAT_VERSION && application != QV_APPLICATION_ID) {
+        features.refusal = tr("它的 PRAGMA application_id 不是 quorvi-catalog 的标识，这不是 quorvi-catalog "
+                              "生成的软件包目录，查找器不读取它。");
         return features;
     }
     features.refusal = refusalOf(db, schema);

@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <mutex>
+#include <QRegularExpression>
+
+#include <packagenamerule.h>
 
 #include <sys/utsname.h>
 
@@ -208,11 +211,22 @@ bool InstalledPackages::isForeign(const QString &arch) const
     return arch != native;
 }
 
+// The command is pasted into a shell: a name or architecture outside the package
+// manager's rule gets no command, and the package's word comes after "--", quoted where
+// it holds anything but letters, digits and ". + - _ :", so that it is one argument and
+// never an option.
 QString InstalledPackages::installCommand(const QString &name, const QString &arch) const
 {
     const bool rpm = kind == Manager::Rpm || (kind == Manager::None && looksRpm(arch));
-    if (rpm) {
-        return QStringLiteral("sudo dnf install ") + name + (isForeign(arch) ? QLatin1Char('.') + arch : QString());
+    const QByteArray nameBytes = name.toUtf8();
+    const std::string_view nameView(nameBytes.constData(), size_t(nameBytes.size()));
+    const bool nameOk = rpm ? PackageNameRule::isRpmName(nameView) : PackageNameRule::isDebianName(nameView);
+    static const QRegularExpression archRule(QStringLiteral("^[A-Za-z0-9_][A-Za-z0-9_+.-]*$"));
+    if (!nameOk || (isForeign(arch) && !archRule.match(arch).hasMatch())) {
+        return QString();
     }
-    return QStringLiteral("sudo apt install ") + name + (isForeign(arch) ? QLatin1Char(':') + arch : QString());
+    const QString word = name + (isForeign(arch) ? QLatin1Char(rpm ? '.' : ':') + arch : QString());
+    static const QRegularExpression plainWord(QStringLiteral("^[A-Za-z0-9.+_:-]+$"));
+    const QString shown = plainWord.match(word).hasMatch() ? word : QLatin1Char('\'') + word + QLatin1Char('\'');
+    return (rpm ? QStringLiteral("sudo dnf install -- ") : QStringLiteral("sudo apt install -- ")) + shown;
 }

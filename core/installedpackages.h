@@ -46,8 +46,9 @@ public:
     // now; false with *error set when the manager's records cannot be read.
     bool versionsOf(const QString &name, QVector<Installed> &installed, QString *error) const;
     bool isForeign(const QString &arch) const;
-    // "sudo apt install NAME[:ARCH]" or "sudo dnf install NAME[.ARCH]"; where the machine
-    // has neither manager, the architecture's naming tells which kind the package is.
+    // "sudo apt install -- NAME[:ARCH]" or "sudo dnf install -- NAME[.ARCH]"; where the
+    // machine has neither manager, the architecture's naming tells which kind the package
+    // is. Empty for a name outside that manager's rule.
     QString installCommand(const QString &name, const QString &arch) const;
 
 private:

@@ -20,6 +20,12 @@ QStringList toStrings(const std::vector<std::string> &paths)
     return list;
 }
 
+// As the result table shows a package: "name-ver-rel.arch".
+QString shownName(const PackageInfo &info)
+{
+    return info.name + QLatin1Char('-') + info.ver + QLatin1Char('-') + info.rel + QLatin1Char('.') + info.arch;
+}
+
 } // namespace
 
 PackageDetails PackageDetails::read(CatalogueConnection &connection, const PackageDetailsRequest &request,
@@ -33,6 +39,10 @@ PackageDetails PackageDetails::read(CatalogueConnection &connection, const Packa
         details.catalogueError = connection.error().text();
     } else if (!PackageInfo::read(connection.handle(), request.package, details.info, &error)) {
         details.catalogueError = error.text();
+    }
+    if (details.info.found && !request.shownName.isEmpty() && shownName(details.info) != request.shownName) {
+        details.replaced = true;
+        details.info = PackageInfo();
     }
     if (details.info.found) {
         details.readFiles(connection, request, stop);
@@ -58,12 +68,15 @@ void PackageDetails::readFiles(CatalogueConnection &connection, const PackageDet
     clock.start();
     const auto pkg = uint32_t(info.found ? request.package : 0);
     try {
-        std::vector<std::string> all = packageFiles(connection.handle(), pkg);
+        const size_t maxFiles = size_t(std::max(0, request.maxFiles));
+        size_t total = 0;
+        std::vector<std::string> all = packageFiles(connection.handle(), pkg, maxFiles, stop, &total);
+        unlisted = qint64(total - all.size());
         std::vector<std::string> matches;
         if (!request.fileKeyword.isEmpty()) {
             const QByteArray keyword = request.fileKeyword.toUtf8();
             FileSearch search(connection.handle(), std::string(keyword.constData(), size_t(keyword.size())), stop);
-            matches = search.matchingFiles(pkg, all.size());
+            matches = search.matchingFiles(pkg, maxFiles);
         }
         std::vector<std::string> rest;
         rest.reserve(all.size() - std::min(all.size(), matches.size()));

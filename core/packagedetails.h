@@ -20,6 +20,10 @@ struct PackageDetailsRequest
     QString connectOptions;
     QString fileKeyword; // empty for a package-name search
     qint64 package = 0;
+    // The row as the result showed it ("name-ver-rel.arch"): a catalogue replaced since
+    // the search may give the id to another package. Empty: not checked.
+    QString shownName;
+    int maxFiles = 200000; // files made into paths at most; the rest are only counted
     quint64 work = 0;    // numbered by the window, increasing
 };
 
@@ -31,10 +35,12 @@ struct PackageDetails
     enum class Files { Listed, NoFileLists, OlderCatalogue, Failed };
     quint64 work = 0;
     PackageInfo info;
+    bool replaced = false;  // the id names another package than the search showed
     QString catalogueError; // the catalogue could not be read at all
     Files files = Files::Failed;
     QStringList paths;      // the matched files first, then the others, each part sorted
     int matched = 0;
+    qint64 unlisted = 0;    // files beyond the request's maxFiles, counted, not listed
     QString filesError;
     qint64 filesMs = 0;     // how long reading (and matching) the files took
     InstalledPackages packages;

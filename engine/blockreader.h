@@ -72,6 +72,7 @@ private:
     void openTable(BlockTable table, const char *maxSql, const char *firstSql, const char *textsSql);
     void readTexts(BlockTable table, uint32_t block, CatalogueBlobs::TextBlock &out, bool check = true);
     size_t blockSize(BlockTable table, uint32_t block) const;
+    void checkFirst(BlockTable table, uint32_t block);
     std::string_view text(BlockTable table, uint32_t id);
 
     sqlite3 *db;

@@ -694,13 +694,29 @@ std::vector<std::string> FileSearch::matchingFiles(uint32_t pkg, size_t max, siz
     }
 }
 
-std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg)
+std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg, size_t max, const FileSearch::StopFn &stop,
+                                      size_t *total)
 {
+    // Asked once every this many files: a list of millions stops within milliseconds.
+    constexpr size_t stopEvery = 4096;
+    size_t made = 0;
+    const auto askStop = [&stop, &made] {
+        if (stop && ++made % stopEvery == 0 && stop()) {
+            throw FileSearchError("search stopped");
+        }
+    };
     try {
         const ReadTransaction transaction(db);
         BlockReader reader(db);
         std::vector<FileRef> files;
         reader.files(pkg, files);
+        if (total) {
+            *total = files.size();
+        }
+        if (files.size() > max) {
+            files.resize(max);
+            files.shrink_to_fit();
+        }
         // The names in the order of their ids, so that each name block is decoded once
         // (a big package's names are spread over thousands of blocks); the directories
         // come in order already.
@@ -714,6 +730,7 @@ std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg)
         std::string names;
         std::vector<std::pair<size_t, size_t>> nameAt(files.size()); // where and how long
         for (const uint32_t i : byName) {
+            askStop();
             const std::string_view name = reader.name(files[i].name);
             nameAt[i] = {names.size(), name.size()};
             names += name;
@@ -721,6 +738,7 @@ std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg)
         std::string all;
         std::vector<std::pair<size_t, size_t>> pathAt(files.size());
         for (size_t i = 0; i < files.size(); ++i) {
+            askStop();
             const size_t begin = all.size();
             all.append(reader.dir(files[i].dir)).append(1, '/').append(names, nameAt[i].first, nameAt[i].second);
             pathAt[i] = {begin, all.size() - begin};

@@ -82,7 +82,11 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-// Every file of a package as full paths, sorted by bytes. Throws FileSearchError.
-std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg);
+// Every file of a package as full paths, sorted by bytes; throws FileSearchError. At most
+// `max` files are made into paths (those first in the list's own order, by directory),
+// *total (where given) says how many the package has; `stop` is asked as the paths are
+// made, and a stopped read throws.
+std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg, size_t max = SIZE_MAX,
+                                      const FileSearch::StopFn &stop = {}, size_t *total = nullptr);
 
 #endif // FILESEARCH_H

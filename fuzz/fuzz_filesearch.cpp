@@ -14,22 +14,13 @@
 #include <string_view>
 #include <vector>
 
+#include "keywordlikepattern.h"
+
 namespace {
 
 std::string likePattern(std::string_view keyword)
 {
-    std::string pattern;
-    for (const char c : keyword) {
-        if (c == '*' || c == '?') {
-            pattern += c == '*' ? '%' : '_';
-            continue;
-        }
-        if (c == '%' || c == '_' || c == '\\') {
-            pattern += '\\';
-        }
-        pattern += c;
-    }
-    return pattern;
+    return keywordLikePattern(keyword);
 }
 
 sqlite3_stmt *likeStatement()

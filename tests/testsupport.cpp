@@ -1,4 +1,8 @@
 #include "testsupport.h"
+
+#include <QLabel>
+#include <QTextDocument>
+#include "cataloguelocator.h"
 #include "mainwindow.h"
 
 #include <QAbstractButton>
@@ -28,6 +32,12 @@ void BoxCloser::closeActiveBox()
     shown.informativeText = box->informativeText();
     shown.icon = box->icon();
     shown.buttons = box->standardButtons();
+    for (QLabel *label : box->findChildren<QLabel *>()) {
+        if (label->objectName() == QLatin1String("qt_msgbox_label")
+            || label->objectName() == QLatin1String("qt_msgbox_informativelabel")) {
+            shown.shown += shownText(label->text(), label->textFormat()) + QLatin1Char('\n');
+        }
+    }
     shown.hasParent = box->parentWidget() != nullptr;
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (qobject_cast<MainWindow *>(widget) && widget->isVisible()) {
@@ -79,4 +89,13 @@ void clickRadio(QAbstractButton *button)
     QVERIFY(button);
     // A radio button answers clicks on its indicator and text, not on the empty rest of its row.
     QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(6, button->height() / 2));
+}
+
+QString shownText(const QString &text, Qt::TextFormat format)
+{
+    if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(text)))
+        return text;
+    QTextDocument document;
+    document.setHtml(text);
+    return document.toPlainText();
 }

@@ -22,6 +22,7 @@ struct ShownBox
     QMessageBox::StandardButtons buttons;
     bool hasParent = false;
     bool finderVisible = false; // whether a finder window was already on screen
+    QString shown;              // text and informative text as they show on screen
 };
 
 // Watches for modal message boxes and closes each one with its only button,
@@ -37,6 +38,11 @@ private:
     void closeActiveBox();
     QTimer timer;
 };
+
+// What a label or tooltip with this text and format puts on screen: the text itself when
+// it shows as plain text, else what Qt's rich-text engine makes of it (a tag vanishes, an
+// image becomes U+FFFC, a line break "\n"). Text from a catalogue must come out unchanged.
+QString shownText(const QString &text, Qt::TextFormat format = Qt::AutoText);
 
 // Types the keyword into the window, clicks the search button and waits until the
 // window has shown the search's answer.

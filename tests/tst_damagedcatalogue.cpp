@@ -38,6 +38,7 @@ private slots:
     void replacedWhileRunning_data();
     void replacedWhileRunning();
     void damagedBeyondFirstRows();
+    void markupInSqliteMessage();
 
 private:
     QString cataloguePath() const { return dir->filePath("os_pkg_list.db"); }
@@ -139,6 +140,7 @@ void tst_DamagedCatalogue::damagedCatalogue_data()
         {"header of zeros", true, "file is not a database", "file is not a database"},
         {"other columns", false, "no such column", "no such column"},
         {"package table missing", false, "no such table", "no such table"},
+        {"another program's file of the same version", true, "application_id", "application_id"},
     };
     for (const Case &c : cases) {
         for (bool fileMode : {false, true}) {
@@ -180,6 +182,10 @@ void tst_DamagedCatalogue::damagedCatalogue()
         execOnCatalogue(cataloguePath(), {"DROP TABLE " QV_PKG_TABLE,
                                           "CREATE TABLE " QV_PKG_TABLE " (pkg_id INTEGER PRIMARY KEY, title TEXT)",
                                           "INSERT INTO " QV_PKG_TABLE " VALUES (1, 'gcc')"});
+        content = fileBytes(cataloguePath());
+    } else if (kind == "another program's file of the same version") {
+        writeFullCatalogue(cataloguePath(), 5, "foreign-");
+        execOnCatalogue(cataloguePath(), {"PRAGMA application_id = 1"});
         content = fileBytes(cataloguePath());
     } else if (kind == "package table missing") {
         writeFullCatalogue(cataloguePath(), 5, "gone-");
@@ -484,6 +490,21 @@ void tst_DamagedCatalogue::damagedBeyondFirstRows()
     QCOMPARE(closer.boxes.first().title, QString::fromUtf8("查询失败"));
     QVERIFY2(closer.boxes.first().text.contains("malformed"), qPrintable(closer.boxes.first().text));
     QCOMPARE(resultTable(window)->model()->rowCount(), 0);
+}
+
+// SQLite quotes a damaged schema entry's name in its message: a catalogue can make that
+// name markup. The open box and the failed-search box show it as the characters it is.
+void tst_DamagedCatalogue::markupInSqliteMessage()
+{
+    writeFullCatalogue(cataloguePath(), 5, "marked-");
+    execOnCatalogue(cataloguePath(), {"CREATE TABLE \"<b>x</b>\" (a)", "PRAGMA writable_schema = ON",
+                                      "UPDATE sqlite_master SET sql = 'CREATE TABLE \"<b>x</b>\" (a' WHERE name = '<b>x</b>'"});
+    BoxCloser closer;
+    MainWindow window;
+    searchFor(window, "marked");
+    QCOMPARE(closer.boxes.size(), 2);
+    for (const ShownBox &box : closer.boxes)
+        QVERIFY2(box.shown.contains("malformed database schema (<b>x</b>)"), qPrintable(box.title + ": " + box.shown));
 }
 
 QTEST_MAIN(tst_DamagedCatalogue)

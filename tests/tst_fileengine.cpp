@@ -1,10 +1,12 @@
 #include "filesearch.h"
 #include "cataloguefixtures.h"
+#include "keywordlikepattern.h"
 
 #include <catalogueblobs.h>
 #include <catalogueschema.h>
 
 #include <QFile>
+#include <cstring>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -44,6 +46,7 @@ QList<File> generatedFiles()
     }
     files << File{"gcc", "usr/bin/gcc"} << File{"gcc", "usr/share/doc/gcc/README"} << File{"busybox", "bin/gcc"}
           << File{"localgcc", "usr/local/bin/gcc"} << File{"localgcc", "usr/local/bin/gcc-12"}
+          << File{"gcc", "usr/libexec/gcc"} << File{"pkg01", "usr/share/pkg01/copyright"}
           << File{"gcc12", "usr/bin/gcc-12"} << File{"gcc12", "usr/lib/gcc/x86_64-linux-gnu/12/cc1"}
           << File{"oddnames", "usr/share/odd/100%done"} << File{"oddnames", "usr/share/odd/x86_64_only"}
           << File{"oddnames", "usr/share/odd/back\\slash"} << File{"oddnames", "usr/share/odd/star*name"}
@@ -66,18 +69,7 @@ QList<File> generatedFiles()
 
 QString likePattern(const QString &keyword)
 {
-    QString pattern;
-    for (const QChar c : keyword) {
-        if (c == '*' || c == '?') {
-            pattern += c == '*' ? '%' : '_';
-            continue;
-        }
-        if (c == '%' || c == '_' || c == '\\') {
-            pattern += '\\';
-        }
-        pattern += c;
-    }
-    return pattern;
+    return QString::fromStdString(keywordLikePattern(keyword.toStdString()));
 }
 
 sqlite3 *openDb(const QString &path)
@@ -87,9 +79,16 @@ sqlite3 *openDb(const QString &path)
     return db;
 }
 
-// Runs one statement; false (with a warning) when it fails.
+// Runs one statement, or without a BLOB to bind any number; false (with a warning) when
+// one fails.
 bool exec(sqlite3 *db, const char *sql, const QByteArray &blob = {})
 {
+    if (blob.isNull() && std::strchr(sql, ';')) {
+        const bool ok = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+        if (!ok)
+            qWarning("%s: %s", sql, sqlite3_errmsg(db));
+        return ok;
+    }
     sqlite3_stmt *stmt = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
     if (rc == SQLITE_OK) {
@@ -125,6 +124,8 @@ private slots:
     void planPerKeyword();
     void craftedCatalogue_data();
     void craftedCatalogue();
+    void blobRules_data();
+    void blobRules();
     void packageFilesInByteOrder();
 
 private:
@@ -275,32 +276,41 @@ void tst_FileEngine::craftedCatalogue_data()
     QTest::addColumn<QByteArray>("change");
     QTest::addColumn<QByteArray>("blob");
     QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QString>("failure"); // what the error says
     QTest::newRow("damaged names") << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET names = x'01ffff' WHERE id = 0")
-                                   << QByteArray() << "*a*";
+                                   << QByteArray() << "*a*" << QString("compressed blob of unknown or too large size");
     QTest::newRow("names of the wrong count") << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET names = ?1 WHERE id = 0")
-                                              << bytes(encodeTexts({"a", "b"})) << "*a*";
+                                              << bytes(encodeTexts({"a", "b"})) << "*a*" << QString("of the wrong size");
     QTest::newRow("package out of range in links")
         << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET links = ?1 WHERE id = 0")
-        << bytes(encodeLinks(std::vector<uint32_t>(64, 1), {99999}, {0})) << "?*";
+        << bytes(encodeLinks(std::vector<uint32_t>(64, 1), {99999}, {0})) << "?*" << QString("link out of range");
     QTest::newRow("directory out of range in links")
         << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET links = ?1 WHERE id = 0")
-        << bytes(encodeLinks(std::vector<uint32_t>(64, 1), {1}, {99999})) << "?*";
+        << bytes(encodeLinks(std::vector<uint32_t>(64, 1), {1}, {99999})) << "?*" << QString("link out of range");
     QTest::newRow("directory out of range in files")
-        << QByteArray("UPDATE " QV_PKG_FILES_TABLE " SET files = ?1") << bytes(encodeFiles({{99999, 0}})) << "*";
+        << QByteArray("UPDATE " QV_PKG_FILES_TABLE " SET files = ?1") << bytes(encodeFiles({{99999, 0}})) << "*" << QString("file of package 1 out of range");
     QTest::newRow("name out of range in files")
-        << QByteArray("UPDATE " QV_PKG_FILES_TABLE " SET files = ?1") << bytes(encodeFiles({{0, 9999999}})) << "/usr/lib/lib*";
+        << QByteArray("UPDATE " QV_PKG_FILES_TABLE " SET files = ?1") << bytes(encodeFiles({{0, 9999999}})) << "/usr/lib/lib*" << QString("file of package 1 out of range");
     QTest::newRow("package out of range in directories")
         << QByteArray("UPDATE " QV_DIR_BLOCK_TABLE " SET pkgs = ?1")
-        << bytes(encodeIdLists({std::vector<uint32_t>(64, 1), {99999}})) << "*/doc/*";
+        << bytes(encodeIdLists({std::vector<uint32_t>(64, 1), {99999}})) << "*/doc/*" << QString("package out of range in directory block");
     QTest::newRow("truncated posting lists")
-        << QByteArray("UPDATE " QV_TRIGRAM_TABLE " SET blocks = substr(blocks, 1, length(blocks) - 1)") << QByteArray() << "*ssl*";
+        << QByteArray("UPDATE " QV_TRIGRAM_TABLE " SET blocks = substr(blocks, 1, length(blocks) - 1)") << QByteArray() << "*ssl*" << QString("part longer than its blob");
     QTest::newRow("block beyond the postings' range")
-        << QByteArray("UPDATE " QV_TRIGRAM_TABLE " SET blocks = ?1") << bytes(encodePostings({1u << 30})) << "*ssl*";
+        << QByteArray("UPDATE " QV_TRIGRAM_TABLE " SET blocks = ?1") << bytes(encodePostings({1u << 30})) << "*ssl*" << QString("posting list of trigram");
     QTest::newRow("links to files that the packages do not ship")
-        << QByteArray("DELETE FROM " QV_PKG_FILES_TABLE) << QByteArray() << "*a*";
-    QTest::newRow("missing name block") << QByteArray("DELETE FROM " QV_NAME_BLOCK_TABLE " WHERE id = 1") << QByteArray() << "*";
-    QTest::newRow("stopped") << QByteArray() << QByteArray() << "*";
-    QTest::newRow("stopped scan") << QByteArray() << QByteArray() << "*a*";
+        << QByteArray("DELETE FROM " QV_PKG_FILES_TABLE) << QByteArray() << "*a*" << QString("ships no file");
+    // "ssl" is said to be in block 1 alone, and block 1 is gone: the read ends short.
+    QTest::newRow("missing name block")
+        << QByteArray("DELETE FROM " QV_NAME_BLOCK_TABLE " WHERE id = 1; UPDATE " QV_TRIGRAM_TABLE " SET blocks = x'"
+                      + bytes(encodePostings({1})).toHex() + "' WHERE trigram = "
+                      + QByteArray::number(trigramKey('s', 's', 'l')))
+        << QByteArray() << "*ssl*" << QString("missing name block");
+    QTest::newRow("name block out of order") << QByteArray("DELETE FROM " QV_NAME_BLOCK_TABLE " WHERE id = 1") << QByteArray()
+                                             << "*a*" << QString("name blocks out of order");
+    QTest::newRow("first texts emptied") << QByteArray("UPDATE " QV_NAME_BLOCK_TABLE " SET first = ''") << QByteArray() << "copyright" << QString("does not begin with its first text");
+    QTest::newRow("stopped") << QByteArray() << QByteArray() << "*" << QString("search stopped");
+    QTest::newRow("stopped scan") << QByteArray() << QByteArray() << "*a*" << QString("search stopped");
 }
 
 // Each crafted catalogue fails the search (its rows or its first paths) with
@@ -310,6 +320,7 @@ void tst_FileEngine::craftedCatalogue()
     QFETCH(QByteArray, change);
     QFETCH(QByteArray, blob);
     QFETCH(QString, keyword);
+    QFETCH(QString, failure);
     const QString copy = dir.filePath("crafted.db");
     QFile::remove(copy);
     QVERIFY(QFile::copy(catalogue, copy));
@@ -317,16 +328,72 @@ void tst_FileEngine::craftedCatalogue()
     if (!change.isEmpty()) {
         QVERIFY(exec(crafted, change.constData(), blob));
     }
-    bool failed = false;
+    QString error;
     try {
         FileSearch search(crafted, keyword.toStdString(), [&] { return change.isEmpty(); });
         for (const uint32_t pkg : search.packages())
             search.firstPath(pkg);
-    } catch (const FileSearchError &) {
-        failed = true;
+    } catch (const FileSearchError &e) {
+        error = QString::fromUtf8(e.what());
     }
     sqlite3_close(crafted);
-    QVERIFY(failed);
+    QVERIFY2(error.contains(failure) && !error.isEmpty(), qPrintable(error));
+}
+
+namespace {
+QByteArray le32(uint32_t v)
+{
+    const char bytes[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    return QByteArray(bytes, 4);
+}
+
+// A BLOB stored raw: one part of `count` integers whose bytes are given as they are.
+QByteArray rawPart(uint32_t count, const QByteArray &data)
+{
+    return le32(count) + le32(uint32_t(data.size())) + data;
+}
+} // namespace
+
+void tst_FileEngine::blobRules_data()
+{
+    QTest::addColumn<QString>("decoder");
+    QTest::addColumn<QByteArray>("blob");
+    QTest::addColumn<QString>("failure");
+    const QByteArray raw(1, '\0');
+    // A zstd frame header that announces one byte more than the cap (single segment,
+    // four-byte content size), with no blocks after it.
+    const QByteArray zstdHeader = QByteArray("\x01\x28\xb5\x2f\xfd\xa0", 6) + le32(uint32_t((64u << 20) + 1));
+    QTest::newRow("decoded size beyond the cap") << "postings" << zstdHeader << "too large";
+    // StreamVByte: one key byte (two bits a value, 0 = one byte), then the values.
+    QTest::newRow("byte after the last value") << "postings" << raw + rawPart(2, QByteArray("\x00\x01\x01\xaa", 4))
+                                               << "wrong length";
+    QTest::newRow("gap that wraps around") << "postings" << raw + rawPart(2, QByteArray("\x0c\x05\xff\xff\xff\xff", 6))
+                                           << "out of order";
+    QTest::newRow("repeated id") << "postings" << raw + rawPart(2, QByteArray("\x00\x05\x00", 3)) << "out of order";
+    QTest::newRow("list gap that wraps around")
+        << "idlists" << raw + rawPart(1, QByteArray("\x00\x02", 2)) + rawPart(2, QByteArray("\x0c\x05\xff\xff\xff\xff", 6))
+        << "id out of range";
+}
+
+// Each rule a decoder keeps, broken by one crafted BLOB, fails with its own error.
+void tst_FileEngine::blobRules()
+{
+    QFETCH(QString, decoder);
+    QFETCH(QByteArray, blob);
+    QFETCH(QString, failure);
+    const std::string_view bytes(blob.constData(), size_t(blob.size()));
+    QString error;
+    try {
+        std::vector<uint32_t> ids;
+        CatalogueBlobs::IdLists lists;
+        if (decoder == "postings")
+            CatalogueBlobs::decodePostings(bytes, ids);
+        else
+            CatalogueBlobs::decodeIdLists(bytes, 64, lists);
+    } catch (const CatalogueBlobs::BlobError &e) {
+        error = QString::fromUtf8(e.what());
+    }
+    QVERIFY2(!error.isEmpty() && error.contains(failure), qPrintable(error));
 }
 
 // Every package's file list is its files' full paths in byte order, as SQLite sorts them.

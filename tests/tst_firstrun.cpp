@@ -9,6 +9,8 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include <signal.h>
+
 // A first run without any catalogue: the window offers to make the user's catalogue, runs
 // quorvi-catalog --user with its progress in a dialog and searches the new catalogue
 // without a restart; a cancelled build leaves no catalogue.
@@ -40,6 +42,8 @@ private slots:
     void cancelLeavesNoCatalogue();
     void nextSearchFindsCatalogueMadeMeanwhile_data();
     void nextSearchFindsCatalogueMadeMeanwhile();
+    void hostileBuilderOutput();
+    void closingNeverWaitsForTheBuilder();
 
 private:
     CatalogueBuildDialog *startBuild(MainWindow &window);
@@ -165,6 +169,61 @@ void tst_FirstRun::nextSearchFindsCatalogueMadeMeanwhile()
     QVERIFY(!window.findChild<QToolButton *>("buildCatalogueButton")->isVisible());
     searchFor(window, "gcc");
     QVERIFY(!statusBar(window)->currentMessage().contains(QString::fromUtf8("改用了")));
+}
+
+// A builder (here a script) that writes megabytes of lines, one of them markup, then
+// fails: the box shows its last lines, about 64 KiB, as plain text.
+void tst_FirstRun::hostileBuilderOutput()
+{
+    const QString script = dir->filePath("noisy-builder");
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\n"
+               "i=0; while [ $i -lt 40000 ]; do echo \"line $i of what the builder says\"; i=$((i+1)); done >&2\n"
+               "echo '<b>last</b> <img src=\"x.png\">' >&2\n"
+               "exit 1\n");
+    file.close();
+    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    CatalogueBuildDialog::overrideBuilder(script, {});
+    BoxCloser closer;
+    MainWindow window;
+    window.show();
+    CatalogueBuildDialog *dialog = startBuild(window);
+    QVERIFY(dialog);
+    QTRY_COMPARE_WITH_TIMEOUT(closer.boxes.size(), 2, buildTimeoutMs);
+    const ShownBox box = closer.boxes.last();
+    QCOMPARE(box.title, QString::fromUtf8("建立软件包目录"));
+    QVERIFY2(box.text.size() < 70 * 1024, qPrintable(QString::number(box.text.size())));
+    QVERIFY(box.text.contains("line 39999 of what the builder says\n<b>last</b>"));
+    QVERIFY(box.shown.contains("<b>last</b> <img src=\"x.png\">"));
+}
+
+// Closing the window while the builder runs, one that ignores SIGTERM, does not wait for
+// it: right after the dialog has gone the builder is still there (it is killed once the
+// grace time is over; the test kills it itself).
+void tst_FirstRun::closingNeverWaitsForTheBuilder()
+{
+    const QString script = dir->filePath("stubborn-builder");
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\ntrap '' TERM\n: > \"$0.ready\"\nwhile :; do sleep 1; done\n");
+    file.close();
+    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    CatalogueBuildDialog::overrideBuilder(script, {});
+    BoxCloser closer;
+    MainWindow window;
+    window.show();
+    CatalogueBuildDialog *dialog = startBuild(window);
+    QVERIFY(dialog);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(script + ".ready"), buildTimeoutMs); // SIGTERM is ignored from here on
+    const qint64 pid = dialog->process()->processId();
+    QVERIFY(pid > 0);
+    delete dialog;
+    const bool stillRunning = ::kill(pid_t(pid), 0) == 0;
+    ::kill(pid_t(pid), SIGKILL);
+    QVERIFY(stillRunning);
+    // The process object reaps the builder and deletes itself.
+    QTRY_VERIFY_WITH_TIMEOUT(::kill(pid_t(pid), 0) != 0, buildTimeoutMs);
 }
 
 QTEST_MAIN(tst_FirstRun)

@@ -16,6 +16,10 @@ struct BuildOptions
     // that are directories on disk (lstat, links not followed) are left out.
     bool dpkgOnThisSystem = false;
     bool allVersions = false;          // every listed version, not only the newest
+    // The machine's catalogue (--system, --user): a bad stanza or line is skipped and
+    // counted per list, a list that cannot be read is left out, and the catalogue is built
+    // from the rest. Explicit builds stop at the first problem.
+    bool skipBadEntries = false;
 
     bool empty() const
     {

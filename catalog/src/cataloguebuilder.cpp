@@ -16,6 +16,7 @@
 #include "rpmprimaryparser.h"
 
 #include <cataloguepaths.h>
+#include <packagenamerule.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,14 +76,14 @@ void CatalogueBuilder::build(const BuildOptions &options, const std::string &out
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
     m_packages = PackageIndex(!options.allVersions);
+    m_skipBad = options.skipBadEntries;
     PhaseGate::reached("reading packages");
     for (const std::string &path : options.packages)
-        readPackages(path);
-    if (!options.dpkgStatus.empty()) {
-        readDpkgStatus(options.dpkgStatus);
-    }
+        readList(path, [&] { readPackages(path); });
+    if (!options.dpkgStatus.empty())
+        readList(options.dpkgStatus, [&] { readDpkgStatus(options.dpkgStatus); });
     for (const std::string &dir : options.repodata)
-        readRepodataPackages(dir);
+        readList(dir, [&] { readRepodataPackages(dir); });
     for (const std::string &root : options.rpmdbRoots)
         readRpmDatabase(root);
 
@@ -96,9 +97,9 @@ void CatalogueBuilder::build(const BuildOptions &options, const std::string &out
         PhaseGate::reached("reading file lists");
     }
     for (const std::string &path : options.contents)
-        readContents(path);
+        readList(path, [&] { readContents(path); });
     for (const Repo &repo : m_repos)
-        readRepodataFiles(repo);
+        readList(repo.filelists, [&] { readRepodataFiles(repo); });
     if (!options.dpkgStatus.empty()) {
         readDpkgLists(options.dpkgInfo, options.dpkgOnThisSystem);
     }
@@ -119,15 +120,81 @@ void CatalogueBuilder::build(const BuildOptions &options, const std::string &out
 void CatalogueBuilder::checkInputs(const BuildOptions &options, const std::string &target)
 {
     m_inputs.refuse(target);
+    m_skipBad = options.skipBadEntries;
     for (const auto *list : {&options.packages, &options.contents}) {
         for (const std::string &path : *list)
-            m_inputs.check(path);
+            checkList(path, true);
     }
     for (const std::string &dir : options.repodata)
-        requireReadable(dir);
-    if (!options.dpkgStatus.empty()) {
-        m_inputs.check(options.dpkgStatus);
+        checkList(dir, false);
+    if (!options.dpkgStatus.empty())
+        checkList(options.dpkgStatus, true);
+}
+
+// A list that cannot be read fails the build, or with skipBadEntries is left out.
+void CatalogueBuilder::checkList(const std::string &path, bool regularFile)
+{
+    try {
+        if (regularFile)
+            m_inputs.check(path);
+        else
+            requireReadable(path);
+    } catch (const ParseError &e) {
+        if (!m_skipBad)
+            throw;
+        m_stats.leftOut.push_back(e.what());
+        m_unreadable.push_back(path);
     }
+}
+
+// Reads one list. With skipBadEntries a list that fails part way is left out from there
+// on (what was read of it stays), and what its parser skipped is kept for the log.
+template<typename Read>
+void CatalogueBuilder::readList(const std::string &path, Read read)
+{
+    if (!m_skipBad) {
+        read();
+        return;
+    }
+    if (std::find(m_unreadable.begin(), m_unreadable.end(), path) != m_unreadable.end())
+        return;
+    m_current = SkippedEntries();
+    try {
+        read();
+    } catch (const ParseError &e) {
+        m_stats.leftOut.push_back(e.what());
+    }
+    if (m_current.count > 0)
+        m_stats.skipped.emplace_back(path, m_current);
+}
+
+// Where the parser of a list counts what it skips: nowhere (it throws) for a strict build.
+SkippedEntries *CatalogueBuilder::skippedOf(LineReader &reader)
+{
+    if (!m_skipBad)
+        return nullptr;
+    reader.skipLongLines();
+    return &m_current;
+}
+
+void CatalogueBuilder::finishList(const LineReader &reader)
+{
+    if (reader.skippedLines() == 0)
+        return;
+    if (m_current.count == 0)
+        m_current.first = reader.name() + ": lines longer than 1 MiB";
+    m_current.count += reader.skippedLines();
+}
+
+// A name outside its package manager's rule could not be installed by it, and the
+// finder would have to show it in a shell command: it is counted and left out.
+bool CatalogueBuilder::acceptName(std::string_view name, VersionScheme scheme)
+{
+    const bool ok = scheme == VersionScheme::Rpm ? PackageNameRule::isRpmName(name)
+                                                 : PackageNameRule::isDebianName(name);
+    if (!ok)
+        ++m_stats.badNames;
+    return ok;
 }
 
 // Opens an input with the progress bar following how much of it has been read.
@@ -174,11 +241,15 @@ void CatalogueBuilder::readPackages(const std::string &path)
     LineReader reader(*source);
     PackagesParser::parse(reader, PackagesParser::Mode::Packages,
                           [this](const PackageStanza &stanza) {
+                              if (!acceptName(stanza.package, VersionScheme::Debian))
+                                  return;
                               const DebianVersion v = DebianVersion::split(stanza.version);
                               m_packages.add(stanza.package, v.upstream, v.revision,
                                              stanza.architecture, VersionScheme::Debian,
                                              stanza.version, stanza.summary, stanza.section);
-                          });
+                          },
+                          skippedOf(reader));
+    finishList(reader);
 }
 
 void CatalogueBuilder::readDpkgStatus(const std::string &path)
@@ -187,13 +258,17 @@ void CatalogueBuilder::readDpkgStatus(const std::string &path)
     LineReader reader(*source);
     PackagesParser::parse(reader, PackagesParser::Mode::DpkgStatus,
                           [this](const PackageStanza &stanza) {
+                              if (!acceptName(stanza.package, VersionScheme::Debian))
+                                  return;
                               const DebianVersion v = DebianVersion::split(stanza.version);
                               const uint32_t id = m_packages.add(
                                   stanza.package, v.upstream, v.revision, stanza.architecture,
                                   VersionScheme::Debian, stanza.version, stanza.summary,
                                   stanza.section);
                               m_installed.push_back({id, stanza.package, stanza.architecture});
-                          });
+                          },
+                          skippedOf(reader));
+    finishList(reader);
 }
 
 void CatalogueBuilder::readContents(const std::string &path)
@@ -217,7 +292,8 @@ void CatalogueBuilder::readContents(const std::string &path)
             for (uint32_t pkg : *pkgs)
                 m_files.link(pkg, ids);
         });
-    });
+    }, skippedOf(reader));
+    finishList(reader);
 }
 
 void CatalogueBuilder::readRepodataPackages(const std::string &dir)
@@ -238,6 +314,8 @@ void CatalogueBuilder::readRepodataPackages(const std::string &dir)
     const std::unique_ptr<ArchiveSource> primary = openTracked(primaryPath,
                                                                InputFiles::Rule::RegularFile);
     RpmPrimaryParser::parse(*primary, [this](const RpmPackage &p) {
+        if (!acceptName(p.name, VersionScheme::Rpm))
+            return;
         m_packages.add(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch, VersionScheme::Rpm,
                        VersionOrder::rpmEvr(p.epoch, p.ver, p.rel), p.summary, p.group);
     });
@@ -250,6 +328,8 @@ void CatalogueBuilder::readRpmDatabase(const std::string &root)
 {
     m_progress.begin(root, 0);
     RpmDatabase::read(root, [this](const RpmPackage &p, const std::vector<std::string> &paths) {
+        if (!acceptName(p.name, VersionScheme::Rpm))
+            return;
         const uint32_t id = m_packages.add(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch,
                                            VersionScheme::Rpm,
                                            VersionOrder::rpmEvr(p.epoch, p.ver, p.rel), p.summary,
@@ -292,14 +372,15 @@ void CatalogueBuilder::readDpkgLists(const std::string &infoDir, bool onThisSyst
             ++m_stats.missingLists;
             continue;
         }
-        // dpkg writes these files itself; a link could point at any file.
-        ArchiveSource source(path, m_inputs.open(path, InputFiles::Rule::RegularNoFollow));
-        LineReader reader(source, 1 << 16);
-        std::vector<std::string> files = DpkgFileList::readFiles(reader);
-        if (onThisSystem) {
-            dropDirectoriesOnDisk(files);
-        }
-        addFiles(pkg.id, files);
+        readList(path, [&] {
+            // dpkg writes these files itself; a link could point at any file.
+            ArchiveSource source(path, m_inputs.open(path, InputFiles::Rule::RegularNoFollow));
+            LineReader reader(source, 1 << 16);
+            std::vector<std::string> files = DpkgFileList::readFiles(reader);
+            if (onThisSystem)
+                dropDirectoriesOnDisk(files);
+            addFiles(pkg.id, files);
+        });
     }
 }
 

@@ -4,6 +4,7 @@
 #include "fileindex.h"
 #include "inputfiles.h"
 #include "packageindex.h"
+#include "parseerror.h"
 
 #include <cstdint>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <vector>
 
 class ArchiveSource;
+class LineReader;
 class Progress;
 
 // Reads every source of a build and writes the catalogue. All package
@@ -26,6 +28,10 @@ public:
         uint64_t missingLists = 0;   // installed packages without a dpkg .list file
         uint64_t headerLines = 0;    // Contents lines skipped as a header
         uint64_t directoriesOnDisk = 0; // .list entries left out as directories on disk
+        uint64_t badNames = 0; // packages whose names break their package manager's rule
+        // skipBadEntries: per list, what was skipped; and the lists left out, with why.
+        std::vector<std::pair<std::string, SkippedEntries>> skipped;
+        std::vector<std::string> leftOut;
     };
 
     explicit CatalogueBuilder(Progress &progress);
@@ -67,12 +73,21 @@ private:
     void readDpkgLists(const std::string &infoDir, bool onThisSystem);
     void dropDirectoriesOnDisk(std::vector<std::string> &paths);
     void addFiles(uint32_t pkg, const std::vector<std::string> &paths);
+    bool acceptName(std::string_view name, VersionScheme scheme);
+    template<typename Read>
+    void readList(const std::string &path, Read read);
+    void checkList(const std::string &path, bool regularFile);
+    SkippedEntries *skippedOf(LineReader &reader);
+    void finishList(const LineReader &reader);
 
     Progress &m_progress;
     InputFiles m_inputs;
     PackageIndex m_packages;
     FileIndex m_files;
     Stats m_stats;
+    bool m_skipBad = false;
+    std::vector<std::string> m_unreadable; // lists that checkInputs left out
+    SkippedEntries m_current; // what the list being read has skipped so far
     std::vector<Installed> m_installed;
     std::vector<Repo> m_repos;
     // Files of packages read from RPM databases, added once the file lists are read.

@@ -274,6 +274,7 @@ void CommandLine::finishMachineCatalogue()
                          + " and needs root (sudo); build your own catalogue with --user");
     }
     output = MachineCatalogue::pathOf(machine);
+    build.skipBadEntries = true;
     if (!build.empty() || !m_listFolders.empty()) {
         return;
     }

@@ -51,25 +51,33 @@ bool ContentsParser::isHeaderEnd(std::string_view line)
 }
 
 void ContentsParser::handleLine(const std::string &file, uint64_t lineNumber,
-                                std::string_view line, const Callback &callback)
+                                std::string_view line, const Callback &callback,
+                                SkippedEntries *skipped)
 {
+    const auto fail = [skipped](const ParseError &error) {
+        if (!skipped)
+            throw error;
+        skipped->note(error);
+    };
     std::string_view path;
     std::string_view location;
     if (line.find_first_not_of(" \t") == std::string_view::npos) {
         return;
     }
     if (!splitLine(line, path, location)) {
-        throw ParseError(file, lineNumber,
-                         "Contents line without a location (\"path  section/package\")");
+        fail(ParseError(file, lineNumber,
+                        "Contents line without a location (\"path  section/package\")"));
+        return;
     }
     for (size_t start = 0;;) {
         const size_t comma = location.find(',', start);
         const std::string_view item = location.substr(
             start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
         if (item.empty() || item.back() == '/') {
-            throw ParseError(file, lineNumber,
-                             "Contents location \"" + std::string(location)
-                                 + "\" lists a package without a name");
+            fail(ParseError(file, lineNumber,
+                            "Contents location \"" + std::string(location)
+                                + "\" lists a package without a name"));
+            return;
         }
         if (comma == std::string_view::npos) {
             break;
@@ -79,7 +87,8 @@ void ContentsParser::handleLine(const std::string &file, uint64_t lineNumber,
     callback(path, location);
 }
 
-uint64_t ContentsParser::parse(LineReader &reader, const Callback &callback)
+uint64_t ContentsParser::parse(LineReader &reader, const Callback &callback,
+                               SkippedEntries *badLines)
 {
     // Hold back the first lines until we know whether they are a header.
     std::vector<std::string> held;
@@ -99,8 +108,8 @@ uint64_t ContentsParser::parse(LineReader &reader, const Callback &callback)
     }
     const uint64_t firstHeld = reader.lineNumber() + 1 - held.size();
     for (size_t i = 0; i < held.size(); ++i)
-        handleLine(reader.name(), firstHeld + i, held[i], callback);
+        handleLine(reader.name(), firstHeld + i, held[i], callback, badLines);
     while (reader.next(line))
-        handleLine(reader.name(), reader.lineNumber(), line, callback);
+        handleLine(reader.name(), reader.lineNumber(), line, callback, badLines);
     return skipped;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 class LineReader;
+struct SkippedEntries;
 
 // Parses a Debian Contents index: "path<blanks>location" per line, where the
 // location is a comma-separated list of [area/]section/package. Paths may
@@ -21,8 +22,11 @@ public:
     // `path` has any leading "/" removed; `location` is the raw location list.
     using Callback = std::function<void(std::string_view path, std::string_view location)>;
 
-    // Returns how many non-blank lines were skipped as the header.
-    static uint64_t parse(LineReader &reader, const Callback &callback);
+    // Returns how many non-blank lines were skipped as the header. With `skipped`, a line
+    // without a location or with a nameless package is counted there and left out
+    // instead of failing the parse.
+    static uint64_t parse(LineReader &reader, const Callback &callback,
+                          SkippedEntries *skipped = nullptr);
 
     // Calls `fn` with the package name of each entry of a location list.
     template<typename Fn>
@@ -52,5 +56,6 @@ public:
 private:
     static bool isHeaderEnd(std::string_view line);
     static void handleLine(const std::string &file, uint64_t lineNumber,
-                           std::string_view line, const Callback &callback);
+                           std::string_view line, const Callback &callback,
+                           SkippedEntries *skipped);
 };

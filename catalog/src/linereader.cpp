@@ -41,19 +41,42 @@ bool LineReader::fill()
 
 // The next line runs from m_begin to lineEnd (exclusive), which may still be
 // growing. A NUL within its first maxLine bytes makes it binary; beyond that
-// it is too long. The verdict does not depend on how the input was chunked.
-void LineReader::checkLine(size_t lineEnd) const
+// it is too long. The verdict does not depend on how the input was chunked. False for a
+// line too long that is to be skipped.
+bool LineReader::checkLine(size_t lineEnd) const
 {
     const size_t checked = std::min(lineEnd - m_begin, m_maxLine);
     if (std::memchr(m_buffer.data() + m_begin, '\0', checked)) {
         throw ParseError(name(), m_lineNumber + 1,
                          "binary data: not a text file, or an unknown compression");
     }
+    if (lineEnd - m_begin > m_maxLine && m_skipLong) {
+        return false;
+    }
     if (lineEnd - m_begin > m_maxLine) {
         throw ParseError(name(), m_lineNumber + 1,
                          "line longer than " + std::to_string(m_maxLine >> 10)
                              + " KiB: not a text index, or a damaged one");
     }
+    return true;
+}
+
+// Drops the line at m_begin up to and with its newline, one block at a time.
+void LineReader::skipLongLine()
+{
+    for (;;) {
+        const void *newline = std::memchr(m_buffer.data() + m_begin, '\n', m_end - m_begin);
+        if (newline) {
+            m_begin = size_t(static_cast<const char *>(newline) - m_buffer.data()) + 1;
+            break;
+        }
+        m_begin = m_end;
+        if (!fill()) {
+            break;
+        }
+    }
+    ++m_lineNumber;
+    ++m_skippedLines;
 }
 
 bool LineReader::next(std::string_view &line)
@@ -64,12 +87,20 @@ bool LineReader::next(std::string_view &line)
         const void *newline = std::memchr(start, '\n', m_end - scanned);
         if (newline) {
             const size_t lineEnd = size_t(static_cast<const char *>(newline) - m_buffer.data());
-            checkLine(lineEnd);
+            if (!checkLine(lineEnd)) {
+                skipLongLine();
+                scanned = m_begin;
+                continue;
+            }
             line = std::string_view(m_buffer.data() + m_begin, lineEnd - m_begin);
             m_begin = lineEnd + 1;
             break;
         }
-        checkLine(m_end); // before reading more: no bomb grows the buffer
+        if (!checkLine(m_end)) { // before reading more: no bomb grows the buffer
+            skipLongLine();
+            scanned = m_begin;
+            continue;
+        }
         const size_t offset = m_end - m_begin; // everything so far has no newline
         if (!fill()) {
             if (m_begin == m_end) {

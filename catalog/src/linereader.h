@@ -24,12 +24,18 @@ public:
     // Returns false at the end. The line excludes "\n" and a trailing "\r".
     bool next(std::string_view &line);
 
+    // A line longer than maxLine is dropped (and counted) instead of failing the read; a
+    // NUL byte still does.
+    void skipLongLines() { m_skipLong = true; }
+    uint64_t skippedLines() const { return m_skippedLines; }
+
     uint64_t lineNumber() const { return m_lineNumber; }
     const std::string &name() const;
 
 private:
     bool fill();
-    void checkLine(size_t lineEnd) const;
+    bool checkLine(size_t lineEnd) const;
+    void skipLongLine();
 
     ByteSource &m_source;
     std::vector<char> m_buffer;
@@ -39,4 +45,6 @@ private:
     size_t m_maxLine;
     uint64_t m_lineNumber = 0;
     bool m_eof = false;
+    bool m_skipLong = false;
+    uint64_t m_skippedLines = 0;
 };

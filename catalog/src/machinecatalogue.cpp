@@ -150,10 +150,32 @@ void MachineCatalogue::makeFolderFor(const std::string &catalogue, Kind kind)
     }
 }
 
-bool MachineCatalogue::lockUntilExit(const std::string &catalogue, bool wait)
+namespace {
+// ".NAME.SUFFIX" beside the catalogue.
+std::string besideCatalogue(const std::string &catalogue, const char *suffix)
 {
     const size_t slash = catalogue.rfind('/');
-    const std::string lock = catalogue.substr(0, slash + 1) + "." + catalogue.substr(slash + 1) + ".lock";
+    return catalogue.substr(0, slash + 1) + "." + catalogue.substr(slash + 1) + suffix;
+}
+} // namespace
+
+void MachineCatalogue::markRebuild(const std::string &catalogue)
+{
+    const int fd = open(besideCatalogue(catalogue, ".again").c_str(),
+                        O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        close(fd);
+    }
+}
+
+bool MachineCatalogue::takeRebuildMark(const std::string &catalogue)
+{
+    return unlink(besideCatalogue(catalogue, ".again").c_str()) == 0;
+}
+
+bool MachineCatalogue::lockUntilExit(const std::string &catalogue, bool wait)
+{
+    const std::string lock = besideCatalogue(catalogue, ".lock");
     // The descriptor stays open on purpose: the lock ends with the process. Opened
     // without blocking so that a FIFO put there is refused instead of waited on.
     const int fd = open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);

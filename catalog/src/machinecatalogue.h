@@ -42,4 +42,12 @@ public:
     // does. The lock file is opened without following a symbolic link and must be a
     // regular file. Throws std::runtime_error when it cannot be opened or locked.
     static bool lockUntilExit(const std::string &catalogue, bool wait);
+
+    // A run that finds the lock held (--no-wait) leaves a mark beside the catalogue; the
+    // build holding the lock takes it (removes it, true when it was there) after its
+    // rename and builds once more, so that lists changed during its run are read now
+    // rather than at the next apt update. Best effort: a mark that cannot be made is
+    // left out.
+    static void markRebuild(const std::string &catalogue);
+    static bool takeRebuildMark(const std::string &catalogue);
 };

@@ -44,13 +44,24 @@ bool filesOnDisk(std::string_view status)
 }
 } // namespace
 
-void PackagesParser::parse(LineReader &reader, Mode mode, const Callback &callback)
+// Throws the error, or with `skipped` counts it and marks the stanza to be left out.
+void PackagesParser::fail(const ParseError &error, PackageStanza &stanza, SkippedEntries *skipped)
+{
+    if (!skipped)
+        throw error;
+    if (!stanza.bad)
+        skipped->note(error);
+    stanza.bad = true;
+}
+
+void PackagesParser::parse(LineReader &reader, Mode mode, const Callback &callback,
+                           SkippedEntries *skipped)
 {
     PackageStanza stanza;
     std::string_view line;
     while (reader.next(line)) {
         if (isBlank(line)) {
-            finishStanza(reader, mode, stanza, callback);
+            finishStanza(reader, mode, stanza, callback, skipped);
             continue;
         }
         if (stanza.line == 0) {
@@ -61,13 +72,15 @@ void PackagesParser::parse(LineReader &reader, Mode mode, const Callback &callba
         }
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos || colon == 0) {
-            throw ParseError(reader.name(), reader.lineNumber(),
-                             "not a \"Field: value\" line: not a Packages/status file,"
-                             " or an unknown format");
+            fail(ParseError(reader.name(), reader.lineNumber(),
+                            "not a \"Field: value\" line: not a Packages/status file,"
+                            " or an unknown format"),
+                 stanza, skipped);
+            continue;
         }
         const std::string_view field = line.substr(0, colon);
         const std::string_view value = trim(line.substr(colon + 1));
-        noteField(reader, field, stanza);
+        noteField(reader, field, stanza, skipped);
         if (fieldIs(field, "Package")) {
             stanza.package.assign(value);
         } else if (fieldIs(field, "Version")) {
@@ -87,54 +100,57 @@ void PackagesParser::parse(LineReader &reader, Mode mode, const Callback &callba
             stanza.section.assign(value);
         }
     }
-    finishStanza(reader, mode, stanza, callback);
+    finishStanza(reader, mode, stanza, callback, skipped);
 }
 
 void PackagesParser::noteField(const LineReader &reader, std::string_view field,
-                               PackageStanza &stanza)
+                               PackageStanza &stanza, SkippedEntries *skipped)
 {
     for (const std::string &seen : stanza.fields) {
         if (fieldIs(field, seen.c_str())) {
-            throw ParseError(reader.name(), reader.lineNumber(),
-                             "malformed stanza: field " + std::string(field)
-                                 + " given twice (a missing blank line between two stanzas?)");
+            fail(ParseError(reader.name(), reader.lineNumber(),
+                            "malformed stanza: field " + std::string(field)
+                                + " given twice (a missing blank line between two stanzas?)"),
+                 stanza, skipped);
+            return;
         }
     }
     stanza.fields.emplace_back(field);
 }
 
 void PackagesParser::finishStanza(const LineReader &reader, Mode mode, PackageStanza &stanza,
-                                  const Callback &callback)
+                                  const Callback &callback, SkippedEntries *skipped)
 {
     if (stanza.line == 0) {
         return; // only blank lines so far
     }
     const bool wanted = mode == Mode::Packages || filesOnDisk(stanza.status);
-    if (wanted) {
+    if (wanted && !stanza.bad) {
         const char *missing = stanza.package.empty()        ? "Package"
                               : stanza.version.empty()      ? "Version"
                               : stanza.architecture.empty() ? "Architecture"
                                                             : nullptr;
-        if (missing) {
-            throw ParseError(reader.name(), stanza.line,
-                             std::string("malformed stanza: no ") + missing + " field");
-        }
-        if (DebianVersion::split(stanza.version).upstream.empty()) {
-            throw ParseError(reader.name(), stanza.versionLine,
-                             "malformed stanza: version \"" + stanza.version
-                                 + "\" has no upstream part");
-        }
+        if (missing)
+            fail(ParseError(reader.name(), stanza.line,
+                            std::string("malformed stanza: no ") + missing + " field"),
+                 stanza, skipped);
+        else if (DebianVersion::split(stanza.version).upstream.empty())
+            fail(ParseError(reader.name(), stanza.versionLine,
+                            "malformed stanza: version \"" + stanza.version
+                                + "\" has no upstream part"),
+                 stanza, skipped);
         // dpkg refuses a "-" with no revision after it ("1.0-").
-        if (stanza.version.back() == '-') {
-            throw ParseError(reader.name(), stanza.versionLine,
-                             "malformed stanza: version \"" + stanza.version
-                                 + "\" has an empty revision");
-        }
-        if ((stanza.package + stanza.architecture).find('/') != std::string::npos) {
-            throw ParseError(reader.name(), stanza.line,
-                             "malformed stanza: '/' in the package name or architecture");
-        }
-        callback(stanza);
+        else if (stanza.version.back() == '-')
+            fail(ParseError(reader.name(), stanza.versionLine,
+                            "malformed stanza: version \"" + stanza.version
+                                + "\" has an empty revision"),
+                 stanza, skipped);
+        else if ((stanza.package + stanza.architecture).find('/') != std::string::npos)
+            fail(ParseError(reader.name(), stanza.line,
+                            "malformed stanza: '/' in the package name or architecture"),
+                 stanza, skipped);
+        if (!stanza.bad)
+            callback(stanza);
     }
     stanza.package.clear();
     stanza.version.clear();
@@ -145,4 +161,5 @@ void PackagesParser::finishStanza(const LineReader &reader, Mode mode, PackageSt
     stanza.fields.clear();
     stanza.line = 0;
     stanza.versionLine = 0;
+    stanza.bad = false;
 }

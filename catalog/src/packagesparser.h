@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "parseerror.h"
 #include <functional>
 #include <string>
 #include <string_view>
@@ -22,6 +24,7 @@ struct PackageStanza
     uint64_t line = 0;        // where the stanza starts
     uint64_t versionLine = 0; // where its Version field is
     std::vector<std::string> fields; // lower-case names seen so far in the stanza
+    bool bad = false;                // a lenient parse skips it
 };
 
 // Parses deb822 stanzas ("Field: value", continuation lines starting with a
@@ -33,18 +36,21 @@ struct PackageStanza
 // Checked stanzas must have an upstream version ("1:" or "-" has none) and
 // no '/' in the package name or architecture (they become file names). A
 // field given twice in one stanza, usually two stanzas run together by a
-// missing blank line, is an error in either mode.
+// missing blank line, is an error in either mode. With `skipped`, a stanza with any of
+// these errors is counted there and left out instead, and the rest is read.
 class PackagesParser
 {
 public:
     enum class Mode { Packages, DpkgStatus };
     using Callback = std::function<void(const PackageStanza &)>;
 
-    static void parse(LineReader &reader, Mode mode, const Callback &callback);
+    static void parse(LineReader &reader, Mode mode, const Callback &callback,
+                      SkippedEntries *skipped = nullptr);
 
 private:
     static void noteField(const LineReader &reader, std::string_view field,
-                          PackageStanza &stanza);
+                          PackageStanza &stanza, SkippedEntries *skipped);
     static void finishStanza(const LineReader &reader, Mode mode, PackageStanza &stanza,
-                             const Callback &callback);
+                             const Callback &callback, SkippedEntries *skipped);
+    static void fail(const ParseError &error, PackageStanza &stanza, SkippedEntries *skipped);
 };

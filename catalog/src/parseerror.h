@@ -40,3 +40,17 @@ private:
     uint64_t m_line;
     uint64_t m_column;
 };
+
+// What a lenient read of one list skipped: how many bad stanzas or lines, and the
+// first one's error, for the build's log.
+struct SkippedEntries
+{
+    uint64_t count = 0;
+    std::string first;
+
+    void note(const ParseError &error)
+    {
+        if (count++ == 0)
+            first = error.what();
+    }
+};

@@ -153,9 +153,9 @@ void InstalledSourcesTest::directoriesOnThisSystem()
     QVERIFY(QFile::link(root + "/full-dir", root + "/link-to-dir"));
     const QStringList entries{root + "/empty-dir", root + "/full-dir", root + "/full-dir/file",
                               root + "/link-to-dir", root + "/not-on-disk"};
-    QVERIFY(writeBytes(m_dir->filePath("admin/info/p.list"), entries.join('\n').toUtf8() + '\n'));
+    QVERIFY(writeBytes(m_dir->filePath("admin/info/pp.list"), entries.join('\n').toUtf8() + '\n'));
     QVERIFY(writeBytes(m_dir->filePath("admin/status"),
-                       "Package: p\nStatus: install ok installed\nVersion: 1\nArchitecture: all\n"));
+                       "Package: pp\nStatus: install ok installed\nVersion: 1\nArchitecture: all\n"));
 
     BuildOptions options;
     options.dpkgStatus = m_dir->filePath("admin/status").toStdString();
@@ -171,10 +171,10 @@ void InstalledSourcesTest::directoriesOnThisSystem()
         QFAIL(e.what());
     }
 
-    QStringList expected{"p|all|" + root + "/full-dir/file", "p|all|" + root + "/link-to-dir",
-                         "p|all|" + root + "/not-on-disk"};
+    QStringList expected{"pp|all|" + root + "/full-dir/file", "pp|all|" + root + "/link-to-dir",
+                         "pp|all|" + root + "/not-on-disk"};
     if (!onThisSystem) {
-        expected << "p|all|" + root + "/empty-dir"; // nothing in the list lies beneath it
+        expected << "pp|all|" + root + "/empty-dir"; // nothing in the list lies beneath it
     }
     expected.sort();
     QCOMPARE(fileRows(db), expected);

@@ -74,6 +74,9 @@ private slots:
     void waitsForAnotherBuild();
     void noWaitWhileAnotherBuildRuns();
     void listArrivingDuringTheWaitIsRead();
+    void listChangedDuringTheBuildIsReadAgain();
+    void killedAfterItsRenameLosesNoChange();
+    void badEntriesAreSkippedAndCounted();
     void foldersAndLockRefused_data();
     void foldersAndLockRefused();
     void modesWhateverTheUmask_data();
@@ -88,6 +91,8 @@ private:
     QString lists() const { return m_dir->filePath("lists"); }
     Run buildUser(const QStringList &extra = {});
     int holdLock();
+    bool startPhased(QProcess &process, const QStringList &extra = {});
+    bool passPhasesUpTo(QProcess &process, const QString &phase);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QByteArray m_savedXdg;
@@ -244,7 +249,10 @@ void MachineCatalogueTest::changedInputMakesItStale()
         changed = lists();
     } else if (change == "old mtime") {
         // apt dates a fetched index by the server's time, which may lie before the catalogue.
+        // Every other input is dated back too: only the index's change time says it is new.
         QVERIFY(setModified(packages, timespec{1000000000, 0}));
+        QVERIFY(setModified(contents, timespec{1000000000, 0}));
+        QVERIFY(setModified(lists(), timespec{1000000000, 0}));
     } else if (change == "version") {
         QCOMPARE(query(userCatalogue(), "PRAGMA user_version = 1", false), QStringList());
     } else if (change == "record") {
@@ -348,6 +356,116 @@ void MachineCatalogueTest::listArrivingDuringTheWaitIsRead()
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitCode(), 0);
     QVERIFY(packageRows(userCatalogue()).contains("newcomer|1|2|i386"));
+}
+
+bool MachineCatalogueTest::startPhased(QProcess &process, const QStringList &extra)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUORVI_CATALOG_PHASES", "1");
+    process.setProcessEnvironment(env);
+    process.setReadChannel(QProcess::StandardError);
+    process.start(QStringLiteral(QUORVI_CATALOG_BIN), QStringList{"--user", "--quiet", "--apt-lists", lists()} + extra);
+    return process.waitForStarted();
+}
+
+// Lets the builder pass each phase it announces until `phase`, where it then waits.
+bool MachineCatalogueTest::passPhasesUpTo(QProcess &process, const QString &phase)
+{
+    const QString announce = QStringLiteral("quorvi-catalog: phase ");
+    for (;;) {
+        while (!process.canReadLine() && process.waitForReadyRead(60000)) {
+        }
+        if (!process.canReadLine())
+            return false;
+        const QString line = QString::fromUtf8(process.readLine()).trimmed();
+        if (line == announce + phase)
+            return true;
+        if (line.startsWith(announce)) {
+            process.write("\n");
+            process.waitForBytesWritten(-1);
+        }
+    }
+}
+
+// apt adds a list while the hook's previous build runs: the second hook run (--no-wait)
+// finds the lock held and ends, and the running build builds once more after its rename.
+void MachineCatalogueTest::listChangedDuringTheBuildIsReadAgain()
+{
+    QProcess running;
+    QVERIFY(startPhased(running));
+    QVERIFY(passPhasesUpTo(running, "written"));
+    QVERIFY(writeBytes(lists() + "/deb.example.org_debian_dists_x_main_binary-i386_Packages",
+                       "Package: newcomer\nVersion: 1-2\nArchitecture: i386\n"));
+    const Run second = buildUser({"--no-wait"});
+    QCOMPARE(second.exitCode, 0);
+    QVERIFY2(second.out.contains("is running"), qPrintable(second.out + second.err));
+    running.closeWriteChannel(); // every later phase goes on at once
+    QVERIFY(running.waitForFinished(60000));
+    QCOMPARE(running.exitCode(), 0);
+    QVERIFY(packageRows(userCatalogue()).contains("newcomer|1|2|i386"));
+    QVERIFY(!QFile::exists(m_dir->filePath("cache/quorvi/.os_pkg_list.db.again")));
+}
+
+// A build killed between its rename and its end leaves a catalogue dated when its inputs
+// were looked at: an index that apt rewrote after the build had read it (same name, so
+// the recorded sources are the same) still makes the next run build.
+void MachineCatalogueTest::killedAfterItsRenameLosesNoChange()
+{
+    const QString packages = lists() + "/deb.example.org_debian_dists_x_main_binary-amd64_Packages";
+    QProcess running;
+    QVERIFY(startPhased(running));
+    QVERIFY(passPhasesUpTo(running, "reading file lists")); // every Packages index is read
+    QVERIFY(writeBytes(packages, readBytes(packages) + "\nPackage: newcomer\nVersion: 1-2\nArchitecture: i386\n"));
+    running.write("\n");
+    QVERIFY(passPhasesUpTo(running, "renamed"));
+    running.kill();
+    QVERIFY(running.waitForFinished(60000));
+    QVERIFY(!packageRows(userCatalogue()).contains("newcomer|1|2|i386"));
+
+    const Run next = buildUser();
+    QCOMPARE(next.exitCode, 0);
+    QVERIFY2(next.out.contains(" packages, "), qPrintable(next.out + next.err));
+    QVERIFY(packageRows(userCatalogue()).contains("newcomer|1|2|i386"));
+}
+
+// The machine's catalogue is built from what can be read: a bad stanza of one list, an
+// over-long Contents line and a name outside Debian's rule are skipped and counted, a
+// binary list is left out with its reason. A build with explicit inputs stops at the
+// bad stanza as before; names outside the rule are left out there too.
+void MachineCatalogueTest::badEntriesAreSkippedAndCounted()
+{
+    const QString second = lists() + "/other.example.org_dists_y_main_binary-amd64_Packages";
+    QVERIFY(writeBytes(second, "Package: before\nVersion: 1-1\nArchitecture: amd64\n\n"
+                               "Package: broken\nVersion: 1.0-\nArchitecture: amd64\n\n"
+                               "Package: foo;touch${IFS}PWNED\nVersion: 1-1\nArchitecture: amd64\n\n"
+                               "Package: -oAPT::Get::Assume-Yes=true\nVersion: 1-1\nArchitecture: amd64\n\n"
+                               "Package: after\nVersion: 2-1\nArchitecture: amd64\n"));
+    QVERIFY(writeBytes(lists() + "/other.example.org_dists_y_main_Contents-amd64",
+                       "usr/bin/before admin/before\n" + QByteArray(2 << 20, 'x') + " admin/after\nusr/bin/after admin/after\n"));
+    QVERIFY(writeBytes(lists() + "/third.example.org_dists_z_main_binary-amd64_Packages", QByteArray("Pack\0age", 8)));
+
+    const Run run = buildUser();
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains(second + ": 1 bad stanzas or lines skipped; the first: " + second + ":6:"),
+             qPrintable(run.out));
+    QVERIFY2(run.out.contains("_Contents-amd64: 1 bad stanzas or lines skipped"), qPrintable(run.out));
+    QVERIFY2(run.out.contains("list left out: " + lists() + "/third.example.org_dists_z_main_binary-amd64_Packages:1: binary data"),
+             qPrintable(run.out));
+    QVERIFY2(run.out.contains("2 packages whose names break their package manager's rule were left out"), qPrintable(run.out));
+    const QStringList rows = packageRows(userCatalogue());
+    QVERIFY(rows.contains("before|1|1|amd64") && rows.contains("after|2|1|amd64"));
+    QCOMPARE(rows.filter(QRegularExpression("^(broken|foo|-o)")), QStringList());
+    QCOMPARE(rows.size(), 10);
+    QVERIFY(fileRows(userCatalogue()).contains("after|amd64|/usr/bin/after"));
+
+    const QString db = m_dir->filePath("explicit.db");
+    const Run strict = runBuilder({"-o", db, "--quiet", "--packages", second});
+    QCOMPARE(strict.exitCode, 1);
+    QVERIFY2(strict.err.contains(second + ":6: malformed stanza"), qPrintable(strict.err));
+    QVERIFY(writeBytes(second, "Package: foo;touch${IFS}PWNED\nVersion: 1-1\nArchitecture: amd64\n\n"
+                               "Package: ok\nVersion: 1-1\nArchitecture: amd64\n"));
+    QCOMPARE(runBuilder({"-o", db, "--quiet", "--packages", second}).exitCode, 0);
+    QCOMPARE(packageRows(db), QStringList{"ok|1|1|amd64"});
 }
 
 void MachineCatalogueTest::foldersAndLockRefused_data()

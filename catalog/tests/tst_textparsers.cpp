@@ -9,6 +9,7 @@
 #include "memorysource.h"
 #include "packagesparser.h"
 #include "parseerror.h"
+#include "stringinterner.h"
 
 #include <QtTest>
 
@@ -83,6 +84,7 @@ private slots:
     void fileIndexPaths_data();
     void fileIndexPaths();
     void fileIndexDropsDuplicateLinks();
+    void internerBlockFilledExactly();
 };
 
 void TextParsersTest::debianVersion_data()
@@ -383,6 +385,23 @@ void TextParsersTest::fileIndexDropsDuplicateLinks()
     });
     QCOMPARE(links, (QList<QPair<QString, uint32_t>>{{"a", 1u}, {"a", 2u}, {"b", 1u}}));
     QCOMPARE(index.linkCount(), uint64_t(3));
+}
+
+// Texts that fill a 4 MiB block of the interner to its last byte, then an empty text
+// (the last one so far: a reference past the block would point into a block that does not
+// exist yet, which the sanitizer build reports), then more: each comes back as it went in.
+void TextParsersTest::internerBlockFilledExactly()
+{
+    StringInterner interner;
+    const std::string big((size_t(4) << 20) - 1, 'a');
+    const std::vector<std::string> texts{big, "b", "", "c", big.substr(1), "dd", ""};
+    std::vector<uint32_t> ids;
+    for (const std::string &text : texts) {
+        ids.push_back(interner.intern(text));
+        for (size_t i = 0; i < ids.size(); ++i)
+            QVERIFY2(interner.text(ids[i]) == texts[i], qPrintable(QString::number(i)));
+    }
+    QCOMPARE(interner.size(), size_t(6)); // the second empty text is the first one
 }
 
 QUORVI_GUARDED_TEST_MAIN(TextParsersTest)
