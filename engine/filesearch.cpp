@@ -4,6 +4,7 @@
 #include "blockreader.h"
 #include "idset.h"
 #include "keywordpattern.h"
+#include "nametexts.h"
 #include "parallelnamescan.h"
 #include "readtransaction.h"
 #include "statement.h"
@@ -36,12 +37,14 @@ bool isWildcard(char c)
 }
 
 // How the names of a pattern are found: by their sorted order when it starts with literal
-// ASCII text, by trigrams when it holds two or three ASCII bytes in a row, else by reading
-// them all.
+// ASCII text, by their endings when it ends with such text, by trigrams when it holds two
+// or three ASCII bytes in a row, else by reading them all.
 FilePlan namePlanFor(const KeywordPattern &pattern)
 {
     if (!pattern.literalPrefix().empty() || pattern.isPlainAscii())
         return FilePlan::NameRange;
+    if (!pattern.literalSuffix().empty())
+        return FilePlan::NameEnds;
     if (!pattern.trigrams(maxTrigrams).empty() || !pattern.pair().empty())
         return FilePlan::NameTrigrams;
     return FilePlan::NameScan;
@@ -78,6 +81,7 @@ const char *filePlanName(FilePlan plan)
 {
     switch (plan) {
     case FilePlan::NameRange: return "NameRange";
+    case FilePlan::NameEnds: return "NameEnds";
     case FilePlan::NameTrigrams: return "NameTrigrams";
     case FilePlan::NameScan: return "NameScan";
     case FilePlan::DirRange: return "DirRange";
@@ -90,12 +94,13 @@ struct FileSearch::Impl
 {
     Impl(sqlite3 *db, std::string_view keyword, StopFn stop);
 
-    bool isNamePlan() const { return plan == FilePlan::NameRange || plan == FilePlan::NameTrigrams || plan == FilePlan::NameScan; }
+    bool isNamePlan() const { return plan != FilePlan::DirRange && plan != FilePlan::DirScan; }
     void checkStop() const;
     void search();
     void searchNames(IdSet &pkgs);
     void everyPackageWithFiles(IdSet &pkgs);
-    // The name blocks a search reads: ids (by trigrams), or count blocks from first.
+    // The name blocks a search reads: ids (by endings or trigrams), or count blocks from
+    // first. The blocks are read in order; rows between listed ones are passed over.
     struct BlockList
     {
         std::vector<uint32_t> ids;
@@ -112,6 +117,7 @@ struct FileSearch::Impl
                    std::string_view linksBlob, bool keep, OnLink &onLink);
     void nameBlockRange(const KeywordPattern &pattern, FilePlan how, uint32_t &first, uint32_t &last);
     std::vector<uint32_t> trigramBlocks(const KeywordPattern &pattern);
+    std::vector<uint32_t> endBlocks(const KeywordPattern &pattern);
     std::vector<uint32_t> pairBlocks(const KeywordPattern &pattern);
     static std::vector<uint32_t> allBlocks(uint32_t total);
     void searchDirs(IdSet &pkgs);
@@ -142,6 +148,7 @@ struct FileSearch::Impl
 
     std::unique_ptr<BlockReader> reader;
     BlockBits matchedNames;
+    NameTexts matchedTexts;
     bool everyName = false; // "*": matchedNames is not kept
     BlockBits matchedDirs;
     std::unordered_map<uint32_t, bool> dirVerdicts;
@@ -151,6 +158,7 @@ struct FileSearch::Impl
     int64_t files = -1;
 
     TextBlock texts;
+    TextBlock slashed; // a directory block's paths, each with its "/"
     NameLinks links;
     IdLists dirPkgs;
 };
@@ -197,6 +205,7 @@ void FileSearch::Impl::search()
     // A search that failed part way starts again from nothing.
     reader = std::make_unique<BlockReader>(db);
     matchedNames = BlockBits();
+    matchedTexts.clear();
     matchedDirs = BlockBits();
     dirVerdicts.clear();
     everyName = false;
@@ -255,6 +264,30 @@ std::vector<uint32_t> FileSearch::Impl::trigramBlocks(const KeywordPattern &patt
     return blocks;
 }
 
+// The name blocks that hold a name with the keyword's literal ending and every trigram
+// of its literal text.
+std::vector<uint32_t> FileSearch::Impl::endBlocks(const KeywordPattern &pattern)
+{
+    const std::string suffix = pattern.literalSuffix();
+    const auto last = static_cast<unsigned char>(suffix.back());
+    std::vector<uint32_t> blocks, list;
+    if (suffix.size() >= 2) {
+        reader->postings(endKey(last, static_cast<unsigned char>(suffix[suffix.size() - 2])), blocks);
+    } else {
+        reader->postingsBetween(endKey(last, 0), endKey(last, 255), blocks);
+        std::sort(blocks.begin(), blocks.end());
+        blocks.erase(std::unique(blocks.begin(), blocks.end()), blocks.end());
+    }
+    for (const uint32_t key : pattern.trigrams(maxTrigrams)) {
+        if (blocks.empty())
+            break;
+        checkStop();
+        reader->postings(key, list);
+        blocks = intersect(blocks, list);
+    }
+    return blocks;
+}
+
 // Every name matches: the packages are those with a file list, without reading a name.
 void FileSearch::Impl::everyPackageWithFiles(IdSet &pkgs)
 {
@@ -298,7 +331,7 @@ std::vector<uint32_t> FileSearch::Impl::pairBlocks(const KeywordPattern &pattern
         if (!addAll(list))
             return allBlocks(total);
     }
-    for (unsigned before = 0; before < 256; ++before) {
+    for (unsigned before = 1; before < 256; ++before) { // a key below 1 << 16 is an ending
         checkStop();
         reader->postings(trigramKey((unsigned char)before, a, b), list);
         if (!addAll(list))
@@ -340,6 +373,7 @@ void FileSearch::Impl::searchNames(IdSet &pkgs)
             [this] { checkStop(); });
         pkgs.merge(found.pkgs);
         matchedNames = std::move(found.matched);
+        matchedTexts = std::move(found.texts);
         files = found.files;
         return;
     }
@@ -356,25 +390,32 @@ void FileSearch::Impl::searchNames(IdSet &pkgs)
 // calls onLink(pkg, dir, name) for each link of each matching name. With keep, the
 // matching names are kept for the paths asked for later.
 // The statement that reads the name blocks the plan `how` gives for the pattern, in
-// block order: by trigrams, the blocks in `ids`; else the range first..last.
+// block order: by endings or trigrams, the blocks in `ids`; else the range first..last.
 std::unique_ptr<Statement> FileSearch::Impl::blockRead(const KeywordPattern &pattern, FilePlan how, BlockList &list)
 {
     std::unique_ptr<Statement> read;
-    if (how == FilePlan::NameTrigrams) {
-        list.ids = trigramBlocks(pattern);
+    const bool listed = how == FilePlan::NameTrigrams || how == FilePlan::NameEnds;
+    if (listed) {
+        list.ids = how == FilePlan::NameEnds ? endBlocks(pattern) : trigramBlocks(pattern);
         list.count = list.ids.size();
     }
-    // Where the trigrams leave a third of the blocks or more (a short literal common in
-    // names: "*.h"), reading them all in order costs less than looking each one up.
-    if (how == FilePlan::NameTrigrams && list.count * 3 < reader->blockCount(BlockTable::Names)) {
+    // Where the list leaves few blocks, each is looked up; from a third of them on (a short
+    // literal common in names: "*.h"), a read of the rows in order that passes over the
+    // others costs less.
+    if (listed && (list.ids.empty() || list.count * 3 < reader->blockCount(BlockTable::Names))) {
         read = std::make_unique<Statement>(
             db, "SELECT b." QV_NAME_BLOCK_ID ", b." QV_NAME_BLOCK_NAMES ", b." QV_NAME_BLOCK_LINKS
                 " FROM json_each(?1) AS j CROSS JOIN " QV_NAME_BLOCK_TABLE " AS b ON b." QV_NAME_BLOCK_ID " = j.value");
         read->bindText(1, jsonArray(list.ids));
+    } else if (listed) {
+        read = std::make_unique<Statement>(
+            db, "SELECT " QV_NAME_BLOCK_ID ", " QV_NAME_BLOCK_NAMES ", " QV_NAME_BLOCK_LINKS " FROM " QV_NAME_BLOCK_TABLE
+                " WHERE " QV_NAME_BLOCK_ID " BETWEEN ?1 AND ?2");
+        read->bind(1, list.ids.front());
+        read->bind(2, list.ids.back());
     } else {
-        list.ids.clear();
         uint32_t last = 0;
-        nameBlockRange(pattern, how == FilePlan::NameTrigrams ? FilePlan::NameScan : how, list.first, last);
+        nameBlockRange(pattern, how, list.first, last);
         list.count = list.first <= last ? uint64_t(last) - list.first + 1 : 0;
         read = std::make_unique<Statement>(
             db, "SELECT " QV_NAME_BLOCK_ID ", " QV_NAME_BLOCK_NAMES ", " QV_NAME_BLOCK_LINKS " FROM " QV_NAME_BLOCK_TABLE
@@ -404,7 +445,10 @@ void FileSearch::Impl::scanBlocks(Statement &read, const BlockList &list, const 
     uint64_t next = 0;
     while (read.step()) {
         checkStop();
-        if (next >= list.count || read.integer(0) != int64_t(list.at(next)))
+        const int64_t id = read.integer(0);
+        if (next < list.count && id < int64_t(list.at(next)))
+            continue; // a block between the listed ones
+        if (next >= list.count || id != int64_t(list.at(next)))
             throw FileSearchError("damaged catalogue: name blocks out of order");
         nameBlock(pattern, uint32_t(list.at(next)), read.bytes(1), read.bytes(2), keep, onLink);
         ++next;
@@ -430,8 +474,13 @@ void FileSearch::Impl::nameBlock(const KeywordPattern &pattern, uint32_t block, 
         for (uint32_t j = links.begin(i); j < links.end(i); ++j)
             onLink(links.pkgs[j], links.dirs[j], texts.text(i));
     }
-    if (keep)
-        matchedNames.add(block, mask);
+    if (!keep)
+        return;
+    matchedNames.add(block, mask);
+    for (uint64_t bits = mask; bits; bits &= bits - 1) {
+        const size_t i = size_t(__builtin_ctzll(bits));
+        matchedTexts.add(block * perBlock + uint32_t(i), texts.text(i));
+    }
 }
 
 bool FileSearch::Impl::nameDirMatches(uint32_t dir)
@@ -488,7 +537,9 @@ void FileSearch::Impl::searchDirs(IdSet &pkgs)
 void FileSearch::Impl::checkPackages(const IdSet &candidates, IdSet &pkgs)
 {
     const FilePlan tailPlan = namePlanFor(*tailPattern);
-    if (tailPlan == FilePlan::NameTrigrams || dirPackagePairs > maxPairsByPackage) {
+    const bool narrow = tailPlan == FilePlan::NameTrigrams
+        || (tailPlan == FilePlan::NameEnds && tailPattern->literalSuffix().size() >= 2);
+    if (narrow || dirPackagePairs > maxPairsByPackage) {
         std::string path;
         scanNames(*tailPattern, tailPlan, false, [&](uint32_t pkg, uint32_t dir, std::string_view name) {
             if (!candidates.contains(pkg) || pkgs.contains(pkg) || !matchedDirs.contains(dir, perBlock))
@@ -519,14 +570,15 @@ uint64_t FileSearch::Impl::dirBlock(uint32_t block, std::string_view pathsBlob, 
 {
     decodeTexts(pathsBlob, perBlock, texts);
     reader->checkTexts(BlockTable::Dirs, block, texts);
-    uint64_t mask = 0;
-    std::string path;
+    // The paths with their "/", matched as one block: the keyword's longest literal run
+    // is looked for once in all of them.
+    slashed.bytes.clear();
+    slashed.ends.clear();
     for (size_t i = 0; i < texts.size(); ++i) {
-        path.assign(texts.text(i));
-        path += '/';
-        if (dirFilter->matches(path))
-            mask |= uint64_t(1) << i;
+        slashed.bytes.append(texts.text(i)).append(1, '/');
+        slashed.ends.push_back(uint32_t(slashed.bytes.size()));
     }
+    const uint64_t mask = dirFilter->matchBlock(slashed);
     if (mask == 0)
         return 0;
     decodeIdLists(pkgsBlob, perBlock, dirPkgs);
@@ -565,7 +617,8 @@ void FileSearch::Impl::forEachMatch(uint32_t pkg, Fn fn)
             continue;
         path.assign(dirText);
         path += '/';
-        path += reader->name(file.name);
+        std::string_view name;
+        path += names && matchedTexts.find(file.name, name) ? name : reader->name(file.name);
         if (!names && !everyFileOfDir && !pathPattern->matches(path))
             continue;
         if (!fn(path))

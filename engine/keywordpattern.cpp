@@ -114,6 +114,10 @@ void KeywordPattern::addSegments(std::string_view text)
     runMatches = hasStar && !literal(segments.front()) && !literal(segments.back())
         && std::count_if(segments.begin(), segments.end(), literal) == 1
         && std::none_of(segments.begin(), segments.end(), [](const Segment &segment) { return segment.hasOne; });
+    const Segment &last = segments.back();
+    tailFirst = hasStar && !last.bytes.empty() && !last.hasOne
+        && std::all_of(last.bytes.begin(), last.bytes.end(), [](char c) { return isPlainByte(static_cast<unsigned char>(c)); });
+    tailMatches = tailFirst && segments.size() == 2 && segments.front().bytes.empty();
 }
 
 bool KeywordPattern::matches(std::string_view text) const
@@ -139,6 +143,8 @@ uint64_t KeywordPattern::matchBlock(const CatalogueBlobs::TextBlock &block) cons
     uint64_t mask = 0;
     if (everything)
         return count >= 64 ? ~uint64_t(0) : (uint64_t(1) << count) - 1;
+    if (tailFirst && !std::memchr(block.bytes.data(), 0, block.bytes.size()))
+        return matchTails(block);
     thread_local std::string folded;
     folded.resize(block.bytes.size());
     // Branch-free, so that the compiler runs it over many bytes at a time.
@@ -185,6 +191,29 @@ uint64_t KeywordPattern::matchBlock(const CatalogueBlobs::TextBlock &block) cons
             mask |= uint64_t(runMatches || matchesAscii(bytes + begin, block.ends[i] - begin)) << i;
         pos = block.ends[i];
         ++i;
+    }
+    return mask;
+}
+
+// A block without NUL bytes, for a keyword that ends in ASCII text after a star: the
+// texts that end with that text are the candidates, and only they are matched whole.
+// An ASCII byte is never part of another character, so the comparison of the last bytes
+// holds for any text.
+uint64_t KeywordPattern::matchTails(const CatalogueBlobs::TextBlock &block) const
+{
+    const std::string &tail = segments.back().bytes;
+    const size_t n = tail.size();
+    uint64_t mask = 0;
+    for (size_t i = 0, begin = 0; i < block.size(); begin = block.ends[i++]) {
+        const size_t end = block.ends[i];
+        if (end - begin < n)
+            continue;
+        const char *at = block.bytes.data() + end - n;
+        bool same = true;
+        for (size_t k = 0; k < n && same; ++k)
+            same = CatalogueBlobs::foldAscii(at[k]) == tail[k];
+        if (same && (tailMatches || matches(std::string_view(block.bytes).substr(begin, end - begin))))
+            mask |= uint64_t(1) << i;
     }
     return mask;
 }
@@ -326,6 +355,17 @@ bool KeywordPattern::endsWith(std::string_view foldedText) const
 {
     return keyword.size() >= foldedText.size()
         && CatalogueBlobs::folded(std::string_view(keyword).substr(keyword.size() - foldedText.size())) == foldedText;
+}
+
+std::string KeywordPattern::literalSuffix() const
+{
+    if (!hasWildcard())
+        return {};
+    size_t n = 0;
+    while (n < keyword.size() && isPlainByte(static_cast<unsigned char>(keyword[keyword.size() - 1 - n]))
+           && !isWildcard(keyword[keyword.size() - 1 - n]))
+        ++n;
+    return CatalogueBlobs::folded(std::string_view(keyword).substr(keyword.size() - n));
 }
 
 size_t KeywordPattern::likePatternLength(std::string_view keyword)

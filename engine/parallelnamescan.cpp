@@ -55,6 +55,7 @@ struct Part
     explicit Part(size_t bound) : pkgs(bound) {}
     IdSet pkgs;
     std::vector<std::pair<uint32_t, uint64_t>> masks;
+    NameTexts names;
     int64_t files = 0;
     std::exception_ptr error;
     TextBlock texts;
@@ -79,6 +80,7 @@ void matchEntries(const Chunk &chunk, size_t begin, size_t end, const KeywordPat
                 for (uint32_t j = part.links.begin(i); j < part.links.end(i); ++j)
                     part.pkgs.insert(part.links.pkgs[j]);
                 part.files += part.links.end(i) - part.links.begin(i);
+                part.names.add(entry.block * QV_NAMES_PER_BLOCK + uint32_t(i), part.texts.text(i));
             }
             part.masks.emplace_back(entry.block, mask);
         }
@@ -133,7 +135,7 @@ NameScanResult scanNamesInParallel(Statement &read, uint64_t count, const std::f
                                    const std::function<void()> &checkStop)
 {
     const size_t bound = size_t(reader.maxPackage()) + 1;
-    NameScanResult result{IdSet(bound), BlockBits(), 0};
+    NameScanResult result{IdSet(bound), BlockBits(), NameTexts(), 0};
     Part parts[2] = {Part(bound), Part(bound)};
     Chunk chunks[2];
     int filling = 0;
@@ -150,6 +152,8 @@ NameScanResult scanNamesInParallel(Statement &read, uint64_t count, const std::f
             for (const auto &[block, mask] : part.masks)
                 result.matched.add(block, mask);
             part.masks.clear();
+            result.texts.append(part.names);
+            part.names.clear();
         }
     };
     const auto hand = [&] {
@@ -163,7 +167,10 @@ NameScanResult scanNamesInParallel(Statement &read, uint64_t count, const std::f
     };
     uint64_t next = 0;
     while (read.step()) {
-        if (next >= count || read.integer(0) != int64_t(blockAt(next)))
+        const int64_t id = read.integer(0);
+        if (next < count && id < int64_t(blockAt(next)))
+            continue; // a block between the listed ones
+        if (next >= count || id != int64_t(blockAt(next)))
             throw FileSearchError("damaged catalogue: name blocks out of order");
         chunks[filling].add(uint32_t(blockAt(next)), read.bytes(1), read.bytes(2));
         ++next;

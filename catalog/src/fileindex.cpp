@@ -73,6 +73,10 @@ bool FileIndex::intern(std::string_view path, PathIds &ids)
 
 void FileIndex::finish()
 {
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_links.seal();
     m_names.releaseLookup();
     m_dirs.releaseLookup();
     m_nameOrder = catalogueOrder(m_names);

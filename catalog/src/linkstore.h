@@ -46,6 +46,9 @@ public:
             endRun();
     }
 
+    // Stores the last run and frees the buffer of the runs: no more links come.
+    void seal();
+
     // Replaces every directory id d by dirIds[d] and every name id n by nameIds[n].
     void renumber(const std::vector<uint32_t> &dirIds, const std::vector<uint32_t> &nameIds);
 

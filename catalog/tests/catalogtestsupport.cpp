@@ -232,14 +232,18 @@ QStringList fileTableProblems(const QString &dbPath)
     for (size_t id = 0; id < t.names.size(); ++id) {
         const std::string name = CatalogueBlobs::folded(t.names[id]);
         const auto block = uint32_t(id / QV_NAMES_PER_BLOCK);
-        for (size_t i = 0; i + 3 <= name.size(); ++i) {
-            std::vector<uint32_t> &blocks = trigrams[CatalogueBlobs::trigramKey(name[i], name[i + 1], name[i + 2])];
+        const auto add = [&](uint32_t key) {
+            std::vector<uint32_t> &blocks = trigrams[key];
             if (blocks.empty() || blocks.back() != block)
                 blocks.push_back(block);
-        }
+        };
+        for (size_t i = 0; i + 3 <= name.size(); ++i)
+            add(CatalogueBlobs::trigramKey(name[i], name[i + 1], name[i + 2]));
+        if (!name.empty())
+            add(CatalogueBlobs::endKey(name.back(), name.size() > 1 ? name[name.size() - 2] : 0));
     }
     if (trigrams != t.trigrams)
-        problems << "the trigram table is not that of the names";
+        problems << "the trigram table is not that of the names' trigrams and endings";
     return problems;
 }
 
