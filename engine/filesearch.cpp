@@ -6,6 +6,7 @@
 #include "keywordpattern.h"
 #include "nametexts.h"
 #include "parallelnamescan.h"
+#include "pathsort.h"
 #include "readtransaction.h"
 #include "statement.h"
 
@@ -66,6 +67,29 @@ std::string jsonArray(const std::vector<uint32_t> &ids)
     for (size_t i = 0; i < ids.size(); ++i)
         text += (i ? "," : "") + std::to_string(ids[i]);
     return text + "]";
+}
+
+// The places of the files in the order of their names' ids: a radix sort, a byte of the
+// id at a time (a comparison sort of a large package's ids, which come in runs that repeat
+// from folder to folder, fell back to heap sort).
+std::vector<uint32_t> placesByName(const std::vector<FileRef> &files)
+{
+    std::vector<uint32_t> order(files.size()), next(files.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    for (unsigned shift = 0; shift < 32; shift += 8) {
+        size_t counts[257] = {};
+        for (const FileRef &file : files)
+            ++counts[(file.name >> shift & 0xff) + 1];
+        if (counts[(files.empty() ? 0 : files[0].name >> shift & 0xff) + 1] == files.size())
+            continue; // every id has the same byte here
+        for (size_t b = 1; b < 257; ++b)
+            counts[b] += counts[b - 1];
+        for (const uint32_t i : order)
+            next[counts[files[i].name >> shift & 0xff]++] = i;
+        order.swap(next);
+    }
+    return order;
 }
 
 std::vector<uint32_t> intersect(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b)
@@ -714,13 +738,9 @@ std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg)
         // The names in the order of their ids, so that each name block is decoded once
         // (a big package's names are spread over thousands of blocks); the directories
         // come in order already.
-        std::vector<uint32_t> byName(files.size());
-        for (uint32_t i = 0; i < byName.size(); ++i)
-            byName[i] = i;
-        std::sort(byName.begin(), byName.end(),
-                  [&files](uint32_t a, uint32_t b) { return files[a].name < files[b].name; });
+        const std::vector<uint32_t> byName = placesByName(files);
         // The names are copied out one after the other, then the paths made in one buffer
-        // and sorted as views of it, each copied out once, in order.
+        // of the size they take and sorted as views of it, each copied out once, in order.
         std::string names;
         std::vector<std::pair<size_t, size_t>> nameAt(files.size()); // where and how long
         for (const uint32_t i : byName) {
@@ -728,7 +748,14 @@ std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg)
             nameAt[i] = {names.size(), name.size()};
             names += name;
         }
+        size_t size = names.size() + files.size(); // the names and a "/" each
+        for (size_t i = 0, end = 0; i < files.size(); i = end) {
+            for (end = i + 1; end < files.size() && files[end].dir == files[i].dir; ++end) {
+            }
+            size += reader.dir(files[i].dir).size() * (end - i);
+        }
         std::string all;
+        all.reserve(size);
         std::vector<std::pair<size_t, size_t>> pathAt(files.size());
         for (size_t i = 0; i < files.size(); ++i) {
             const size_t begin = all.size();
@@ -738,7 +765,7 @@ std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg)
         std::vector<std::string_view> sorted(files.size());
         for (size_t i = 0; i < files.size(); ++i)
             sorted[i] = std::string_view(all).substr(pathAt[i].first, pathAt[i].second);
-        std::sort(sorted.begin(), sorted.end());
+        sortPaths(sorted);
         return std::vector<std::string>(sorted.begin(), sorted.end());
     } catch (const BlobError &e) {
         throw FileSearchError(std::string("damaged catalogue: ") + e.what());

@@ -76,12 +76,17 @@ void FileIndex::finish()
     if (m_finished)
         return;
     m_finished = true;
-    m_links.seal();
-    m_names.releaseLookup();
-    m_dirs.releaseLookup();
+    endInput();
     m_nameOrder = catalogueOrder(m_names);
     m_dirOrder = catalogueOrder(m_dirs);
     m_links.renumber(idsOf(m_dirOrder), idsOf(m_nameOrder));
+}
+
+void FileIndex::endInput()
+{
+    m_links.seal();
+    m_names.releaseLookup();
+    m_dirs.releaseLookup();
 }
 
 void FileIndex::releaseDirectories()

@@ -30,6 +30,9 @@ public:
     bool intern(std::string_view path, PathIds &ids);
     void link(uint32_t pkg, PathIds ids) { m_links.add({pkg, ids.dir, ids.name}); }
 
+    // Once every path is in: frees the lookups and the links' buffer, before the package
+    // tables are written. finish() does it too.
+    void endInput();
     // Once; a second call does nothing.
     void finish();
 

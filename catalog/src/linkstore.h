@@ -30,7 +30,7 @@ public:
     };
     using LinkFn = std::function<void(const Link &link)>;
 
-    explicit LinkStore(size_t runLength = size_t(1) << 20);
+    explicit LinkStore(size_t runLength = size_t(1) << 19);
     ~LinkStore();
     LinkStore(const LinkStore &) = delete;
     LinkStore &operator=(const LinkStore &) = delete;
