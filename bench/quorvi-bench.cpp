@@ -102,7 +102,7 @@ void measureSearch(Context &c, FinderDriver &driver, SearchMode mode, const QStr
     row.finderFloor = fmtRatio(ratio(finder.ms, floor.ms));
     row.peerFinder = fmtRatio(ratio(peerTime.ms, finder.ms));
     c.rows.push_back(row);
-    (file ? c.file : c.pkg).push_back({keyword, finder.ms, floor.ms, peerTime.ms});
+    (file ? c.file : c.pkg).push_back({keyword, finder.ms, floor.ms, peerTime.ms, finderRows});
     if (c.plans)
         addPlan(c, row.kind, keyword, file ? engine.statement : statement);
     fprintf(stderr, "  %s %s: %s ms\n", qPrintable(row.kind), qPrintable(keyword), qPrintable(row.finder));
@@ -169,6 +169,10 @@ bool searchRows(Context &c, FinderDriver &driver)
         {"*h", "h$", true},                       {"*.h", "\\.h$", true},
         {"*.c", "\\.c$", true},                   {"*.so", "\\.so$", true},
         {"*.desktop", "\\.desktop$", true},       {"*x*", "x[^/]*$", true},
+        {"*.rs", "\\.rs$", true},                 {"*.gz", "\\.gz$", true},
+        {"*z", "z$", true},                       {"*/lib/systemd/system/*", "/lib/systemd/system/", true},
+        {"/etc/ssh/*", "^/etc/ssh/", true},       {"*y*", "", false},
+        {"*_*", "", false},                       {"/usr/share/*", "", false},
         {"*-*", "", false},                       {"*", "", false},
         {"/usr/share/doc/*", "", false},          {"*a*", "", false}};
     for (const auto &fc : fileCases) {

@@ -19,8 +19,10 @@ public:
     // Names must come in ascending id order; once the bound is reached no more are kept.
     void add(uint32_t id, std::string_view text)
     {
-        if (bytes.size() + text.size() > maxBytes || (!ids.empty() && id <= ids.back()))
+        if (bytes.size() + text.size() > maxBytes || (!ids.empty() && id <= ids.back())) {
+            refused = true;
             return;
+        }
         ids.push_back(id);
         bytes.append(text);
         ends.push_back(uint32_t(bytes.size()));
@@ -31,6 +33,8 @@ public:
         for (size_t i = 0; i < other.ids.size(); ++i)
             add(other.ids[i], other.text(i));
     }
+    // A name was refused: the bound is reached.
+    bool full() const { return refused; }
     bool find(uint32_t id, std::string_view &text) const
     {
         const auto it = std::lower_bound(ids.begin(), ids.end(), id);
@@ -44,6 +48,7 @@ public:
         ids.clear();
         ends.clear();
         bytes.clear();
+        refused = false;
     }
 
 private:
@@ -58,6 +63,7 @@ private:
     std::vector<uint32_t> ids;
     std::vector<uint32_t> ends;
     std::string bytes;
+    bool refused = false;
 };
 
 #endif // NAMETEXTS_H

@@ -56,6 +56,7 @@ struct Part
     IdSet pkgs;
     std::vector<std::pair<uint32_t, uint64_t>> masks;
     NameTexts names;
+    bool keepNames = true; // false once the result holds as many texts as it keeps
     int64_t files = 0;
     std::exception_ptr error;
     TextBlock texts;
@@ -80,7 +81,8 @@ void matchEntries(const Chunk &chunk, size_t begin, size_t end, const KeywordPat
                 for (uint32_t j = part.links.begin(i); j < part.links.end(i); ++j)
                     part.pkgs.insert(part.links.pkgs[j]);
                 part.files += part.links.end(i) - part.links.begin(i);
-                part.names.add(entry.block * QV_NAMES_PER_BLOCK + uint32_t(i), part.texts.text(i));
+                if (part.keepNames)
+                    part.names.add(entry.block * QV_NAMES_PER_BLOCK + uint32_t(i), part.texts.text(i));
             }
             part.masks.emplace_back(entry.block, mask);
         }
@@ -154,6 +156,7 @@ NameScanResult scanNamesInParallel(Statement &read, uint64_t count, const std::f
             part.masks.clear();
             result.texts.append(part.names);
             part.names.clear();
+            part.keepNames = !result.texts.full();
         }
     };
     const auto hand = [&] {
