@@ -61,7 +61,7 @@ uint32_t StringInterner::store(std::string_view text)
     if (m_blocks.empty() || kBlockSize - m_blockEnds.back() <= text.size()) {
         if (m_blocks.size() >= (size_t(1) << (32 - kOffsetBits)))
             throw std::runtime_error("file names and directories beyond 4 GiB");
-        m_blocks.push_back(std::make_unique<char[]>(kBlockSize));
+        m_blocks.push_back(std::unique_ptr<char[]>(new char[kBlockSize])); // not cleared: pages are taken as texts fill them
         m_blockEnds.push_back(0);
     }
     uint32_t &used = m_blockEnds.back();
