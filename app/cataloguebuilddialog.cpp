@@ -155,7 +155,7 @@ void CatalogueBuildDialog::handleLine(const QString &line)
 
 void CatalogueBuildDialog::cancelBuild()
 {
-    if (builder->state() == QProcess::NotRunning || cancelling)
+    if (builder->state() == QProcess::NotRunning || cancelling) {
         return;
     }
     cancelling = true;

@@ -220,12 +220,11 @@ void PackageDetailsWindow::showInfo(const PackageDetails &details)
     QString missing;
     if (!details.catalogueError.isEmpty()) {
         missing = tr("无法读取软件包目录：%1").arg(details.catalogueError);
-    else if (details.replaced)
+    } else if (details.replaced) {
         missing = tr("软件包目录已被替换，请重新搜索");
-    else if (!info.found)
+    } else if (!info.found) {
         missing = tr("软件包目录中已没有这个软件包（软件包目录可能已被替换），请重新搜索。");
-    
-    }else if (!info.hasDetails) {
+    } else if (!info.hasDetails) {
         missing = tr("这个软件包目录没有软件包详情（%1 表）：版本是软件包表中的“版本-发行号”，不含 epoch，"
                      "简介和分类无法显示。用新版 quorvi-catalog 重新生成软件包目录即可补上。")
                       .arg(QLatin1String(QV_PKG_INFO_TABLE));

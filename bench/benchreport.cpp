@@ -29,6 +29,31 @@ struct Before
 };
 const Before before[] = {{"libssl.so.3", 3.82}, {"*.desktop", 22.7}, {"*ssl*", 31.0}, {"*/bin/gcc", 3.91}};
 
+// The targets of the file search on the catalogue with the names' endings (format 4).
+void endingTargets(const Context &c)
+{
+    const Context::Figures *slowest = nullptr;
+    for (const auto &f : c.file)
+        slowest = !slowest || f.finder > slowest->finder ? &f : slowest;
+    if (slowest)
+        target(QStringLiteral("any file-name keyword: the slowest of the run, `%1`").arg(slowest->keyword),
+               slowest->finder, QStringLiteral("ms"), 100,
+               QStringLiteral("; stretch (<= 60 ms) ") + verdict(slowest->finder <= 60));
+    // A literal of three or more characters, or one of two or more at the end: 30 ms, or
+    // 60 ms where it finds over 10,000 packages.
+    for (const char *k : {"*.h", "*.rs", "*.desktop", "*/lib/systemd/system/*", "*.gz", "/usr/share/*", "*.c",
+                          "*.so", "*.so.3", "*ssl*", "*gcc", "lib*.so.3", "/usr/include/linux/*"}) {
+        const auto *f = fileFigures(c, QString::fromLatin1(k));
+        const bool many = f && f->rows > 10000;
+        target(QStringLiteral("literal keyword `%1`%2").arg(k, many ? QStringLiteral(" (over 10,000 packages)") : QString()),
+               f ? f->finder : -1, QStringLiteral("ms"), many ? 60 : 30);
+    }
+    for (const char *k : {"libc.so.6", "ls", "*/bin/python3", "/usr/share/doc/net-tools/*", "/etc/ssh/*"}) {
+        const auto *f = fileFigures(c, QString::fromLatin1(k));
+        target(QStringLiteral("up to 100 packages `%1`").arg(k), f ? f->finder : -1, QStringLiteral("ms"), 5);
+    }
+}
+
 void fileTargets(const Context &c)
 {
     for (const char *k : {"libssl.so.3", "*.desktop", "*ssl*", "lib*.so.3", "*/bin/gcc"}) {
@@ -97,21 +122,22 @@ void printTable(const Context &c)
 
 void printTargets(const Context &c)
 {
-    out << "\nTargets of the compact catalogue (MB = 10^6 bytes):\n\n";
-    const double mb = c.sizeFull / 1e6;
-    out << "- catalogue size: " << QString::number(mb, 'f', 1) << " MB (<= 160 MB) " << verdict(mb <= 160)
-        << "; stretch (<= 110 MB) " << verdict(mb <= 110) << "\n";
+    out << "\nTargets (MB = 10^6 bytes):\n\n";
+    endingTargets(c);
     target(QStringLiteral("build time"), c.buildSeconds, QStringLiteral("s"), 15);
     target(QStringLiteral("builder peak resident memory"), c.buildPeakKiB >= 0 ? c.buildPeakKiB * 1024 / 1e6 : -1,
-           QStringLiteral("MB"), 300);
+           QStringLiteral("MB"), 250);
+    target(QStringLiteral("file list of the largest package"), c.packageListMs, QStringLiteral("ms"), 30);
+    const double mb = c.sizeFull / 1e6;
+    out << "- catalogue size: " << QString::number(mb, 'f', 1) << " MB (<= 135 MB) " << verdict(mb <= 135) << "\n";
+
+    out << "\nEarlier targets:\n\n";
+    out << "- catalogue size (<= 160 MB) " << verdict(mb <= 160) << "\n";
     target(QStringLiteral("`apt update` hook returns after (one list changed)"), c.hookChangedMs,
            QStringLiteral("ms"), 1000);
     target(QStringLiteral("`apt update` hook returns after (no catalogue yet)"), c.hookFirstMs,
            QStringLiteral("ms"), 1000);
     fileTargets(c);
-    target(QStringLiteral("file list of the largest package"), c.packageListMs, QStringLiteral("ms"), 50);
-
-    out << "\nEarlier targets:\n\n";
     for (const auto &f : c.pkg) {
         const double vsFloor = ratio(f.finder, f.floor), vsPeer = ratio(f.peer, f.finder);
         out << "- package `" << f.keyword << "`: " << fmtRatio(vsFloor) << " its floor (<= 2x) "

@@ -31,6 +31,7 @@ struct Context
     {
         QString keyword;
         double finder, floor, peer;
+        int rows = -1; // the finder's
     };
     std::vector<Figures> pkg, file;
     double startFinder = -1, startBare = -1;

@@ -4,7 +4,9 @@
 #include "blockreader.h"
 #include "idset.h"
 #include "keywordpattern.h"
+#include "nametexts.h"
 #include "parallelnamescan.h"
+#include "pathsort.h"
 #include "readtransaction.h"
 #include "statement.h"
 
@@ -36,16 +38,16 @@ bool isWildcard(char c)
 }
 
 // How the names of a pattern are found: by their sorted order when it starts with literal
-// ASCII text, by trigrams when it holds two or three ASCII bytes in a row, else by reading
-// them all.
+// ASCII text, by their endings when it ends with such text, by trigrams when it holds two
+// or three ASCII bytes in a row, else by reading them all.
 FilePlan namePlanFor(const KeywordPattern &pattern)
 {
-    if (!pattern.literalPrefix().empty() || pattern.isPlainAscii()) {
+    if (!pattern.literalPrefix().empty() || pattern.isPlainAscii())
         return FilePlan::NameRange;
-    }
-    if (!pattern.trigrams(maxTrigrams).empty() || !pattern.pair().empty()) {
+    if (!pattern.literalSuffix().empty())
+        return FilePlan::NameEnds;
+    if (!pattern.trigrams(maxTrigrams).empty() || !pattern.pair().empty())
         return FilePlan::NameTrigrams;
-    }
     return FilePlan::NameScan;
 }
 
@@ -54,9 +56,8 @@ std::string prefixEnd(std::string prefix)
 {
     while (!prefix.empty() && static_cast<unsigned char>(prefix.back()) == 0xff)
         prefix.pop_back();
-    if (!prefix.empty()) {
+    if (!prefix.empty())
         prefix.back() = char(static_cast<unsigned char>(prefix.back()) + 1);
-    }
     return prefix;
 }
 
@@ -66,6 +67,29 @@ std::string jsonArray(const std::vector<uint32_t> &ids)
     for (size_t i = 0; i < ids.size(); ++i)
         text += (i ? "," : "") + std::to_string(ids[i]);
     return text + "]";
+}
+
+// The places of the files in the order of their names' ids: a radix sort, a byte of the
+// id at a time (a comparison sort of a large package's ids, which come in runs that repeat
+// from folder to folder, fell back to heap sort).
+std::vector<uint32_t> placesByName(const std::vector<FileRef> &files)
+{
+    std::vector<uint32_t> order(files.size()), next(files.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    for (unsigned shift = 0; shift < 32; shift += 8) {
+        size_t counts[257] = {};
+        for (const FileRef &file : files)
+            ++counts[(file.name >> shift & 0xff) + 1];
+        if (counts[(files.empty() ? 0 : files[0].name >> shift & 0xff) + 1] == files.size())
+            continue; // every id has the same byte here
+        for (size_t b = 1; b < 257; ++b)
+            counts[b] += counts[b - 1];
+        for (const uint32_t i : order)
+            next[counts[files[i].name >> shift & 0xff]++] = i;
+        order.swap(next);
+    }
+    return order;
 }
 
 std::vector<uint32_t> intersect(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b)
@@ -81,6 +105,7 @@ const char *filePlanName(FilePlan plan)
 {
     switch (plan) {
     case FilePlan::NameRange: return "NameRange";
+    case FilePlan::NameEnds: return "NameEnds";
     case FilePlan::NameTrigrams: return "NameTrigrams";
     case FilePlan::NameScan: return "NameScan";
     case FilePlan::DirRange: return "DirRange";
@@ -93,12 +118,13 @@ struct FileSearch::Impl
 {
     Impl(sqlite3 *db, std::string_view keyword, StopFn stop);
 
-    bool isNamePlan() const { return plan == FilePlan::NameRange || plan == FilePlan::NameTrigrams || plan == FilePlan::NameScan; }
+    bool isNamePlan() const { return plan != FilePlan::DirRange && plan != FilePlan::DirScan; }
     void checkStop() const;
     void search();
     void searchNames(IdSet &pkgs);
     void everyPackageWithFiles(IdSet &pkgs);
-    // The name blocks a search reads: ids (by trigrams), or count blocks from first.
+    // The name blocks a search reads: ids (by endings or trigrams), or count blocks from
+    // first. The blocks are read in order; rows between listed ones are passed over.
     struct BlockList
     {
         std::vector<uint32_t> ids;
@@ -115,6 +141,7 @@ struct FileSearch::Impl
                    std::string_view linksBlob, bool keep, OnLink &onLink);
     void nameBlockRange(const KeywordPattern &pattern, FilePlan how, uint32_t &first, uint32_t &last);
     std::vector<uint32_t> trigramBlocks(const KeywordPattern &pattern);
+    std::vector<uint32_t> endBlocks(const KeywordPattern &pattern);
     std::vector<uint32_t> pairBlocks(const KeywordPattern &pattern);
     static std::vector<uint32_t> allBlocks(uint32_t total);
     void searchDirs(IdSet &pkgs);
@@ -145,6 +172,7 @@ struct FileSearch::Impl
 
     std::unique_ptr<BlockReader> reader;
     BlockBits matchedNames;
+    NameTexts matchedTexts;
     bool everyName = false; // "*": matchedNames is not kept
     BlockBits matchedDirs;
     std::unordered_map<uint32_t, bool> dirVerdicts;
@@ -154,6 +182,7 @@ struct FileSearch::Impl
     int64_t files = -1;
 
     TextBlock texts;
+    TextBlock slashed; // a directory block's paths, each with its "/"
     NameLinks links;
     IdLists dirPkgs;
 };
@@ -166,9 +195,8 @@ FileSearch::Impl::Impl(sqlite3 *db, std::string_view text, StopFn stopFn)
     const std::string_view namePart = slash == std::string::npos ? keyword : std::string_view(keyword).substr(slash + 1);
     if (slash == std::string::npos || std::none_of(namePart.begin(), namePart.end(), isWildcard)) {
         namePattern = std::make_unique<KeywordPattern>(namePart);
-        if (slash != std::string::npos) {
+        if (slash != std::string::npos)
             dirOfName = std::make_unique<KeywordPattern>(std::string_view(keyword).substr(0, slash));
-        }
         plan = namePlanFor(*namePattern);
         return;
     }
@@ -188,22 +216,20 @@ FileSearch::Impl::Impl(sqlite3 *db, std::string_view text, StopFn stopFn)
 
 void FileSearch::Impl::checkStop() const
 {
-    if (stop && stop()) {
+    if (stop && stop())
         throw FileSearchError("search stopped");
-    }
 }
 
 void FileSearch::Impl::search()
 {
-    if (searched) {
+    if (searched)
         return;
-    }
-    if (KeywordPattern::likePatternLength(keyword) > likePatternLimit) {
+    if (KeywordPattern::likePatternLength(keyword) > likePatternLimit)
         throw FileSearchError("LIKE or GLOB pattern too complex");
-    }
     // A search that failed part way starts again from nothing.
     reader = std::make_unique<BlockReader>(db);
     matchedNames = BlockBits();
+    matchedTexts.clear();
     matchedDirs = BlockBits();
     dirVerdicts.clear();
     everyName = false;
@@ -211,12 +237,10 @@ void FileSearch::Impl::search()
     files = -1;
     sql.clear();
     IdSet pkgs(size_t(reader->maxPackage()) + 1);
-    if (isNamePlan()) {
+    if (isNamePlan())
         searchNames(pkgs);
-    
-    }else {
+    else
         searchDirs(pkgs);
-    }
     rows = pkgs.ids();
     searched = true;
 }
@@ -249,9 +273,8 @@ void FileSearch::Impl::nameBlockRange(const KeywordPattern &pattern, FilePlan ho
 std::vector<uint32_t> FileSearch::Impl::trigramBlocks(const KeywordPattern &pattern)
 {
     const std::vector<uint32_t> keys = pattern.trigrams(maxTrigrams);
-    if (keys.empty()) {
+    if (keys.empty())
         return pairBlocks(pattern);
-    }
     std::vector<uint32_t> blocks, list;
     bool firstList = true;
     for (const uint32_t key : keys) {
@@ -259,9 +282,32 @@ std::vector<uint32_t> FileSearch::Impl::trigramBlocks(const KeywordPattern &patt
         reader->postings(key, list);
         blocks = firstList ? list : intersect(blocks, list);
         firstList = false;
-        if (blocks.empty()) {
+        if (blocks.empty())
             break;
-        }
+    }
+    return blocks;
+}
+
+// The name blocks that hold a name with the keyword's literal ending and every trigram
+// of its literal text.
+std::vector<uint32_t> FileSearch::Impl::endBlocks(const KeywordPattern &pattern)
+{
+    const std::string suffix = pattern.literalSuffix();
+    const auto last = static_cast<unsigned char>(suffix.back());
+    std::vector<uint32_t> blocks, list;
+    if (suffix.size() >= 2) {
+        reader->postings(endKey(last, static_cast<unsigned char>(suffix[suffix.size() - 2])), blocks);
+    } else {
+        reader->postingsBetween(endKey(last, 0), endKey(last, 255), blocks);
+        std::sort(blocks.begin(), blocks.end());
+        blocks.erase(std::unique(blocks.begin(), blocks.end()), blocks.end());
+    }
+    for (const uint32_t key : pattern.trigrams(maxTrigrams)) {
+        if (blocks.empty())
+            break;
+        checkStop();
+        reader->postings(key, list);
+        blocks = intersect(blocks, list);
     }
     return blocks;
 }
@@ -272,13 +318,11 @@ void FileSearch::Impl::everyPackageWithFiles(IdSet &pkgs)
     Statement read(db, "SELECT " QV_PKG_FILES_PKG " FROM " QV_PKG_FILES_TABLE);
     sql = read.expandedSql();
     for (uint64_t row = 0; read.step(); ++row) {
-        if (row % 4096 == 0) {
+        if (row % 4096 == 0)
             checkStop();
-        }
         const int64_t pkg = read.integer(0);
-        if (pkg <= 0 || pkg > reader->maxPackage()) {
+        if (pkg <= 0 || pkg > reader->maxPackage())
             throw FileSearchError("damaged catalogue: file list of an unknown package");
-        }
         pkgs.insert(uint32_t(pkg));
     }
 }
@@ -308,23 +352,20 @@ std::vector<uint32_t> FileSearch::Impl::pairBlocks(const KeywordPattern &pattern
     };
     if (!pattern.endsWith(pair)) {
         reader->postingsBetween(trigramKey(a, b, 0), trigramKey(a, b, 255), list);
-        if (!addAll(list)) {
+        if (!addAll(list))
             return allBlocks(total);
-        }
     }
-    for (unsigned before = 0; before < 256; ++before) {
+    for (unsigned before = 1; before < 256; ++before) { // a key below 1 << 16 is an ending
         checkStop();
         reader->postings(trigramKey((unsigned char)before, a, b), list);
-        if (!addAll(list)) {
+        if (!addAll(list))
             return allBlocks(total);
-        }
     }
     uint32_t first = 0, last = 0;
     nameBlockRange(KeywordPattern(pair), FilePlan::NameRange, first, last);
     for (uint64_t block = first; block <= last; ++block) {
-        if (!add(uint32_t(block))) {
+        if (!add(uint32_t(block)))
             return allBlocks(total);
-        }
     }
     return seen.ids();
 }
@@ -340,9 +381,8 @@ std::vector<uint32_t> FileSearch::Impl::allBlocks(uint32_t total)
 
 void FileSearch::Impl::searchNames(IdSet &pkgs)
 {
-    if (reader->blockCount(BlockTable::Names) == 0) {
+    if (reader->blockCount(BlockTable::Names) == 0)
         return;
-    }
     if (namePattern->matchesEverything() && !dirOfName) {
         everyName = true;
         everyPackageWithFiles(pkgs);
@@ -357,13 +397,13 @@ void FileSearch::Impl::searchNames(IdSet &pkgs)
             [this] { checkStop(); });
         pkgs.merge(found.pkgs);
         matchedNames = std::move(found.matched);
+        matchedTexts = std::move(found.texts);
         files = found.files;
         return;
     }
     auto onLink = [&](uint32_t pkg, uint32_t dir, std::string_view) {
-        if (dirOfName && !nameDirMatches(dir)) {
+        if (dirOfName && !nameDirMatches(dir))
             return;
-        }
         ++files;
         pkgs.insert(pkg);
     };
@@ -374,25 +414,32 @@ void FileSearch::Impl::searchNames(IdSet &pkgs)
 // calls onLink(pkg, dir, name) for each link of each matching name. With keep, the
 // matching names are kept for the paths asked for later.
 // The statement that reads the name blocks the plan `how` gives for the pattern, in
-// block order: by trigrams, the blocks in `ids`; else the range first..last.
+// block order: by endings or trigrams, the blocks in `ids`; else the range first..last.
 std::unique_ptr<Statement> FileSearch::Impl::blockRead(const KeywordPattern &pattern, FilePlan how, BlockList &list)
 {
     std::unique_ptr<Statement> read;
-    if (how == FilePlan::NameTrigrams) {
-        list.ids = trigramBlocks(pattern);
+    const bool listed = how == FilePlan::NameTrigrams || how == FilePlan::NameEnds;
+    if (listed) {
+        list.ids = how == FilePlan::NameEnds ? endBlocks(pattern) : trigramBlocks(pattern);
         list.count = list.ids.size();
     }
-    // Where the trigrams leave a third of the blocks or more (a short literal common in
-    // names: "*.h"), reading them all in order costs less than looking each one up.
-    if (how == FilePlan::NameTrigrams && list.count * 3 < reader->blockCount(BlockTable::Names)) {
+    // Where the list leaves few blocks, each is looked up; from a third of them on (a short
+    // literal common in names: "*.h"), a read of the rows in order that passes over the
+    // others costs less.
+    if (listed && (list.ids.empty() || list.count * 3 < reader->blockCount(BlockTable::Names))) {
         read = std::make_unique<Statement>(
             db, "SELECT b." QV_NAME_BLOCK_ID ", b." QV_NAME_BLOCK_NAMES ", b." QV_NAME_BLOCK_LINKS
                 " FROM json_each(?1) AS j CROSS JOIN " QV_NAME_BLOCK_TABLE " AS b ON b." QV_NAME_BLOCK_ID " = j.value");
         read->bindText(1, jsonArray(list.ids));
+    } else if (listed) {
+        read = std::make_unique<Statement>(
+            db, "SELECT " QV_NAME_BLOCK_ID ", " QV_NAME_BLOCK_NAMES ", " QV_NAME_BLOCK_LINKS " FROM " QV_NAME_BLOCK_TABLE
+                " WHERE " QV_NAME_BLOCK_ID " BETWEEN ?1 AND ?2");
+        read->bind(1, list.ids.front());
+        read->bind(2, list.ids.back());
     } else {
-        list.ids.clear();
         uint32_t last = 0;
-        nameBlockRange(pattern, how == FilePlan::NameTrigrams ? FilePlan::NameScan : how, list.first, last);
+        nameBlockRange(pattern, how, list.first, last);
         list.count = list.first <= last ? uint64_t(last) - list.first + 1 : 0;
         read = std::make_unique<Statement>(
             db, "SELECT " QV_NAME_BLOCK_ID ", " QV_NAME_BLOCK_NAMES ", " QV_NAME_BLOCK_LINKS " FROM " QV_NAME_BLOCK_TABLE
@@ -422,15 +469,16 @@ void FileSearch::Impl::scanBlocks(Statement &read, const BlockList &list, const 
     uint64_t next = 0;
     while (read.step()) {
         checkStop();
-        if (next >= list.count || read.integer(0) != int64_t(list.at(next))) {
+        const int64_t id = read.integer(0);
+        if (next < list.count && id < int64_t(list.at(next)))
+            continue; // a block between the listed ones
+        if (next >= list.count || id != int64_t(list.at(next)))
             throw FileSearchError("damaged catalogue: name blocks out of order");
-        }
         nameBlock(pattern, uint32_t(list.at(next)), read.bytes(1), read.bytes(2), keep, onLink);
         ++next;
     }
-    if (next != list.count) {
+    if (next != list.count)
         throw FileSearchError("damaged catalogue: missing name block");
-    }
 }
 
 // Matches one block's names and passes on the links of those that match.
@@ -441,9 +489,8 @@ void FileSearch::Impl::nameBlock(const KeywordPattern &pattern, uint32_t block, 
     decodeTexts(namesBlob, perBlock, texts);
     reader->checkTexts(BlockTable::Names, block, texts);
     const uint64_t mask = pattern.matchBlock(texts);
-    if (mask == 0) {
+    if (mask == 0)
         return;
-    }
     decodeLinks(linksBlob, perBlock, links);
     reader->checkLinks(block, links);
     for (uint64_t bits = mask; bits; bits &= bits - 1) {
@@ -451,17 +498,20 @@ void FileSearch::Impl::nameBlock(const KeywordPattern &pattern, uint32_t block, 
         for (uint32_t j = links.begin(i); j < links.end(i); ++j)
             onLink(links.pkgs[j], links.dirs[j], texts.text(i));
     }
-    if (keep) {
-        matchedNames.add(block, mask);
+    if (!keep)
+        return;
+    matchedNames.add(block, mask);
+    for (uint64_t bits = mask; bits; bits &= bits - 1) {
+        const size_t i = size_t(__builtin_ctzll(bits));
+        matchedTexts.add(block * perBlock + uint32_t(i), texts.text(i));
     }
 }
 
 bool FileSearch::Impl::nameDirMatches(uint32_t dir)
 {
     const auto known = dirVerdicts.find(dir);
-    if (known != dirVerdicts.end()) {
+    if (known != dirVerdicts.end())
         return known->second;
-    }
     const bool verdict = dirOfName->matches(reader->dir(dir));
     dirVerdicts.emplace(dir, verdict);
     return verdict;
@@ -470,17 +520,15 @@ bool FileSearch::Impl::nameDirMatches(uint32_t dir)
 void FileSearch::Impl::searchDirs(IdSet &pkgs)
 {
     const uint32_t blocks = reader->blockCount(BlockTable::Dirs);
-    if (blocks == 0) {
+    if (blocks == 0)
         return;
-    }
     uint32_t first = 0, last = blocks - 1;
     if (plan == FilePlan::DirRange) {
         const uint32_t before = reader->blocksBefore(BlockTable::Dirs, folder);
         const std::string end = prefixEnd(folder);
         const uint32_t upto = end.empty() ? blocks : reader->blocksBefore(BlockTable::Dirs, end);
-        if (upto == 0) {
+        if (upto == 0)
             return;
-        }
         first = before > 0 ? before - 1 : 0;
         last = upto - 1;
     }
@@ -493,21 +541,17 @@ void FileSearch::Impl::searchDirs(IdSet &pkgs)
     uint64_t next = first;
     while (read.step()) {
         checkStop();
-        if (read.integer(0) != int64_t(next)) {
+        if (read.integer(0) != int64_t(next))
             throw FileSearchError("damaged catalogue: directory blocks out of order");
-        }
         matchedDirs.add(uint32_t(next), dirBlock(uint32_t(next), read.bytes(1), read.bytes(2), candidates));
         ++next;
     }
-    if (next != uint64_t(last) + 1) {
+    if (next != uint64_t(last) + 1)
         throw FileSearchError("damaged catalogue: missing directory block");
-    }
-    if (everyFileOfDir) {
+    if (everyFileOfDir)
         pkgs = candidates;
-    
-    }else {
+    else
         checkPackages(candidates, pkgs);
-    }
 }
 
 // Which candidate packages ship a matching file. A matching file's name ends with the
@@ -517,18 +561,18 @@ void FileSearch::Impl::searchDirs(IdSet &pkgs)
 void FileSearch::Impl::checkPackages(const IdSet &candidates, IdSet &pkgs)
 {
     const FilePlan tailPlan = namePlanFor(*tailPattern);
-    if (tailPlan == FilePlan::NameTrigrams || dirPackagePairs > maxPairsByPackage) {
+    const bool narrow = tailPlan == FilePlan::NameTrigrams
+        || (tailPlan == FilePlan::NameEnds && tailPattern->literalSuffix().size() >= 2);
+    if (narrow || dirPackagePairs > maxPairsByPackage) {
         std::string path;
         scanNames(*tailPattern, tailPlan, false, [&](uint32_t pkg, uint32_t dir, std::string_view name) {
-            if (!candidates.contains(pkg) || pkgs.contains(pkg) || !matchedDirs.contains(dir, perBlock)) {
+            if (!candidates.contains(pkg) || pkgs.contains(pkg) || !matchedDirs.contains(dir, perBlock))
                 return;
-            }
             path.assign(reader->dir(dir));
             path += '/';
             path += name;
-            if (pathPattern->matches(path)) {
+            if (pathPattern->matches(path))
                 pkgs.insert(pkg);
-            }
         });
         return;
     }
@@ -539,9 +583,8 @@ void FileSearch::Impl::checkPackages(const IdSet &candidates, IdSet &pkgs)
             found = true;
             return false;
         });
-        if (found) {
+        if (found)
             pkgs.insert(pkg);
-        }
     }
 }
 
@@ -551,18 +594,17 @@ uint64_t FileSearch::Impl::dirBlock(uint32_t block, std::string_view pathsBlob, 
 {
     decodeTexts(pathsBlob, perBlock, texts);
     reader->checkTexts(BlockTable::Dirs, block, texts);
-    uint64_t mask = 0;
-    std::string path;
+    // The paths with their "/", matched as one block: the keyword's longest literal run
+    // is looked for once in all of them.
+    slashed.bytes.clear();
+    slashed.ends.clear();
     for (size_t i = 0; i < texts.size(); ++i) {
-        path.assign(texts.text(i));
-        path += '/';
-        if (dirFilter->matches(path)) {
-            mask |= uint64_t(1) << i;
-        }
+        slashed.bytes.append(texts.text(i)).append(1, '/');
+        slashed.ends.push_back(uint32_t(slashed.bytes.size()));
     }
-    if (mask == 0) {
+    const uint64_t mask = dirFilter->matchBlock(slashed);
+    if (mask == 0)
         return 0;
-    }
     decodeIdLists(pkgsBlob, perBlock, dirPkgs);
     reader->checkDirPackages(block, dirPkgs);
     for (uint64_t bits = mask; bits; bits &= bits - 1) {
@@ -587,28 +629,24 @@ void FileSearch::Impl::forEachMatch(uint32_t pkg, Fn fn)
     std::string dirText;
     std::string path;
     for (const FileRef &file : files) {
-        if (names && !everyName && !matchedNames.contains(file.name, perBlock)) {
+        if (names && !everyName && !matchedNames.contains(file.name, perBlock))
             continue;
-        }
         if (file.dir != currentDir) {
             currentDir = file.dir;
             dirPasses = names ? !dirOfName || nameDirMatches(file.dir) : matchedDirs.contains(file.dir, perBlock);
-            if (dirPasses) {
+            if (dirPasses)
                 dirText.assign(reader->dir(file.dir));
-            }
         }
-        if (!dirPasses) {
+        if (!dirPasses)
             continue;
-        }
         path.assign(dirText);
         path += '/';
-        path += reader->name(file.name);
-        if (!names && !everyFileOfDir && !pathPattern->matches(path)) {
+        std::string_view name;
+        path += names && matchedTexts.find(file.name, name) ? name : reader->name(file.name);
+        if (!names && !everyFileOfDir && !pathPattern->matches(path))
             continue;
-        }
-        if (!fn(path)) {
+        if (!fn(path))
             return;
-        }
     }
 }
 
@@ -653,18 +691,16 @@ std::string FileSearch::firstPath(uint32_t pkg)
         std::string best;
         bool any = false;
         d->forEachMatch(pkg, [&](const std::string &path) {
-            if (!any || path < best) {
+            if (!any || path < best)
                 best = path;
-            }
             any = true;
             return true;
         });
         // The name blocks' links and the package's own file list are two records of the
         // same files: a row that its files do not bear out is a damaged catalogue's.
-        if (!any) {
+        if (!any)
             throw FileSearchError("damaged catalogue: package " + std::to_string(pkg)
                                   + " ships no file that its name links say it does");
-        }
         return best;
     } catch (const BlobError &e) {
         throw FileSearchError(std::string("damaged catalogue: ") + e.what());
@@ -682,12 +718,10 @@ std::vector<std::string> FileSearch::matchingFiles(uint32_t pkg, size_t max, siz
             return true;
         });
         std::sort(paths.begin(), paths.end());
-        if (total) {
+        if (total)
             *total = paths.size();
-        }
-        if (paths.size() > max) {
+        if (paths.size() > max)
             paths.resize(max);
-        }
         return paths;
     } catch (const BlobError &e) {
         throw FileSearchError(std::string("damaged catalogue: ") + e.what());
@@ -720,13 +754,9 @@ std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg, size_t max, con
         // The names in the order of their ids, so that each name block is decoded once
         // (a big package's names are spread over thousands of blocks); the directories
         // come in order already.
-        std::vector<uint32_t> byName(files.size());
-        for (uint32_t i = 0; i < byName.size(); ++i)
-            byName[i] = i;
-        std::sort(byName.begin(), byName.end(),
-                  [&files](uint32_t a, uint32_t b) { return files[a].name < files[b].name; });
+        const std::vector<uint32_t> byName = placesByName(files);
         // The names are copied out one after the other, then the paths made in one buffer
-        // and sorted as views of it, each copied out once, in order.
+        // of the size they take and sorted as views of it, each copied out once, in order.
         std::string names;
         std::vector<std::pair<size_t, size_t>> nameAt(files.size()); // where and how long
         for (const uint32_t i : byName) {
@@ -735,7 +765,14 @@ std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg, size_t max, con
             nameAt[i] = {names.size(), name.size()};
             names += name;
         }
+        size_t size = names.size() + files.size(); // the names and a "/" each
+        for (size_t i = 0, end = 0; i < files.size(); i = end) {
+            for (end = i + 1; end < files.size() && files[end].dir == files[i].dir; ++end) {
+            }
+            size += reader.dir(files[i].dir).size() * (end - i);
+        }
         std::string all;
+        all.reserve(size);
         std::vector<std::pair<size_t, size_t>> pathAt(files.size());
         for (size_t i = 0; i < files.size(); ++i) {
             askStop();
@@ -746,7 +783,7 @@ std::vector<std::string> packageFiles(sqlite3 *db, uint32_t pkg, size_t max, con
         std::vector<std::string_view> sorted(files.size());
         for (size_t i = 0; i < files.size(); ++i)
             sorted[i] = std::string_view(all).substr(pathAt[i].first, pathAt[i].second);
-        std::sort(sorted.begin(), sorted.end());
+        sortPaths(sorted);
         return std::vector<std::string>(sorted.begin(), sorted.end());
     } catch (const BlobError &e) {
         throw FileSearchError(std::string("damaged catalogue: ") + e.what());

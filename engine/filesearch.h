@@ -28,9 +28,11 @@ struct sqlite3;
 enum class FilePlan {
     NameRange,    // a keyword that starts with literal text: a binary search over the
                   // sorted name blocks, then the blocks of that prefix
+    NameEnds,     // a keyword that ends in literal text ("*.h", "*z", "*ssl*.so"): the name
+                  // blocks holding a name with that ending and every trigram of its literals
     NameTrigrams, // a literal run of three or more characters: the name blocks that
                   // hold every trigram of it
-    NameScan,     // shorter literals ("*.h", "*a*", "*"): every name block
+    NameScan,     // shorter literals ("*a*", "*q?t*", "*"): every name block
     DirRange,     // a keyword with a "/" whose name part has wildcards: the directories
                   // under its literal folder, then their packages' files
     DirScan,      // the same with no literal folder ("*/doc/*"): every directory

@@ -43,6 +43,11 @@ public:
     std::string pair() const;
     // Every matching text's folded bytes end with the given ones (the keyword ends with them).
     bool endsWith(std::string_view foldedText) const;
+    // The folded ASCII bytes the keyword ends with, after its last wildcard or non-ASCII
+    // byte: every matching text's folded bytes end with them (an ASCII byte is a
+    // character of its own in UTF-8 as SQLite reads it). Empty for a keyword without a
+    // wildcard, whose texts the sorted order finds.
+    std::string literalSuffix() const;
 
     // The length of the LIKE pattern the keyword makes (escapes included): SQLite refuses
     // a pattern longer than its limit.
@@ -69,6 +74,7 @@ private:
     bool segmentAt(const Segment &segment, const char *at) const;
     const char *findSegment(const Segment &segment, const char *from, const char *end) const;
     bool matchesDecoded(std::string_view text) const;
+    uint64_t matchTails(const CatalogueBlobs::TextBlock &block) const;
     void addSegments(std::string_view keyword);
 
     std::string keyword;
@@ -78,6 +84,10 @@ private:
     bool hasStar = false;
     bool asciiNeverMatches = false; // a literal non-ASCII character: no ASCII text matches
     bool runMatches = false;        // "*run*": a text holding filterRun matches
+    // The last segment is ASCII literal text after a star: a text must end with it, which
+    // is looked at first. tailMatches: the keyword is "*" and that text, nothing else.
+    bool tailFirst = false;
+    bool tailMatches = false;
     bool everything = false;
 };
 

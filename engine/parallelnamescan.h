@@ -9,6 +9,7 @@
 
 #include "blockbits.h"
 #include "idset.h"
+#include "nametexts.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,6 +22,7 @@ struct NameScanResult
 {
     IdSet pkgs;
     BlockBits matched; // the matching names of each block
+    NameTexts texts;   // and their texts, up to NameTexts' bound
     int64_t files = 0; // their links, one a file
 };
 

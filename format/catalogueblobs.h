@@ -114,6 +114,14 @@ inline uint32_t trigramKey(unsigned char a, unsigned char b, unsigned char c)
     return uint32_t(a) << 16 | uint32_t(b) << 8 | uint32_t(c);
 }
 
+// The key of a name's ending, kept among the trigrams: its last folded byte, then the one
+// before it (0 for a name of one byte). No trigram key is below 1 << 16, since no name
+// holds a NUL, and the names ending in one byte have the keys of one range.
+inline uint32_t endKey(unsigned char last, unsigned char before)
+{
+    return uint32_t(last) << 8 | uint32_t(before);
+}
+
 } // namespace CatalogueBlobs
 
 #endif // CATALOGUEBLOBS_H

@@ -31,11 +31,12 @@
     "CREATE TABLE " QV_PKG_INFO_TABLE " (" QV_PKG_INFO_PKG " INTEGER PRIMARY KEY, " QV_PKG_INFO_VERSION \
     " TEXT NOT NULL, " QV_PKG_INFO_SUMMARY " TEXT NOT NULL, " QV_PKG_INFO_SECTION " TEXT NOT NULL)"
 
-// The file lists, format 3. A catalogue says which layout it has in PRAGMA user_version
+// The file lists, format 4. A catalogue says which layout it has in PRAGMA user_version
 // (QV_FORMAT_VERSION) and names itself in PRAGMA application_id; a catalogue of another
-// version has no file lists the finder reads. Format 2 had the same tables, with the name
-// and directory blocks' integers in StreamVByte (catalogueblobs.cpp).
-#define QV_FORMAT_VERSION 3
+// version has no file lists the finder reads. Format 3 had the same tables without the
+// names' endings among the trigrams; format 2 kept the name and directory blocks'
+// integers in StreamVByte (catalogueblobs.cpp).
+#define QV_FORMAT_VERSION 4
 #define QV_APPLICATION_ID 0x51564354 // "QVCT"
 
 // The distinct base names of files, sorted by their ASCII-folded text (then by their
@@ -67,7 +68,9 @@
 
 // For each run of three bytes of the folded names (a << 16 | b << 8 | c), the name blocks
 // holding a name with that run: a keyword's literal text narrows its names to the blocks
-// that hold every run of it.
+// that hold every run of it. Below 1 << 16 the same for the names' endings (last << 8 |
+// the byte before it, 0 for a name of one byte; CatalogueBlobs::endKey): a keyword that
+// ends in literal text ("*.h") reads the blocks of the names that end so.
 #define QV_TRIGRAM_TABLE "qv_name_trigrams_t"
 #define QV_TRIGRAM_KEY "trigram"
 #define QV_TRIGRAM_BLOCKS "blocks"

@@ -22,7 +22,7 @@
 namespace {
 
 // Writes path afresh with the real writer; files null for a catalogue without file lists.
-void writeWithBuilderWriter(const QString &path, const PackageIndex &packages,
+void writeWithBuilderWriter(const QString &path, PackageIndex &packages,
                             const QList<CatalogueFile> *files)
 {
     FileIndex index;

@@ -162,8 +162,8 @@ void tst_CoreSearch::details()
     QCOMPARE(details.matched, 1);
     QCOMPARE(details.installed.size(), 1);
     QCOMPARE(details.installed.first().version, QString("4:12.2.0-3"));
-    QCOMPARE(details.packages.installCommand("gcc", "amd64"), QString("sudo apt install gcc"));
-    QCOMPARE(details.packages.installCommand("gcc", "i386"), QString("sudo apt install gcc:i386"));
+    QCOMPARE(details.packages.installCommand("gcc", "amd64"), QString("sudo apt install -- gcc"));
+    QCOMPARE(details.packages.installCommand("gcc", "i386"), QString("sudo apt install -- gcc:i386"));
 }
 
 // dpkg is always installed in the native architecture: its own stanza names it. (Before

@@ -51,7 +51,7 @@ QList<File> generatedFiles()
           << File{"oddnames", "usr/share/odd/100%done"} << File{"oddnames", "usr/share/odd/x86_64_only"}
           << File{"oddnames", "usr/share/odd/back\\slash"} << File{"oddnames", "usr/share/odd/star*name"}
           << File{"oddnames", "usr/share/odd/Makefile"} << File{"pkg07", "usr/share/odd/makefile"}
-          << File{"oddnames", "opt/Mixed/Case/README"} << File{"utf8names", "usr/share/utf8/café"}
+          << File{"oddnames", "opt/Mixed/Case/README"} << File{"oddnames", "usr/share/odd/H"} << File{"utf8names", "usr/share/utf8/café"}
           << File{"utf8names", "usr/share/utf8/CAFÉ.txt"} << File{"utf8names", "usr/share/utf8/€uro"}
           << File{"pkg03", "usr/share/utf8/naïve €"} << File{"kernel", "vmlinuz"} << File{"kernel", "initrd.img"}
           << File{"pkg05", "usr/bin/zz"} << File{"pkg05", "usr/share/doc-base/pkg05"};
@@ -206,7 +206,9 @@ void tst_FileEngine::rowsEqualLike_data()
           "/usr/bin/gcc", "*/bin/gcc", "*/BIN/GCC", "/usr/share/doc/pkg01/*", "/usr/share/doc/*", "/usr/*/doc/*",
           "*/doc/*", "/usr/lib/*.so.1", "/usr/include/linux/*", "/usr/include/linux/ssl_*", "/vmlinuz", "/*",
           "/v*", "/*z", "*z", "*zz", "*.h", "*Qt*", "*qt*so*", "/usr/share/doc/pkg0?/copyright", "/opt/mixed/CASE/*", "/usr/bin/", "*/", "/",
-          "*/utf8/caf?", "/usr/share/doc-base/*", "nomatch*", "*nomatch*", "/nomatch/*"})
+          "*/utf8/caf?", "/usr/share/doc-base/*", "nomatch*", "*nomatch*", "/nomatch/*", "*.desktop", "*.H", "*h",
+          "*h?", "?.desktop", "*ssl*.so", "*\xc3\xa9.txt", "*.TXT", "*\xc3\xa9", "*0.h", "*_1?.h", "*\x82\xac",
+          "/usr/include/linux/*.h", "/usr/share/*/*.desktop", "*/LC_MESSAGES/*.mo", "/usr/share/doc/*z", "*/odd/*h"})
         QTest::newRow(keyword) << QByteArray(keyword);
     QTest::newRow("empty") << QByteArray("");
     QTest::newRow("NUL ends the keyword") << QByteArray("gcc\0-12", 7);
@@ -238,12 +240,15 @@ void tst_FileEngine::planPerKeyword_data()
     QTest::newRow("prefix") << "lib*.so.3" << FilePlan::NameRange << names;
     QTest::newRow("prefix of one letter") << "z*" << FilePlan::NameRange << names;
     QTest::newRow("non-ASCII after ASCII") << "caf\xc3\xa9" << FilePlan::NameRange << names;
-    QTest::newRow("suffix of three") << "*.so" << FilePlan::NameTrigrams << names;
+    QTest::newRow("suffix of three") << "*.so" << FilePlan::NameEnds << names;
     QTest::newRow("substring") << "*ssl*" << FilePlan::NameTrigrams << names;
-    QTest::newRow("three after a question mark") << "?.desktop" << FilePlan::NameTrigrams << names;
-    QTest::newRow("suffix of two") << "*.h" << FilePlan::NameTrigrams << names;
+    QTest::newRow("suffix after a question mark") << "?.desktop" << FilePlan::NameEnds << names;
+    QTest::newRow("suffix of two") << "*.h" << FilePlan::NameEnds << names;
+    QTest::newRow("substring and suffix") << "*ssl*.so" << FilePlan::NameEnds << names;
+    QTest::newRow("suffix after non-ASCII") << "*\xc3\xa9.txt" << FilePlan::NameEnds << names;
     QTest::newRow("two in a row") << "*qt*" << FilePlan::NameTrigrams << names;
-    QTest::newRow("suffix of one") << "*h" << FilePlan::NameScan << names;
+    QTest::newRow("suffix of one") << "*h" << FilePlan::NameEnds << names;
+    QTest::newRow("ends in a wildcard") << "*h?" << FilePlan::NameScan << names;
     QTest::newRow("single characters") << "*q?t*" << FilePlan::NameScan << names;
     QTest::newRow("star") << "*" << FilePlan::NameScan << QString(QV_PKG_FILES_TABLE);
     QTest::newRow("starts non-ASCII") << "\xc3\xa9t\xc3\xa9" << FilePlan::NameScan << names;

@@ -279,6 +279,10 @@ void tst_FileSearch::olderKindCatalogue_data()
     const QStringList formatTwo{QV_CREATE_NAME_BLOCK_TABLE, QV_CREATE_DIR_BLOCK_TABLE, QV_CREATE_PKG_FILES_TABLE,
                                 QV_CREATE_TRIGRAM_TABLE, "PRAGMA user_version = 2"};
     QTest::newRow("format 2, user's") << "user" << formatTwo << "quorvi-catalog --user";
+    // Format 3 had the same tables without the names' endings among the trigrams.
+    QStringList formatThree = formatTwo;
+    formatThree.last() = "PRAGMA user_version = 3";
+    QTest::newRow("format 3, system's") << "system" << formatThree << "sudo quorvi-catalog --system";
     QTest::newRow("a later format") << "here" << QStringList{QString("PRAGMA user_version = %1").arg(QV_FORMAT_VERSION + 1)} << here;
 }
 

@@ -107,7 +107,9 @@ void CatalogueBuilder::build(const BuildOptions &options, const std::string &out
         addFiles(id, paths);
     m_rpmdbFiles.clear();
 
-    m_files.finish();
+    // The writer finishes the file lists (sorts the names) once the package rows are
+    // written and freed; the lookups go now.
+    m_files.endInput();
     CatalogueWriter::write(outputPath, m_packages, hasFileLists ? &m_files : nullptr,
                          [this](const char *step, int index, int count) {
                              PhaseGate::reached((std::string("writing ") + step).c_str());

@@ -9,12 +9,25 @@
 #include <catalogueschema.h>
 
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <string>
 #include <vector>
 
 namespace {
 
 using CatalogueBlobs::FileRef;
+
+// What a step freed in small pieces (the packages' rows, the directories' texts) lies
+// between what is still in use, where glibc keeps it: its pages go back to the system
+// here, before the next step allocates its own.
+void releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
 using Link = LinkStore::Link;
 
 // The file is a private temporary that is renamed into place only after a
@@ -228,7 +241,7 @@ void writePackageFiles(SqliteDb &db, FileIndex &files)
 
 } // namespace
 
-void CatalogueWriter::write(const std::string &path, const PackageIndex &packages, FileIndex *files,
+void CatalogueWriter::write(const std::string &path, PackageIndex &packages, FileIndex *files,
                           const StepFn &onStep)
 {
     const int steps = files ? 5 : 1;
@@ -244,12 +257,17 @@ void CatalogueWriter::write(const std::string &path, const PackageIndex &package
     step("packages", 0);
     writePackages(db, packages);
     writePackageInfo(db, packages);
+    packages.releaseRows();
+    releaseFreedMemory();
+    if (files)
+        files->finish();
     if (files) {
         step("file names", 1);
         writeNameBlocks(db, *files);
         step("directories", 2);
         writeDirBlocks(db, *files);
         files->releaseDirectories();
+        releaseFreedMemory();
         step("file links", 3);
         writePackageFiles(db, *files);
         files->links().clear();

@@ -76,11 +76,20 @@ bool FileIndex::intern(std::string_view path, PathIds &ids)
 
 void FileIndex::finish()
 {
-    m_names.releaseLookup();
-    m_dirs.releaseLookup();
+    if (m_finished)
+        return;
+    m_finished = true;
+    endInput();
     m_nameOrder = catalogueOrder(m_names);
     m_dirOrder = catalogueOrder(m_dirs);
     m_links.renumber(idsOf(m_dirOrder), idsOf(m_nameOrder));
+}
+
+void FileIndex::endInput()
+{
+    m_links.seal();
+    m_names.releaseLookup();
+    m_dirs.releaseLookup();
 }
 
 void FileIndex::releaseDirectories()

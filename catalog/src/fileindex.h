@@ -30,6 +30,10 @@ public:
     bool intern(std::string_view path, PathIds &ids);
     void link(uint32_t pkg, PathIds ids) { m_links.add({pkg, ids.dir, ids.name}); }
 
+    // Once every path is in: frees the lookups and the links' buffer, before the package
+    // tables are written. finish() does it too.
+    void endInput();
+    // Once; a second call does nothing.
     void finish();
 
     // Before finish(): by the ids intern() gave.
@@ -62,4 +66,5 @@ private:
     LinkStore m_links;
     std::vector<uint32_t> m_nameOrder; // interned id of each catalogue id
     std::vector<uint32_t> m_dirOrder;
+    bool m_finished = false;
 };

@@ -95,6 +95,12 @@ void LinkStore::spillTo(const std::string &folder)
     ::unlink(name.c_str());
 }
 
+void LinkStore::seal()
+{
+    endRun();
+    std::vector<Link>().swap(m_current);
+}
+
 void LinkStore::endRun()
 {
     if (m_current.empty()) {
@@ -185,6 +191,7 @@ void LinkStore::rewriteRuns(Change &&change)
 
 void LinkStore::renumber(const std::vector<uint32_t> &dirIds, const std::vector<uint32_t> &nameIds)
 {
+
     rewriteRuns([&](std::vector<Link> &links) {
         for (Link &link : links) {
             link.dir = dirIds[link.dir];

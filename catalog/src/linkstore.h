@@ -30,7 +30,7 @@ public:
     };
     using LinkFn = std::function<void(const Link &link)>;
 
-    explicit LinkStore(size_t runLength = size_t(1) << 20);
+    explicit LinkStore(size_t runLength = size_t(1) << 19);
     ~LinkStore();
     LinkStore(const LinkStore &) = delete;
     LinkStore &operator=(const LinkStore &) = delete;
@@ -46,6 +46,9 @@ public:
             endRun();
         }
     }
+
+    // Stores the last run and frees the buffer of the runs: no more links come.
+    void seal();
 
     // Replaces every directory id d by dirIds[d] and every name id n by nameIds[n].
     void renumber(const std::vector<uint32_t> &dirIds, const std::vector<uint32_t> &nameIds);

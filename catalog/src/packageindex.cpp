@@ -61,6 +61,7 @@ uint32_t PackageIndex::addRow(Row row)
     m_rows.push_back(std::move(row));
     const Row &added = m_rows.back();
     const uint32_t id = uint32_t(m_rows.size());
+    m_count = m_rows.size();
     m_byKey.emplace(key(added.name, added.ver, added.rel, added.arch), id);
     m_byName[added.name].push_back(id);
     return id;
@@ -87,6 +88,14 @@ uint32_t PackageIndex::find(std::string_view name, std::string_view ver, std::st
 {
     const auto it = m_byKey.find(key(name, ver, rel, arch));
     return it == m_byKey.end() ? 0 : it->second;
+}
+
+void PackageIndex::releaseRows()
+{
+    std::unordered_map<std::string_view, std::vector<uint32_t>>().swap(m_byName);
+    std::unordered_map<std::string, uint32_t>().swap(m_byKey);
+    std::unordered_map<std::string, uint32_t>().swap(m_byNameArch);
+    std::deque<Row>().swap(m_rows);
 }
 
 const std::vector<uint32_t> *PackageIndex::idsNamed(std::string_view name) const

@@ -48,7 +48,11 @@ public:
     const std::vector<uint32_t> *idsNamed(std::string_view name) const;
 
     const Row &row(uint32_t id) const { return m_rows[id - 1]; }
-    size_t size() const { return m_rows.size(); }
+    size_t size() const { return m_count; }
+
+    // Frees the rows and lookups once the package tables are written (the file lists
+    // need only the ids); size() stays, row() and the lookups are empty.
+    void releaseRows();
 
 private:
     static std::string key(std::string_view name, std::string_view ver, std::string_view rel,
@@ -58,6 +62,7 @@ private:
     void replaceIfNewer(uint32_t id, Row &row);
 
     bool m_newestOnly;
+    size_t m_count = 0;
     std::deque<Row> m_rows; // a deque keeps the names that m_byName points to in place
     std::unordered_map<std::string, uint32_t> m_byKey;
     std::unordered_map<std::string, uint32_t> m_byNameArch; // newestOnly: (name, arch, scheme)

@@ -30,7 +30,7 @@ TrigramIndex::TrigramIndex(const FileIndex &files)
 {
 }
 
-// Calls fn(key, block) once for each trigram of each name block with a key in
+// Calls fn(key, block) once for each trigram and ending (endKey) of each name block with a key in
 // [first, end), blocks in order. `mark` tells this pass's blocks apart from the
 // previous pass's (each key is in one fill pass only).
 template<typename Fn>
@@ -40,16 +40,17 @@ void TrigramIndex::forEachNewTrigram(uint32_t first, uint32_t end, uint32_t mark
     for (size_t id = 0; id < names; ++id) {
         const uint32_t seen = mark | uint32_t(id / QV_NAMES_PER_BLOCK + 1);
         const std::string_view name = m_files.nameAt(uint32_t(id));
-        for (size_t i = 0; i + 3 <= name.size(); ++i) {
-            const uint32_t key = CatalogueBlobs::trigramKey(
-                static_cast<unsigned char>(CatalogueBlobs::foldAscii(name[i])),
-                static_cast<unsigned char>(CatalogueBlobs::foldAscii(name[i + 1])),
-                static_cast<unsigned char>(CatalogueBlobs::foldAscii(name[i + 2])));
+        const auto add = [&](uint32_t key) {
             if (key >= first && key < end && m_seen[key] != seen) {
                 m_seen[key] = seen;
                 fn(key, seen - mark - 1);
             }
-        }
+        };
+        const auto byte = [&name](size_t i) { return static_cast<unsigned char>(CatalogueBlobs::foldAscii(name[i])); };
+        for (size_t i = 0; i + 3 <= name.size(); ++i)
+            add(CatalogueBlobs::trigramKey(byte(i), byte(i + 1), byte(i + 2)));
+        if (!name.empty())
+            add(CatalogueBlobs::endKey(byte(name.size() - 1), name.size() > 1 ? byte(name.size() - 2) : 0));
     }
 }
 
