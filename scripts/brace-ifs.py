@@ -8,6 +8,9 @@ each closing brace on its own line, indented as the line that opens it.
 
     cmake -S . -B build -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
     scripts/brace-ifs.py build
+
+It needs clang-tidy and Python's yaml module (Debian: clang-tidy, python3-yaml); CI does
+not run it. Running it again on braced code changes nothing.
 """
 import json
 import os
