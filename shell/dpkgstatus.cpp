@@ -1,6 +1,7 @@
 #include "dpkgstatus.h"
 
 #include <cstdlib>
+#include <unistd.h>
 #include <fstream>
 #include <sstream>
 
@@ -75,4 +76,31 @@ bool DpkgStatus::hasFiles(const std::string &name) const
         }
     }
     return false;
+}
+
+std::string DpkgStatus::nativeArch()
+{
+#if defined(__x86_64__)
+    return "amd64";
+#elif defined(__aarch64__)
+    return "arm64";
+#elif defined(__i386__)
+    return "i386";
+#elif defined(__arm__)
+    return "armhf";
+#elif defined(__powerpc64__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    return "ppc64el";
+#elif defined(__s390x__)
+    return "s390x";
+#elif defined(__riscv) && __riscv_xlen == 64
+    return "riscv64";
+#else
+    return "";
+#endif
+}
+
+std::string DpkgStatus::installCommand(const std::string &name, const std::string &arch)
+{
+    const bool foreign = !arch.empty() && arch != "all" && arch != nativeArch();
+    return std::string(geteuid() == 0 ? "apt install " : "sudo apt install ") + name + (foreign ? ":" + arch : "");
 }

@@ -28,6 +28,12 @@ public:
     // Whether dpkg has the package's files on disk (installed, unpacked, half-configured...).
     bool hasFiles(const std::string &name) const;
 
+    // The architecture this program was built for, in Debian's name ("amd64").
+    static std::string nativeArch();
+    // The command that installs the package: "sudo apt install NAME", "apt install NAME"
+    // for root; NAME:ARCH for a package of a foreign architecture.
+    static std::string installCommand(const std::string &name, const std::string &arch = {});
+
 private:
     std::string text;
     bool found = false;
