@@ -18,7 +18,7 @@ const char usageText[] =
     "      quorvi-find [选项] show 软件包[:架构]\n"
     "      quorvi-find [选项] names 关键字\n"
     "选项：\n"
-    "  -l, --names-only     search 只列出软件包名称\n"
+    "  -l, --names-only     search 和 names 只列出软件包名称\n"
     "      --json           每行一个 JSON 对象\n"
     "  -0, --null           每条结果以 NUL 结尾（供 xargs -0）\n"
     "      --catalogue 文件  读这个软件包目录\n"
@@ -88,7 +88,7 @@ bool FindCommand::parse(const std::vector<std::string> &args)
     action = words[0];
     operand = trimmed(words[1]);
     const bool known = action == "search" || action == "list" || action == "show" || action == "names";
-    return known && !operand.empty() && (!namesOnly || action == "search");
+    return known && !operand.empty() && (!namesOnly || action == "search" || action == "names");
 }
 
 int FindCommand::usage(const std::string &problem) const
@@ -253,8 +253,18 @@ int FindCommand::show(ShellCatalogue &catalogue, LineOutput &out)
 int FindCommand::names(ShellCatalogue &catalogue, LineOutput &out)
 {
     const std::vector<PackageRow> rows = catalogue.searchNames(operand);
+    std::set<std::string> seen;
     for (const PackageRow &row : rows) {
-        if (out.format() == LineOutput::Format::Json) {
+        if (namesOnly) {
+            if (!seen.insert(row.name).second) {
+                continue;
+            }
+            if (out.format() == LineOutput::Format::Json) {
+                out.object({{"package", quoted(row.name)}});
+            } else {
+                out.text({}, row.name);
+            }
+        } else if (out.format() == LineOutput::Format::Json) {
             out.object({{"package", quoted(row.name)}, {"version", quoted(catalogue.details(row).version)},
                         {"architecture", quoted(row.arch)}, {"shown", quoted(row.shownName())}});
         } else {

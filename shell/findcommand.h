@@ -9,6 +9,10 @@
 //   quorvi-find [OPTIONS] show PACKAGE[:ARCH]    version, architecture, summary, section, installed state
 //   quorvi-find [OPTIONS] names KEYWORD          package-name search: name-ver-rel.arch
 //
+// -l prints package names alone (search, names); --json one object a line, -0 ends each
+// result with NUL; --catalogue FILE reads that catalogue instead of the one the finder
+// would open.
+//
 // Exit status: 0 found, 1 nothing found, 2 usage error, 3 no catalogue or one it cannot
 // read. No Qt.
 
