@@ -45,7 +45,7 @@ int main(int argc, char **argv)
     try {
         const ShellCatalogue catalogue(argv[1]);
         const CommandLookup lookup(catalogue.handle());
-        const Alternatives registered = Alternatives::read(argc > 2 ? argv[2] : Alternatives::databaseFolder);
+        const Alternatives registered = argc > 2 ? Alternatives::read(argv[2]) : Alternatives::read();
         const Alternatives none;
         int right = 0, wrong = 0, missed = 0, unknown = 0, others = 0;
         std::cout << "| command | packages of the registered choices | the rule's packages | verdict |\n|---|---|---|---|\n";

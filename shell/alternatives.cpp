@@ -1,6 +1,7 @@
 #include "alternatives.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
@@ -38,6 +39,12 @@ std::vector<std::string> linesOf(const std::string &text)
 }
 
 } // namespace
+
+Alternatives Alternatives::read()
+{
+    const char *folder = std::getenv("QUORVI_ALTERNATIVES");
+    return read(folder && *folder ? folder : databaseFolder);
+}
 
 Alternatives Alternatives::read(const std::string &folder)
 {

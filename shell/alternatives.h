@@ -23,7 +23,10 @@ public:
     static constexpr const char *databaseFolder = "/var/lib/dpkg/alternatives";
 
     // Reads every file of the folder; one that does not parse is left out.
-    static Alternatives read(const std::string &folder = databaseFolder);
+    static Alternatives read(const std::string &folder);
+    // Reads dpkg's database (QUORVI_ALTERNATIVES names another folder, as
+    // QUORVI_DPKG_STATUS does dpkg's status file).
+    static Alternatives read();
 
     // The files the registered choices of a command link to, in the database's order;
     // empty when no link of that name in a command folder is registered.
