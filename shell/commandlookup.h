@@ -36,9 +36,10 @@ public:
     // The commands one edit away that a package ships in a command folder.
     std::vector<CommandFile> nearCommands(const std::string &command) const;
 
-    // The names one edit away from the command, as file-name keywords (a "?" for the
-    // changed or added letter); the command's own name is not among them, nor a first
-    // letter changed or added before fewer than three letters.
+    // File-name keywords whose matches hold the names one edit away from the command (a
+    // "?" for the changed or added letter, "*?" where one letter would come first); the
+    // command's own name is not among them, nor a first letter changed or added before
+    // fewer than three letters.
     static std::vector<std::string> nearKeywords(const std::string &command);
     // Letters changed, added or left out, and neighbours swapped, between two names.
     static int editDistance(const std::string &a, const std::string &b);
