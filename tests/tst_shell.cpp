@@ -30,6 +30,8 @@ void tst_Shell::initTestCase()
                    {"--packages", testData("shell/Packages"), "--contents", testData("shell/Contents")});
     QFile::copy(dir.filePath("os_pkg_list.db"), dir.filePath("format2.db"));
     execOnCatalogue(dir.filePath("format2.db"), {"PRAGMA user_version = 2"});
+    QFile::copy(dir.filePath("os_pkg_list.db"), dir.filePath("crafted.db"));
+    execOnCatalogue(dir.filePath("crafted.db"), {"UPDATE qv_file_names_t SET names = x'01ffff'"});
 }
 
 void tst_Shell::commandLines_data()
@@ -98,6 +100,9 @@ void tst_Shell::commandLines_data()
         {QString::fromUtf8("找不到命令“zqdoc”，软件包目录中也没有提供它的软件包。")}, 127);
     row("handler: wildcards are letters", {"handler", "zqp*"}, {},
         {QString::fromUtf8("找不到命令“zqp*”，软件包目录中也没有提供它的软件包。")}, 127);
+    row("crafted catalogue", {"find", "--catalogue", "crafted.db", "search", "zqfind"}, {},
+        {QString::fromUtf8("quorvi-find：crafted.db 无法读取（damaged catalogue: compressed blob of unknown or too large size）。"), "..."}, 3);
+    row("handler: crafted catalogue", {"handler", "--catalogue", "crafted.db", "zqfind"}, {}, {"zqfind: command not found"}, 127);
     row("handler: no catalogue", {"handler", "--catalogue", "missing.db", "zqfind"}, {}, {"zqfind: command not found"}, 127);
     row("handler: another format", {"handler", "--catalogue", "format2.db", "zqfind"}, {}, {"zqfind: command not found"}, 127);
 }
