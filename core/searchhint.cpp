@@ -1,9 +1,9 @@
 #include "searchhint.h"
+#include "cataloguequery.h"
 
 #include <catalogueschema.h>
 #include <filesearch.h>
 
-#include <QSqlQuery>
 #include <QVariant>
 #include <QVector>
 
@@ -21,15 +21,14 @@ QChar folded(QChar c)
 }
 } // namespace
 
-SearchHint SearchHint::find(const QSqlDatabase &db, sqlite3 *handle, const QString &keyword, SearchMode mode,
-                            const StopFn &stop)
+SearchHint SearchHint::find(sqlite3 *db, const QString &keyword, SearchMode mode, const StopFn &stop)
 {
     SearchHint hint;
     const QChar star('*');
     if (!keyword.contains(star)) {
         hint.wildKeyword = star + keyword + star;
         hint.wildCount = mode == SearchMode::PackageName ? countPackages(db, hint.wildKeyword)
-                                                         : countFilePackages(handle, hint.wildKeyword, stop);
+                                                         : countFilePackages(db, hint.wildKeyword, stop);
         if (mode == SearchMode::PackageName && !stop())
             hint.names = nearNames(db, keyword, stop);
     }
@@ -37,10 +36,9 @@ SearchHint SearchHint::find(const QSqlDatabase &db, sqlite3 *handle, const QStri
 }
 
 // The package-name statement's own LIKE clause, counted.
-qint64 SearchHint::countPackages(const QSqlDatabase &db, const QString &keyword)
+qint64 SearchHint::countPackages(sqlite3 *db, const QString &keyword)
 {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
+    CatalogueQuery query(db);
     const QString statement = QString::fromUtf8(SearchStatement::packageCount) + QLatin1String(" WHERE " QV_PKG_NAME)
                               + SearchStatement::likeClause(keyword);
     if (!query.exec(statement) || !query.next())
@@ -63,14 +61,13 @@ qint64 SearchHint::countFilePackages(sqlite3 *handle, const QString &keyword, co
 
 // The candidates share the keyword's first character (regardless of ASCII case, through
 // the name index) and are at most two characters longer or shorter.
-QStringList SearchHint::nearNames(const QSqlDatabase &db, const QString &keyword, const StopFn &stop)
+QStringList SearchHint::nearNames(sqlite3 *db, const QString &keyword, const StopFn &stop)
 {
     if (keyword.isEmpty() || keyword.size() > maxNameKeyword)
         return {};
     const QString low = QString(folded(keyword.at(0)));
     const QString high = QString(QChar(low.at(0).unicode() + 1));
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
+    CatalogueQuery query(db);
     query.prepare(QStringLiteral("SELECT DISTINCT " QV_PKG_NAME " FROM " QV_PKG_TABLE
                                  " WHERE " QV_PKG_NAME " COLLATE NOCASE >= ?1 AND " QV_PKG_NAME " COLLATE NOCASE < ?2"
                                  " AND length(" QV_PKG_NAME ") BETWEEN ?3 AND ?4 LIMIT ?5"));

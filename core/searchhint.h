@@ -4,7 +4,6 @@
 #include "searchstatement.h"
 
 #include <QMetaType>
-#include <QSqlDatabase>
 #include <QStringList>
 
 #include <functional>
@@ -35,17 +34,16 @@ public:
 
     // The hint for an empty result of `keyword` (trimmed) in `mode`, read through the
     // search's own connection; a search that stops (or fails) leaves that part out.
-    static SearchHint find(const QSqlDatabase &db, sqlite3 *handle, const QString &keyword, SearchMode mode,
-                           const StopFn &stop);
+    static SearchHint find(sqlite3 *db, const QString &keyword, SearchMode mode, const StopFn &stop);
 
     // Edits (insertions, deletions, substitutions) between two texts, ASCII letters
     // compared regardless of case; any count above `limit` is returned as limit + 1.
     static int editDistance(const QString &a, const QString &b, int limit);
 
 private:
-    static qint64 countPackages(const QSqlDatabase &db, const QString &keyword);
+    static qint64 countPackages(sqlite3 *db, const QString &keyword);
     static qint64 countFilePackages(sqlite3 *handle, const QString &keyword, const StopFn &stop);
-    static QStringList nearNames(const QSqlDatabase &db, const QString &keyword, const StopFn &stop);
+    static QStringList nearNames(sqlite3 *db, const QString &keyword, const StopFn &stop);
 };
 Q_DECLARE_METATYPE(SearchHint)
 
