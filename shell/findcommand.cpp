@@ -1,9 +1,10 @@
 #include "findcommand.h"
 
-#include "dpkgstatus.h"
+#include "installcommand.h"
 #include "shellcatalogue.h"
 
 #include <filesearch.h>
+#include <installedpackages.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -120,7 +121,8 @@ int FindCommand::run(const std::vector<std::string> &args)
         for (const std::string &place : ShellCatalogue::places()) {
             places += "\n  " + place;
         }
-        complain("在这些位置没有找到软件包目录：" + places + "\n用这条命令生成一个：quorvi-catalog --user");
+        complain("在这些位置没有找到软件包目录：" + places + "\n用这条命令生成一个："
+                 + ShellCatalogue::rebuildCommand(ShellCatalogue::places().at(1)));
         return CatalogueFailure;
     }
     try {
@@ -129,10 +131,10 @@ int FindCommand::run(const std::vector<std::string> &args)
         const int status = dispatch(opened, out);
         std::fflush(stdout);
         return status;
-    } catch (const CatalogueError &e) {
-        complain(std::string(e.what()) + "\n用这条命令重新生成：quorvi-catalog --user");
+    } catch (const CatalogueUnreadable &e) {
+        complain(std::string(e.what()) + "\n用这条命令重新生成：" + ShellCatalogue::rebuildCommand(path));
     } catch (const FileSearchError &e) {
-        complain(path + " 无法读取（" + e.what() + "）。\n用这条命令重新生成：quorvi-catalog --user");
+        complain(path + " 无法读取（" + e.what() + "）。\n用这条命令重新生成：" + ShellCatalogue::rebuildCommand(path));
     } catch (const std::exception &e) {
         complain(path + " 无法读取（" + e.what() + "）");
     }
@@ -157,7 +159,7 @@ int FindCommand::search(ShellCatalogue &catalogue, LineOutput &out)
     bool any = false;
     for (const uint32_t pkg : files.packages()) {
         const PackageRow row = catalogue.package(pkg);
-        const std::string version = out.format() == LineOutput::Format::Json ? catalogue.details(row).version : "";
+        const std::string &version = row.version;
         if (namesOnly) {
             if (!seen.insert(row.name).second && out.format() == LineOutput::Format::Text) {
                 continue;
@@ -215,17 +217,12 @@ int FindCommand::show(ShellCatalogue &catalogue, LineOutput &out)
         complain("软件包目录中没有软件包 " + operand);
         return NothingFound;
     }
-    const DpkgStatus status;
+    const InstalledPackages packages = InstalledPackages::system();
     bool first = true;
-    for (const PackageRow &row : rows) {
-        const PackageDetails details = catalogue.details(row);
-        std::string installed;
-        for (const DpkgStatus::Installed &version : status.versionsOf(row.name)) {
-            if ((version.arch == row.arch || version.arch == "all" || row.arch == "all") && version.state == "installed") {
-                installed = version.version;
-            }
-        }
-        const std::string command = DpkgStatus::installCommand(row.name, row.arch);
+    for (const PackageRow &details : rows) {
+        const PackageRow &row = details;
+        const std::string installed = InstallCommand::installedVersion(packages, row.name, row.arch);
+        const std::string command = InstallCommand::forPackage(packages, row.name, row.arch);
         if (out.format() == LineOutput::Format::Json) {
             out.object({{"package", quoted(row.name)}, {"version", quoted(details.version)},
                         {"architecture", quoted(row.arch)}, {"summary", quoted(details.summary)},
@@ -243,7 +240,8 @@ int FindCommand::show(ShellCatalogue &catalogue, LineOutput &out)
         out.text("架构：", row.arch);
         out.text("摘要：", details.summary);
         out.text("分类：", details.section);
-        out.text("安装状态：", installed.empty() ? (status.exists() ? "未安装" : "无法判断（没有 dpkg 的状态文件）")
+        out.text("安装状态：", installed.empty() ? (packages.manager() != InstalledPackages::Manager::None
+                                                  ? "未安装" : "无法判断：这台机器上没有 dpkg 或 rpm 的软件包数据库")
                                             : "已安装 " + installed);
         out.text("安装命令：", command);
     }
@@ -265,7 +263,7 @@ int FindCommand::names(ShellCatalogue &catalogue, LineOutput &out)
                 out.text({}, row.name);
             }
         } else if (out.format() == LineOutput::Format::Json) {
-            out.object({{"package", quoted(row.name)}, {"version", quoted(catalogue.details(row).version)},
+            out.object({{"package", quoted(row.name)}, {"version", quoted(row.version)},
                         {"architecture", quoted(row.arch)}, {"shown", quoted(row.shownName())}});
         } else {
             out.text({}, row.shownName());

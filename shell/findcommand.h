@@ -14,7 +14,7 @@
 // would open.
 //
 // Exit status: 0 found, 1 nothing found, 2 usage error, 3 no catalogue or one it cannot
-// read. No Qt.
+// read. On the search core: QtCore, no QtGui, QtWidgets or QtSql.
 
 #include "lineoutput.h"
 

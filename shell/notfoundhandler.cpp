@@ -2,15 +2,17 @@
 
 #include "alternatives.h"
 #include "commandlookup.h"
-#include "dpkgstatus.h"
+#include "installcommand.h"
 #include "shellcatalogue.h"
 
 #include <filesearch.h>
+#include <installedpackages.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <limits.h>
+#include <map>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -141,11 +143,12 @@ bool NotFoundHandler::answerFromCatalogue(ShellCatalogue &catalogue, const std::
 // One line a package: its install command and the file it ships.
 void NotFoundHandler::installLines(ShellCatalogue &catalogue, const std::vector<CommandFile> &files)
 {
+    const InstalledPackages installed = InstalledPackages::system();
     std::set<std::string> shown;
     for (const CommandFile &file : files) {
         const PackageRow row = catalogue.package(file.pkg);
         if (shown.insert(row.name).second) {
-            say("  " + DpkgStatus::installCommand(row.name, row.arch) + "    （" + file.path + "）");
+            say("  " + InstallCommand::forPackage(installed, row.name, row.arch) + "    （" + file.path + "）");
         }
     }
 }
@@ -154,8 +157,9 @@ void NotFoundHandler::installLines(ShellCatalogue &catalogue, const std::vector<
 // packages, then those a package of the command's own name ships, then by name.
 void NotFoundHandler::nearLines(ShellCatalogue &catalogue, const std::string &command, std::vector<CommandFile> near)
 {
-    const DpkgStatus status;
+    const InstalledPackages packages = InstalledPackages::system();
     const std::string path = environment("PATH");
+    std::map<std::string, bool> installedPackages;
     struct Candidate
     {
         std::tuple<bool, bool, bool, std::string> rank;
@@ -166,9 +170,12 @@ void NotFoundHandler::nearLines(ShellCatalogue &catalogue, const std::string &co
         const std::string name = nameOf(file.path);
         const PackageRow row = catalogue.package(file.pkg);
         const bool here = onPath(name, path);
-        const bool installed = status.hasFiles(row.name);
+        if (!installedPackages.count(row.name)) {
+            installedPackages[row.name] = !InstallCommand::installedVersion(packages, row.name, row.arch).empty();
+        }
+        const bool installed = installedPackages[row.name];
         std::string line = "  " + name + "（软件包 " + row.name;
-        line += here || installed ? "，已安装）" : "）：" + DpkgStatus::installCommand(row.name, row.arch);
+        line += here || installed ? "，已安装）" : "）：" + InstallCommand::forPackage(packages, row.name, row.arch);
         candidates.push_back({{!here, !installed, row.name != name, name}, line});
     }
     std::sort(candidates.begin(), candidates.end(), [](const Candidate &a, const Candidate &b) { return a.rank < b.rank; });

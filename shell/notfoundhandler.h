@@ -7,7 +7,7 @@
 // installs each; in the packages update-alternatives leads it to; else up to three near
 // names. It never prompts and needs no network. Without a catalogue of the current format
 // it prints the shell's usual "COMMAND: command not found" line only. Always exit status
-// 127, as the shell's own. No Qt.
+// 127, as the shell's own. On the search core: QtCore, no QtGui, QtWidgets or QtSql.
 
 #include <string>
 #include <vector>

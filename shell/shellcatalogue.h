@@ -1,12 +1,15 @@
 #ifndef SHELLCATALOGUE_H
 #define SHELLCATALOGUE_H
 
-// The catalogue as the shell's programs read it: found where the finder looks (the working
-// folder, the user's, the system's), opened read-only with SQLite's C API, its format
-// checked before any search, and the package rows the engine's ids stand for. No Qt.
+// The catalogue as the shell's programs read it, through the search core: found where the
+// finder looks (CatalogueLocator), opened read-only and its format checked as the window
+// does (CatalogueOpening, CatalogueConnection, CatalogueFeatures), packages read with
+// PackageInfo, package names searched with PackageSearch; in the standard library's types,
+// UTF-8, for programs that print bytes.
+
+#include <catalogueconnection.h>
 
 #include <cstdint>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -20,21 +23,16 @@ struct PackageRow
     std::string ver;
     std::string rel;
     std::string arch;
+    std::string version; // the full version, epoch included ("ver-rel" without details)
+    std::string summary;
+    std::string section;
     // name-ver-rel.arch, as the finder's table shows a package.
     std::string shownName() const { return name + '-' + ver + '-' + rel + '.' + arch; }
 };
 
-struct PackageDetails
-{
-    PackageRow row;
-    bool hasDetails = false; // the catalogue has a details row for the package
-    std::string version;     // the full version, epoch included
-    std::string summary;
-    std::string section;
-};
-
-// Why a catalogue cannot be read: missing, not a catalogue, another format, damaged.
-class CatalogueError : public std::runtime_error
+// Why a catalogue cannot be read (missing, not a catalogue, another format, damaged), in
+// the window's words.
+class CatalogueUnreadable : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
@@ -43,36 +41,28 @@ public:
 class ShellCatalogue
 {
 public:
-    // The catalogue the finder would open: the first of ./os_pkg_list.db, the user's and
-    // the system's that exists; "" when there is none.
+    // The catalogue the finder would open, or "" when there is none; every place it looks.
     static std::string locate();
-    // Every place locate() looks, in its order.
     static std::vector<std::string> places();
+    // The command that makes the catalogue at that path.
+    static std::string rebuildCommand(const std::string &path);
 
-    // Opens and checks the file; throws CatalogueError.
+    // Opens and checks the file; throws CatalogueUnreadable.
     explicit ShellCatalogue(const std::string &path);
-    ~ShellCatalogue();
-    ShellCatalogue(const ShellCatalogue &) = delete;
-    ShellCatalogue &operator=(const ShellCatalogue &) = delete;
 
-    sqlite3 *handle() const { return db; }
-    const std::string &path() const { return file; }
+    sqlite3 *handle() const { return connection.handle(); }
 
-    // The package of an id the engine returned. Throws CatalogueError.
+    // The package of an id the engine returned. Throws CatalogueUnreadable.
     PackageRow package(uint32_t id) const;
     // The packages of a name, and of that architecture when arch is not empty, by id.
     std::vector<PackageRow> packagesNamed(const std::string &name, const std::string &arch = {}) const;
-    // The finder's package-name search: a leading and/or trailing "*" asks for a suffix,
-    // prefix or substring, "%" and "_" are LIKE's own wildcards; rows in the catalogue's order.
+    // The finder's package-name search, its rows in the window's order.
     std::vector<PackageRow> searchNames(const std::string &keyword) const;
-    PackageDetails details(const PackageRow &row) const;
 
 private:
-    void checkFormat() const;
-    std::vector<PackageRow> rows(const std::string &sql, const std::vector<std::string> &texts) const;
+    std::vector<PackageRow> packagesOf(const std::vector<uint32_t> &ids) const;
 
-    std::string file;
-    sqlite3 *db = nullptr;
+    CatalogueConnection connection;
 };
 
 #endif // SHELLCATALOGUE_H

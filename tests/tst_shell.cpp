@@ -1,4 +1,5 @@
-#include "testsupport.h"
+#include "cataloguefixtures.h"
+#include "coretestsupport.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -74,9 +75,10 @@ void tst_Shell::commandLines_data()
     row("usage: an unknown command", {"find", "find", "x"}, {}, {QString::fromUtf8("quorvi-find：命令行有误"), "..."}, 2);
     row("usage: -l with list", {"find", "-l", "list", "coreutils"}, {}, {QString::fromUtf8("quorvi-find：命令行有误"), "..."}, 2);
     row("no catalogue", {"find", "--catalogue", "missing.db", "search", "x"}, {},
-        {QString::fromUtf8("quorvi-find：没有找到软件包目录 missing.db"), QString::fromUtf8("用这条命令重新生成：quorvi-catalog --user")}, 3);
+        {QString::fromUtf8("quorvi-find：没有找到软件包目录 missing.db"),
+         QString::fromUtf8("用这条命令重新生成：quorvi-catalog -o os_pkg_list.db --apt-lists /var/lib/apt/lists")}, 3);
     row("another format", {"find", "--catalogue", "format2.db", "search", "x"}, {},
-        {QString::fromUtf8("quorvi-find：format2.db 是格式 2 的软件包目录，这里只能读格式 3"), "..."}, 3);
+        {QString::fromUtf8("quorvi-find：format2.db：这个软件包目录是旧格式或另一种格式的，不含可读的文件列表。"), "..."}, 3);
 
     row("handler: a command in /sbin", {"handler", "ifconfig"}, {},
         {found.arg("ifconfig"), "  " + install + QString::fromUtf8("net-tools    （/sbin/ifconfig）")}, 127);
