@@ -218,31 +218,30 @@ int FindCommand::show(ShellCatalogue &catalogue, LineOutput &out)
         return NothingFound;
     }
     const InstalledPackages packages = InstalledPackages::system();
-    bool first = true;
-    for (const PackageRow &details : rows) {
-        const PackageRow &row = details;
+    const bool stateKnown = packages.manager() != InstalledPackages::Manager::None;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const PackageRow &row = rows[i];
         const std::string installed = InstallCommand::installedVersion(packages, row.name, row.arch);
         const std::string command = InstallCommand::forPackage(packages, row.name, row.arch);
         if (out.format() == LineOutput::Format::Json) {
-            out.object({{"package", quoted(row.name)}, {"version", quoted(details.version)},
-                        {"architecture", quoted(row.arch)}, {"summary", quoted(details.summary)},
-                        {"section", quoted(details.section)}, {"installed", installed.empty() ? "false" : "true"},
+            out.object({{"package", quoted(row.name)}, {"version", quoted(row.version)},
+                        {"architecture", quoted(row.arch)}, {"summary", quoted(row.summary)},
+                        {"section", quoted(row.section)}, {"installed", installed.empty() ? "false" : "true"},
                         {"installed_version", installed.empty() ? "null" : quoted(installed)},
                         {"install_command", quoted(command)}});
             continue;
         }
-        if (!first) {
+        if (i > 0) {
             out.text({});
         }
-        first = false;
         out.text("软件包：", row.name);
-        out.text("版本：", details.version);
+        out.text("版本：", row.version);
         out.text("架构：", row.arch);
-        out.text("摘要：", details.summary);
-        out.text("分类：", details.section);
-        out.text("安装状态：", installed.empty() ? (packages.manager() != InstalledPackages::Manager::None
-                                                  ? "未安装" : "无法判断：这台机器上没有 dpkg 或 rpm 的软件包数据库")
-                                            : "已安装 " + installed);
+        out.text("摘要：", row.summary);
+        out.text("分类：", row.section);
+        out.text("安装状态：", !installed.empty() ? "已安装 " + installed
+                                 : stateKnown    ? "未安装"
+                                                 : "无法判断：这台机器上没有 dpkg 或 rpm 的软件包数据库");
         out.text("安装命令：", command);
     }
     return Found;
