@@ -27,7 +27,8 @@ std::string InstallCommand::installedVersion(const InstalledPackages &installed,
                                              const std::string &arch)
 {
     QVector<InstalledPackages::Installed> versions;
-    if (!installed.versionsOf(qt(name), versions, nullptr)) {
+    QString error;
+    if (!installed.versionsOf(qt(name), versions, &error)) {
         return {};
     }
     for (const InstalledPackages::Installed &version : versions) {
@@ -37,4 +38,26 @@ std::string InstallCommand::installedVersion(const InstalledPackages &installed,
         }
     }
     return {};
+}
+
+std::set<std::string> InstallCommand::installedOf(const InstalledPackages &installed, const std::vector<std::string> &names)
+{
+    QStringList wanted;
+    for (const std::string &name : names) {
+        wanted << qt(name);
+    }
+    QHash<QString, QVector<InstalledPackages::Installed>> versions;
+    QString error;
+    std::set<std::string> found;
+    if (!installed.versionsOf(wanted, versions, &error)) {
+        return found;
+    }
+    for (auto it = versions.cbegin(); it != versions.cend(); ++it) {
+        for (const InstalledPackages::Installed &version : it.value()) {
+            if (version.state == QLatin1String("installed")) {
+                found.insert(it.key().toUtf8().toStdString());
+            }
+        }
+    }
+    return found;
 }

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits.h>
-#include <map>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -159,34 +158,36 @@ void NotFoundHandler::nearLines(ShellCatalogue &catalogue, const std::string &co
 {
     const InstalledPackages packages = InstalledPackages::system();
     const std::string path = environment("PATH");
-    std::map<std::string, bool> installedPackages;
+    std::vector<PackageRow> rows;
+    std::vector<std::string> packageNames;
+    for (const CommandFile &file : near) {
+        rows.push_back(catalogue.package(file.pkg));
+        packageNames.push_back(rows.back().name);
+    }
+    const std::set<std::string> installed = InstallCommand::installedOf(packages, packageNames);
     struct Candidate
     {
         std::tuple<bool, bool, bool, std::string> rank;
         std::string line;
     };
     std::vector<Candidate> candidates;
-    for (const CommandFile &file : near) {
-        const std::string name = nameOf(file.path);
-        const PackageRow row = catalogue.package(file.pkg);
+    for (size_t i = 0; i < near.size(); ++i) {
+        const std::string name = nameOf(near[i].path);
+        const PackageRow &row = rows[i];
         const bool here = onPath(name, path);
-        if (!installedPackages.count(row.name)) {
-            installedPackages[row.name] = !InstallCommand::installedVersion(packages, row.name, row.arch).empty();
-        }
-        const bool installed = installedPackages[row.name];
+        const bool isInstalled = installed.count(row.name) > 0;
         std::string line = "  " + name + "（软件包 " + row.name;
-        line += here || installed ? "，已安装）" : "）：" + InstallCommand::forPackage(packages, row.name, row.arch);
-        candidates.push_back({{!here, !installed, row.name != name, name}, line});
+        line += here || isInstalled ? "，已安装）" : "）：" + InstallCommand::forPackage(packages, row.name, row.arch);
+        candidates.push_back({{!here, !isInstalled, row.name != name, name}, line});
     }
     std::sort(candidates.begin(), candidates.end(), [](const Candidate &a, const Candidate &b) { return a.rank < b.rank; });
     say("找不到命令" + quote(command) + "。相近的命令：");
     std::set<std::string> said;
     for (const Candidate &candidate : candidates) {
-        const std::string &name = std::get<3>(candidate.rank);
         if (said.size() == maxNearNames) {
             break;
         }
-        if (said.insert(name).second) {
+        if (said.insert(std::get<3>(candidate.rank)).second) {
             say(candidate.line);
         }
     }
