@@ -126,15 +126,16 @@ std::vector<std::string> CommandLookup::nearKeywords(const std::string &command)
     // A keyword that starts with "?" is looked up by the trigrams of the rest; with fewer
     // than three letters after it, every name holding the pair would be read (90 ms for
     // "?ti" on Debian's 7 million files), so a short command's first letter is taken as typed.
-    // One letter before the "?" would read every name that starts with it (30 ms for
-    // "g?cc-14"): with three letters or more after the "?", "*?" and the rest finds a few
-    // more names by their trigrams, and editDistance() keeps the right ones.
+    // One letter before the "?" would read every name that starts with it (10-30 ms for
+    // "g?i" or "g?cc-14"): with three letters or more after the "?", "*?" and the rest
+    // finds a few more names by their trigrams, and editDistance() keeps the right ones;
+    // with fewer, the second letter is taken as typed.
     std::vector<std::string> kept;
     for (const std::string &keyword : keywords) {
-        if (keyword[0] == '?' && keyword.size() < 4) {
+        const bool oneLetterFirst = keyword.size() >= 2 && keyword[0] != '?' && keyword[1] == '?';
+        if ((keyword[0] == '?' && keyword.size() < 4) || (oneLetterFirst && keyword.size() < 5)) {
             continue;
         }
-        const bool oneLetterFirst = keyword.size() >= 5 && keyword[0] != '?' && keyword[1] == '?';
         kept.push_back(oneLetterFirst ? "*" + keyword.substr(1) : keyword);
     }
     return kept;

@@ -38,8 +38,8 @@ public:
 
     // File-name keywords whose matches hold the names one edit away from the command (a
     // "?" for the changed or added letter, "*?" where one letter would come first); the
-    // command's own name is not among them, nor a first letter changed or added before
-    // fewer than three letters.
+    // command's own name is not among them, nor a first or second letter changed or
+    // added before fewer than three letters (each would read a whole letter's names).
     static std::vector<std::string> nearKeywords(const std::string &command);
     // Letters changed, added or left out, and neighbours swapped, between two names.
     static int editDistance(const std::string &a, const std::string &b);
