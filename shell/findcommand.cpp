@@ -159,14 +159,13 @@ int FindCommand::search(ShellCatalogue &catalogue, LineOutput &out)
     bool any = false;
     for (const uint32_t pkg : files.packages()) {
         const PackageRow row = catalogue.package(pkg);
-        const std::string &version = row.version;
         if (namesOnly) {
             if (!seen.insert(row.name).second && out.format() == LineOutput::Format::Text) {
                 continue;
             }
             any = true;
             if (out.format() == LineOutput::Format::Json) {
-                out.object({{"package", quoted(row.name)}, {"version", quoted(version)}, {"architecture", quoted(row.arch)}});
+                out.object({{"package", quoted(row.name)}, {"version", quoted(row.version)}, {"architecture", quoted(row.arch)}});
             } else {
                 out.text(row.name);
             }
@@ -174,7 +173,7 @@ int FindCommand::search(ShellCatalogue &catalogue, LineOutput &out)
         }
         for (const std::string &path : files.matchingFiles(pkg, std::numeric_limits<size_t>::max())) {
             if (out.format() == LineOutput::Format::Json) {
-                out.object({{"package", quoted(row.name)}, {"version", quoted(version)},
+                out.object({{"package", quoted(row.name)}, {"version", quoted(row.version)},
                             {"architecture", quoted(row.arch)}, {"path", quoted(path)}});
             } else if (seen.insert(row.name + '\n' + path).second) {
                 out.text(row.name, ": " + path);
