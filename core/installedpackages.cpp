@@ -182,12 +182,30 @@ bool InstalledPackages::versionsOf(const QString &name, QVector<Installed> &inst
 // at; dpkg replaces the file by rename, so a read never sees half of it.
 bool InstalledPackages::dpkgVersionsOf(const QString &name, QVector<Installed> &installed, QString *error) const
 {
-    QFile file(status);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = tr("无法读取 %1：%2").arg(status, file.errorString());
+    QByteArray text;
+    if (!readStatus(text, error)) {
         return false;
     }
-    const QByteArray text = file.readAll();
+    installed = stanzasOf(text, name);
+    return true;
+}
+
+bool InstalledPackages::readStatus(QByteArray &text, QString *error) const
+{
+    QFile file(status);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error) {
+            *error = tr("无法读取 %1：%2").arg(status, file.errorString());
+        }
+        return false;
+    }
+    text = file.readAll();
+    return true;
+}
+
+QVector<InstalledPackages::Installed> InstalledPackages::stanzasOf(const QByteArray &text, const QString &name)
+{
+    QVector<Installed> installed;
     const QByteArray wanted = "Package: " + name.toUtf8() + '\n';
     for (int at = text.startsWith(wanted) ? 0 : text.indexOf('\n' + wanted); at >= 0;
          at = text.indexOf('\n' + wanted, at + 1)) {
@@ -199,6 +217,28 @@ bool InstalledPackages::dpkgVersionsOf(const QString &name, QVector<Installed> &
             installed.append({QString::fromUtf8(fieldOf(stanza, "Architecture")),
                               QString::fromUtf8(fieldOf(stanza, "Version")), QString::fromUtf8(state)});
         }
+    }
+    return installed;
+}
+
+bool InstalledPackages::versionsOf(const QStringList &names, QHash<QString, QVector<Installed>> &installed,
+                                   QString *error) const
+{
+    installed.clear();
+    if (kind != Manager::Dpkg) {
+        for (const QString &name : names) {
+            if (!versionsOf(name, installed[name], error)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    QByteArray text;
+    if (!readStatus(text, error)) {
+        return false;
+    }
+    for (const QString &name : names) {
+        installed.insert(name, stanzasOf(text, name));
     }
     return true;
 }

@@ -1,7 +1,9 @@
 #ifndef INSTALLEDPACKAGES_H
 #define INSTALLEDPACKAGES_H
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <functional>
@@ -45,6 +47,9 @@ public:
     // Every installed architecture of the package called `name` (files on disk), read
     // now; false with *error set when the manager's records cannot be read.
     bool versionsOf(const QString &name, QVector<Installed> &installed, QString *error) const;
+    // The same for several packages at once, dpkg's status file read once (the
+    // command-not-found handler ranks a dozen near names by it).
+    bool versionsOf(const QStringList &names, QHash<QString, QVector<Installed>> &installed, QString *error) const;
     bool isForeign(const QString &arch) const;
     // "sudo apt install -- NAME[:ARCH]" or "sudo dnf install -- NAME[.ARCH]"; where the
     // machine has neither manager, the architecture's naming tells which kind the package
@@ -53,6 +58,8 @@ public:
 
 private:
     bool dpkgVersionsOf(const QString &name, QVector<Installed> &installed, QString *error) const;
+    bool readStatus(QByteArray &text, QString *error) const;
+    static QVector<Installed> stanzasOf(const QByteArray &text, const QString &name);
 
     Manager kind = Manager::None;
     QString status;

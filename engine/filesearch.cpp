@@ -6,6 +6,7 @@
 #include "keywordpattern.h"
 #include "nametexts.h"
 #include "parallelnamescan.h"
+#include "pathaliases.h"
 #include "pathsort.h"
 #include "readtransaction.h"
 #include "statement.h"
@@ -99,6 +100,14 @@ std::vector<uint32_t> intersect(const std::vector<uint32_t> &a, const std::vecto
     return out;
 }
 
+// The ids in either list, ascending.
+std::vector<uint32_t> unite(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b)
+{
+    std::vector<uint32_t> out;
+    std::set_union(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
+    return out;
+}
+
 } // namespace
 
 const char *filePlanName(FilePlan plan)
@@ -121,6 +130,12 @@ struct FileSearch::Impl
     bool isNamePlan() const { return plan != FilePlan::DirRange && plan != FilePlan::DirScan; }
     void checkStop() const;
     void search();
+    // Searches, then whether the package is one of the rows.
+    bool ships(uint32_t pkg)
+    {
+        search();
+        return std::binary_search(rows.begin(), rows.end(), pkg);
+    }
     void searchNames(IdSet &pkgs);
     void everyPackageWithFiles(IdSet &pkgs);
     // The name blocks a search reads: ids (by endings or trigrams), or count blocks from
@@ -651,8 +666,11 @@ void FileSearch::Impl::forEachMatch(uint32_t pkg, Fn fn)
 }
 
 FileSearch::FileSearch(sqlite3 *db, const std::string &keyword, StopFn stop)
-    : d(std::make_unique<Impl>(db, keyword, std::move(stop)))
+    : d(std::make_unique<Impl>(db, keyword, stop))
 {
+    if (const std::string other = PathAliases::otherName(keyword); !other.empty()) {
+        alias = std::make_unique<Impl>(db, other, std::move(stop));
+    }
 }
 
 FileSearch::~FileSearch() = default;
@@ -664,12 +682,15 @@ FilePlan FileSearch::plan() const
 
 std::string FileSearch::statement() const
 {
-    return d->sql;
+    return alias && !alias->sql.empty() ? d->sql + "; " + alias->sql : d->sql;
 }
 
 int64_t FileSearch::fileCount() const
 {
-    return d->searched ? d->files : -1;
+    if (!d->searched || !alias) {
+        return d->searched ? d->files : -1;
+    }
+    return d->files < 0 || alias->files < 0 ? -1 : d->files + alias->files;
 }
 
 std::vector<uint32_t> FileSearch::packages()
@@ -677,6 +698,10 @@ std::vector<uint32_t> FileSearch::packages()
     try {
         const ReadTransaction transaction(d->db);
         d->search();
+        if (alias) {
+            alias->search();
+            return unite(d->rows, alias->rows);
+        }
         return d->rows;
     } catch (const BlobError &e) {
         throw FileSearchError(std::string("damaged catalogue: ") + e.what());
@@ -687,15 +712,19 @@ std::string FileSearch::firstPath(uint32_t pkg)
 {
     try {
         const ReadTransaction transaction(d->db);
-        d->search();
         std::string best;
         bool any = false;
-        d->forEachMatch(pkg, [&](const std::string &path) {
-            if (!any || path < best)
-                best = path;
-            any = true;
-            return true;
-        });
+        for (Impl *search : {d.get(), alias.get()}) {
+            if (!search || !search->ships(pkg)) {
+                continue;
+            }
+            search->forEachMatch(pkg, [&](const std::string &path) {
+                if (!any || path < best)
+                    best = path;
+                any = true;
+                return true;
+            });
+        }
         // The name blocks' links and the package's own file list are two records of the
         // same files: a row that its files do not bear out is a damaged catalogue's.
         if (!any)
@@ -711,12 +740,16 @@ std::vector<std::string> FileSearch::matchingFiles(uint32_t pkg, size_t max, siz
 {
     try {
         const ReadTransaction transaction(d->db);
-        d->search();
         std::vector<std::string> paths;
-        d->forEachMatch(pkg, [&](const std::string &path) {
-            paths.push_back(path);
-            return true;
-        });
+        for (Impl *search : {d.get(), alias.get()}) {
+            if (!search || !search->ships(pkg)) {
+                continue;
+            }
+            search->forEachMatch(pkg, [&](const std::string &path) {
+                paths.push_back(path);
+                return true;
+            });
+        }
         std::sort(paths.begin(), paths.end());
         if (total)
             *total = paths.size();

@@ -12,6 +12,9 @@
 //   UTF-8 (a lead byte and its continuation bytes).
 // - Without a "/" the keyword is matched against a file's base name, with a "/" against
 //   its full path (directory, "/", name; the root directory is "").
+// - A keyword that starts with a folder a merged-/usr system links into /usr ("/bin/",
+//   "/usr/bin/", "/lib64/", ...) is searched under both names (pathaliases.h); the rows
+//   and paths are those of both searches together, each path as the package ships it.
 
 #include <cstddef>
 #include <cstdint>
@@ -82,6 +85,7 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
+    std::unique_ptr<Impl> alias; // the keyword under its folder's other merged-/usr name
 };
 
 // Every file of a package as full paths, sorted by bytes; throws FileSearchError. At most

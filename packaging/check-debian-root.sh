@@ -10,6 +10,10 @@
 #     lists and every path of its Contents lists;
 #   - the finder, started offscreen in /root, opens the system's catalogue and a
 #     file-name search for */bin/bash shows bash;
+#   - quorvi-find search /usr/bin/ls exits 0 with coreutils' /bin/ls, a search for a file
+#     no package ships exits 1, and the handler loads no QtGui, QtWidgets or QtSql;
+#   - a new user's bash, login and not (with bash-completion, as Debian installs it),
+#     answers ifconfig with net-tools and status 127, and runs quorvi-find there;
 #   - a second update leaves the catalogue alone, a removed (not purged) package leaves
 #     apt-get update working, and a purge removes /var/cache/quorvi.
 # The minimal root made by debootstrap is cached as a tarball between runs.
@@ -130,10 +134,16 @@ if await_log ' packages, ' 600; then
 else
     fail "no catalogue from the postinst's build: $(cat "$root/var/log/quorvi-catalog.log" 2>/dev/null)"
 fi
-if in_root sh -c 'ldd /usr/bin/quorvi /usr/bin/quorvi-catalog' | grep 'not found'; then
+handler=/usr/libexec/quorvi/quorvi-command-not-found
+if in_root sh -c "ldd /usr/bin/quorvi /usr/bin/quorvi-catalog /usr/bin/quorvi-find $handler" | grep 'not found'; then
     fail "the programs miss libraries"
 else
-    pass "every library of both programs is installed"
+    pass "every library of the programs is installed"
+fi
+if in_root ldd "$handler" | grep -E 'libQt5(Gui|Widgets|Sql)'; then
+    fail "the handler loads Qt's GUI or SQL libraries"
+else
+    pass "the handler loads no QtGui, QtWidgets or QtSql"
 fi
 
 step "apt-get update"
@@ -189,6 +199,44 @@ grep -q '^status: .*/var/cache/quorvi/os_pkg_list.db' "$root/probe.out" \
 grep -qP '^row: \d+\tbash-[^\t]+\t/(usr/)?bin/bash$' "$root/probe.out" \
     && pass "*/bin/bash shows bash" || fail "*/bin/bash does not show bash"
 
+step "the shell: quorvi-find"
+status=0
+in_root quorvi-find search /usr/bin/ls > "$root/find.out" 2>&1 || status=$?
+sed 's/^/  | /' "$root/find.out"
+[ "$status" -eq 0 ] && grep -q '^coreutils: /bin/ls$' "$root/find.out" \
+    && pass "quorvi-find search /usr/bin/ls: coreutils' /bin/ls, exit status 0" \
+    || fail "quorvi-find search /usr/bin/ls: exit status $status"
+status=0
+in_root quorvi-find search nonexistent-file-xyz > "$root/find.out" 2>&1 || status=$?
+[ "$status" -eq 1 ] && [ ! -s "$root/find.out" ] \
+    && pass "quorvi-find search nonexistent-file-xyz: exit status 1, nothing printed" \
+    || fail "quorvi-find search nonexistent-file-xyz: exit status $status"
+
+step "the shell: a new user's bash answers an unknown command"
+in_root apt-get install -y -qq --no-install-recommends bash-completion >/dev/null
+in_root dpkg-query -W net-tools >/dev/null 2>&1 && fail "net-tools is installed: ifconfig is no unknown command"
+in_root useradd -m -s /bin/bash quorvi-check
+for flags in -il -i; do
+    [ "$flags" = -il ] && kind=login || kind=non-login
+    # A new shell as that user, as a terminal would start it, without the caller's environment.
+    chroot --userspec=quorvi-check:quorvi-check "$root" /usr/bin/env -i HOME=/home/quorvi-check \
+        USER=quorvi-check LOGNAME=quorvi-check SHELL=/bin/bash PATH=/usr/local/bin:/usr/bin:/bin:/usr/games \
+        LANG=C.UTF-8 TERM=dumb /bin/bash "$flags" -c 'ifconfig; echo "status $?"; quorvi-find search /usr/bin/ls' \
+        > "$root/shell.out" 2>&1 </dev/null || true
+    grep -v -e 'cannot set terminal process group' -e 'no job control' "$root/shell.out" | sed 's/^/  | /'
+    grep -q 'apt install net-tools.*/sbin/ifconfig' "$root/shell.out" && grep -q '^status 127$' "$root/shell.out" \
+        && pass "a new $kind bash answers ifconfig with net-tools, status 127" \
+        || fail "a new $kind bash does not answer ifconfig with net-tools"
+    grep -q '^coreutils: /bin/ls$' "$root/shell.out" \
+        && pass "a new $kind bash: quorvi-find search /usr/bin/ls shows coreutils" \
+        || fail "a new $kind bash: quorvi-find search /usr/bin/ls does not show coreutils"
+done
+status=0
+chroot --userspec=quorvi-check:quorvi-check "$root" /usr/bin/env -i HOME=/home/quorvi-check PATH=/usr/bin:/bin \
+    /bin/bash -c 'ifconfig' > "$root/shell.out" 2>&1 </dev/null || status=$?
+grep -q 'net-tools' "$root/shell.out" && fail "a script got the interactive answer" \
+    || pass "a script (non-interactive bash) gets bash's own line, status $status"
+
 step "a second apt-get update"
 before=$(stat -c %Y "$db" 2>/dev/null || echo none)
 rm -f "$root/var/log/quorvi-catalog.log"
@@ -232,7 +280,8 @@ update "after remove"
 step "apt-get purge quorvi"
 in_root apt-get purge -y -qq quorvi >/dev/null
 [ ! -e "$root/var/cache/quorvi" ] && [ ! -e "$root/etc/apt/apt.conf.d/50quorvi" ] \
-    && pass "purge removed /var/cache/quorvi and the apt configuration" || fail "purge left files"
+    && [ ! -e "$root/etc/profile.d/quorvi-command-not-found.sh" ] \
+    && pass "purge removed /var/cache/quorvi, the apt configuration and the shell hooks" || fail "purge left files"
 
 step "result"
 if [ "$failures" -eq 0 ]; then

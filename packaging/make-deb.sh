@@ -1,6 +1,7 @@
 #!/bin/sh
-# Builds the Debian package build-deb/quorvi_<version>_<arch>.deb: both programs, the
-# menu entry and icon, man pages, and the apt configuration that fetches Contents
+# Builds the Debian package build-deb/quorvi_<version>_<arch>.deb: the finder, the
+# builder, quorvi-find and the command-not-found handler with the shells' hooks and bash
+# completion, the menu entry and icon, man pages, and the apt configuration that fetches Contents
 # indexes and keeps the system's catalogue fresh. CPack makes it from the CMake build
 # and computes the library dependencies with dpkg-shlibdeps; a package whose library
 # dependencies could not be computed is an error, never a quiet build.
@@ -20,8 +21,8 @@ if [ -n "$missing" ]; then
 fi
 command -v dpkg-shlibdeps >/dev/null || { echo "$0: dpkg-shlibdeps is missing (package dpkg-dev)" >&2; exit 1; }
 cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-    -DQUORVI_APT_INTEGRATION=ON -DBUILD_TESTING=OFF ${QUORVI_CMAKE_ARGS:-} >/dev/null
-cmake --build build-deb -j2 --target quorvi quorvi-catalog quorvi_docs >&2
+    -DQUORVI_APT_INTEGRATION=ON -DQUORVI_SHELL_HOOKS=ON -DBUILD_TESTING=OFF ${QUORVI_CMAKE_ARGS:-} >/dev/null
+cmake --build build-deb -j2 --target quorvi quorvi-catalog quorvi-find quorvi-command-not-found quorvi_docs >&2
 rm -f build-deb/quorvi_*.deb
 log=build-deb/cpack.log
 if ! (cd build-deb && cpack -G DEB) >"$log" 2>&1; then

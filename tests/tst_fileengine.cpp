@@ -55,6 +55,12 @@ QList<File> generatedFiles()
           << File{"utf8names", "usr/share/utf8/CAFÉ.txt"} << File{"utf8names", "usr/share/utf8/€uro"}
           << File{"pkg03", "usr/share/utf8/naïve €"} << File{"kernel", "vmlinuz"} << File{"kernel", "initrd.img"}
           << File{"pkg05", "usr/bin/zz"} << File{"pkg05", "usr/share/doc-base/pkg05"};
+    // Files under the folders that a merged-/usr system links into /usr, shipped under
+    // either name.
+    files << File{"coreutils", "bin/ls"} << File{"nettools", "sbin/ifconfig"}
+          << File{"libc6", "lib/x86_64-linux-gnu/libc.so.6"} << File{"libc6", "lib64/ld-linux-x86-64.so.2"}
+          << File{"libc6", "usr/lib/x86_64-linux-gnu/libc.so.6"} << File{"zlib", "usr/lib/x86_64-linux-gnu/libz.so.1"}
+          << File{"multilib", "usr/lib32/libz.so.1"} << File{"multilib", "libx32/libz.so.1"};
     // A directory's own files between its subdirectories', and neighbours that sort
     // before "/" ("-", ".", " ") or after it.
     for (const char *path : {"usr/share/icons/Papirus/index.theme", "usr/share/icons/Papirus/16x16/apps/a.svg",
@@ -65,6 +71,19 @@ QList<File> generatedFiles()
                              "README.icons"})
         files << File{"icons", path};
     return files;
+}
+
+// A file's other name on a merged-/usr system, where /bin, /sbin, /lib, /lib32, /lib64
+// and /libx32 are links to the folders of the same name in /usr; the path itself if none.
+QString otherName(const QString &path)
+{
+    for (const char *folder : {"/bin/", "/sbin/", "/lib/", "/lib32/", "/lib64/", "/libx32/"}) {
+        if (path.startsWith(QLatin1String(folder)))
+            return "/usr" + path;
+        if (path.startsWith("/usr" + QLatin1String(folder)))
+            return path.mid(4);
+    }
+    return path;
 }
 
 QString likePattern(const QString &keyword)
@@ -160,12 +179,13 @@ void tst_FileEngine::initTestCase()
 
     // The reference: one row a file, the package by the id the catalogue gave it.
     ref = openDb(QStringLiteral(":memory:"));
-    QVERIFY(exec(ref, "CREATE TABLE ref (pkg INTEGER, path TEXT, name TEXT)"));
+    QVERIFY(exec(ref, "CREATE TABLE ref (pkg INTEGER, path TEXT, name TEXT, other TEXT)"));
     QVERIFY(exec(ref, ("ATTACH '" + catalogue.toUtf8() + "' AS cat").constData()));
     for (const File &file : files) {
         const QString path = '/' + file.path;
-        const QString sql = QStringLiteral("INSERT INTO ref SELECT id, '%1', '%2' FROM cat." QV_PKG_TABLE " WHERE name = '%3'")
-                                .arg(QString(path).replace('\'', "''"), path.mid(path.lastIndexOf('/') + 1).replace('\'', "''"), file.package);
+        const QString sql = QStringLiteral("INSERT INTO ref SELECT id, '%1', '%2', '%3' FROM cat." QV_PKG_TABLE " WHERE name = '%4'")
+                                .arg(QString(path).replace('\'', "''"), path.mid(path.lastIndexOf('/') + 1).replace('\'', "''"),
+                                     otherName(path).replace('\'', "''"), file.package);
         QVERIFY(exec(ref, sql.toUtf8().constData()));
     }
 }
@@ -176,13 +196,14 @@ void tst_FileEngine::cleanupTestCase()
     sqlite3_close(ref);
 }
 
-// "id|first path|number of matching files" for each package, by SQLite's LIKE.
+// "id|first path|number of matching files" for each package, by SQLite's LIKE; a path
+// keyword matches a file by either of its names, the row shows the path as shipped.
 QStringList tst_FileEngine::referenceRows(const QByteArray &keyword)
 {
     const QByteArray pattern = likePattern(QString::fromUtf8(keyword)).toUtf8();
     const QByteArray sql = "SELECT pkg, MIN(path), COUNT(*) FROM ref WHERE "
-        + QByteArray(QByteArray(keyword.constData()).contains('/') ? "path" : "name")
-        + " LIKE ?1 ESCAPE '\\' GROUP BY pkg ORDER BY pkg";
+        + QByteArray(QByteArray(keyword.constData()).contains('/') ? "(path LIKE ?1 ESCAPE '\\' OR other" : "(name")
+        + " LIKE ?1 ESCAPE '\\') GROUP BY pkg ORDER BY pkg";
     sqlite3_stmt *stmt = nullptr;
     sqlite3_prepare_v2(ref, sql.constData(), -1, &stmt, nullptr);
     sqlite3_bind_text(stmt, 1, pattern.constData(), pattern.size(), SQLITE_TRANSIENT);
@@ -208,7 +229,11 @@ void tst_FileEngine::rowsEqualLike_data()
           "/v*", "/*z", "*z", "*zz", "*.h", "*Qt*", "*qt*so*", "/usr/share/doc/pkg0?/copyright", "/opt/mixed/CASE/*", "/usr/bin/", "*/", "/",
           "*/utf8/caf?", "/usr/share/doc-base/*", "nomatch*", "*nomatch*", "/nomatch/*", "*.desktop", "*.H", "*h",
           "*h?", "?.desktop", "*ssl*.so", "*\xc3\xa9.txt", "*.TXT", "*\xc3\xa9", "*0.h", "*_1?.h", "*\x82\xac",
-          "/usr/include/linux/*.h", "/usr/share/*/*.desktop", "*/LC_MESSAGES/*.mo", "/usr/share/doc/*z", "*/odd/*h"})
+          "/usr/include/linux/*.h", "/usr/share/*/*.desktop", "*/LC_MESSAGES/*.mo", "/usr/share/doc/*z", "*/odd/*h",
+          // The two names of a merged-/usr folder.
+          "/usr/bin/ls", "/bin/ls", "/USR/BIN/LS", "/usr/sbin/ifconfig", "/lib/x86_64-linux-gnu/libc.so.6",
+          "/usr/lib/x86_64-linux-gnu/libc.so.6", "/lib/x86_64-linux-gnu/libz.so.?", "/usr/lib64/ld-*", "/lib64/*",
+          "/usr/lib32/*", "/lib32/libz.so.1", "/usr/libx32/libz*", "/usr/bin/*", "/bin/g?c", "/usr/binx/ls", "/usr/bin"})
         QTest::newRow(keyword) << QByteArray(keyword);
     QTest::newRow("empty") << QByteArray("");
     QTest::newRow("NUL ends the keyword") << QByteArray("gcc\0-12", 7);

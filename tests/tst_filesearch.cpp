@@ -131,6 +131,11 @@ void tst_FileSearch::findsPackages_data()
         {"/usr/lib/x86?64-linux-gnu/libssl.so", {"4|libssl-dev-3.0.17-1.amd64|/usr/lib/x86_64-linux-gnu/libssl.so"}},
         {"/usr/*/gcc", {gcc, odd + "/usr/bin/gcc"}},
         {"no-such-file", {}},
+        // A merged-/usr system's two names of one folder; the row shows the shipped path.
+        {"/usr/sbin/ifconfig", {odd + "/sbin/ifconfig"}},
+        {"/SBIN/ifconfig", {odd + "/sbin/ifconfig"}},
+        {"/usr/sbin/*", {odd + "/sbin/ifconfig"}},
+        {"/bin/gcc", {gcc, odd + "/usr/bin/gcc"}},
     };
     for (const auto &c : cases)
         QTest::newRow(qPrintable(c.first)) << c.first << c.second;
