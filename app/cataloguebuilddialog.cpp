@@ -1,10 +1,8 @@
 #include "cataloguebuilddialog.h"
+#include "builderprogram.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -65,11 +63,7 @@ QString CatalogueBuildDialog::builderProgram()
 {
     if (!builderOverride().program.isEmpty())
         return builderOverride().program;
-    const QString name = QStringLiteral("quorvi-catalog");
-    const QFileInfo beside(QDir(QCoreApplication::applicationDirPath()).filePath(name));
-    if (beside.isFile() && beside.isExecutable())
-        return beside.absoluteFilePath();
-    return QStandardPaths::findExecutable(name);
+    return BuilderProgram::find(QCoreApplication::applicationDirPath());
 }
 
 void CatalogueBuildDialog::overrideBuilder(const QString &program, const QStringList &extraArguments)
@@ -116,8 +110,9 @@ void CatalogueBuildDialog::handleLine(const QString &line)
     const int permille = rest.left(space).toInt(&number);
     if (!number || space < 0)
         return;
-    setLabelText(tr("正在建立软件包目录……\n%1").arg(rest.mid(space + 1)));
-    setValue(qBound(0, permille, fullScale));
+    const QString label = rest.mid(space + 1);
+    setLabelText(tr("正在建立软件包目录……\n%1").arg(BuildProgressScale::phaseText(label)));
+    setValue(scale.advance(permille, label));
     emit progressed(permille, rest.mid(space + 1));
 }
 

@@ -5,6 +5,7 @@
 #include "catalogueopening.h"
 #include "elidedtextdelegate.h"
 #include "hintlabel.h"
+#include "keywordhistory.h"
 #include "packagedetailswindow.h"
 #include "searchworker.h"
 #include "searchresultmodel.h"
@@ -28,6 +29,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QShortcut>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardItemModel>
@@ -75,6 +77,7 @@ void MainWindow::init()
     initSearchThread();
     initTableView();
     initStatusBarOffers();
+    initKeyboard();
     initDatabase();
     qDebug() << "app dir " << QCoreApplication::applicationDirPath();
     qDebug() << "currentPath: " << QDir::currentPath();
@@ -113,6 +116,37 @@ void MainWindow::initTableView()
     ui->tableView->setItemDelegate(new ElidedTextDelegate(ui->tableView));
     initCopyAction();
     initDetailsAction();
+}
+
+// Tab and Shift+Tab go through every input from top to bottom and leave the table (whose
+// cells Tab would otherwise walk); Ctrl+L and F6, from any of the finder's windows, bring
+// the keyword field back with its text selected, ready for the next keyword.
+void MainWindow::initKeyboard()
+{
+    ui->tableView->setTabKeyNavigation(false);
+    QWidget::setTabOrder(ui->osTypeComboBox, ui->keyworkLineEdit);
+    QWidget::setTabOrder(ui->keyworkLineEdit, ui->searchPushButton);
+    QWidget::setTabOrder(ui->searchPushButton, ui->packageNameRadioButton);
+    QWidget::setTabOrder(ui->packageNameRadioButton, ui->fileNameRadioButton);
+    QWidget::setTabOrder(ui->fileNameRadioButton, ui->tableView);
+    auto *keywordAction = new QAction(tr("输入关键字"), this);
+    keywordAction->setObjectName(QStringLiteral("focusKeywordAction"));
+    keywordAction->setShortcuts({QKeySequence(Qt::CTRL + Qt::Key_L), QKeySequence(Qt::Key_F6)});
+    keywordAction->setShortcutContext(Qt::ApplicationShortcut);
+    connect(keywordAction, &QAction::triggered, this, &MainWindow::focusKeyword);
+    addAction(keywordAction);
+    keywordHistory = new KeywordHistory(ui->keyworkLineEdit);
+    connect(ui->searchPushButton, &QPushButton::clicked, keywordHistory,
+            [this] { keywordHistory->add(ui->keyworkLineEdit->text().trimmed()); });
+    ui->keyworkLineEdit->setFocus();
+}
+
+void MainWindow::focusKeyword()
+{
+    activateWindow();
+    raise();
+    ui->keyworkLineEdit->setFocus(Qt::ShortcutFocusReason);
+    ui->keyworkLineEdit->selectAll();
 }
 
 // Ctrl+C and the table's context menu copy the selected rows as tab-separated lines.
@@ -192,8 +226,12 @@ void MainWindow::openDetails(int row)
     auto *model = qobject_cast<SearchResultModel *>(ui->tableView->model());
     if (!model || row < 0 || row >= model->rowCount())
         return;
-    if (!detailsWindow)
+    if (!detailsWindow) {
         detailsWindow = new PackageDetailsWindow(this);
+        // Esc closes it, as it does a dialog.
+        connect(new QShortcut(QKeySequence::Cancel, detailsWindow), &QShortcut::activated, detailsWindow,
+                &QWidget::close);
+    }
     PackageDetailsRequest request = shownSource;
     request.package = model->index(row, 0).data().toLongLong();
     detailsWindow->showPackage(request);
@@ -363,8 +401,11 @@ void MainWindow::relocateCatalogue()
     if (catalogueFound && (current.exists() || current.isSymLink()))
         return;
     const QString found = catalogueLocator.find();
-    if (found.isEmpty())
+    if (found.isEmpty()) {
+        catalogueFound = false; // the one in use has gone: the search offers the build
+        buildOffer->offer(true);
         return;
+    }
     catalogueFound = true;
     buildOffer->offer(false);
     catalogueChange = QDir::toNativeSeparators(QFileInfo(found).absoluteFilePath());
@@ -401,6 +442,12 @@ void MainWindow::on_searchPushButton_clicked()
     request.mode = ui->packageNameRadioButton->isChecked() ? SearchMode::PackageName : SearchMode::FileName;
     request.keyword = keyword;
     relocateCatalogue();
+    if (!catalogueFound) {
+        showModel(headerModel);
+        ui->statusbar->showMessage(tr("没有找到软件包目录"));
+        buildOffer->offerForSearch();
+        return;
+    }
     // The search opens the very file, with the very options, of the window's own
     // connection; how it may be opened without writing is decided anew for each search.
     const CatalogueOpening opening = CatalogueOpening::inspect(db.databaseName());

@@ -25,6 +25,17 @@ SearchHint SearchHint::find(const QSqlDatabase &db, sqlite3 *handle, const QStri
                             const StopFn &stop)
 {
     SearchHint hint;
+    if (mode == SearchMode::FileName && keyword.contains(QLatin1Char('/'))) {
+        for (const QString &alternative : pathAlternatives(keyword)) {
+            const qint64 count = countFilePackages(handle, alternative, stop);
+            if (count > 0) {
+                hint.wildKeyword = alternative;
+                hint.wildCount = count;
+                break;
+            }
+        }
+        return hint;
+    }
     const QChar star('*');
     if (!keyword.contains(star)) {
         hint.wildKeyword = star + keyword + star;
@@ -34,6 +45,28 @@ SearchHint SearchHint::find(const QSqlDatabase &db, sqlite3 *handle, const QStri
             hint.names = nearNames(db, keyword, stop);
     }
     return hint;
+}
+
+QStringList SearchHint::pathAlternatives(const QString &keyword)
+{
+    static const QStringList mergedFolders = {QStringLiteral("bin"), QStringLiteral("sbin"), QStringLiteral("lib"),
+                                              QStringLiteral("lib32"), QStringLiteral("lib64"), QStringLiteral("libx32")};
+    const QLatin1String usr("/usr/");
+    const bool underUsr = keyword.startsWith(usr);
+    const QString rest = underUsr ? keyword.mid(usr.size() - 1) : keyword;
+    const QString top = rest.section(QLatin1Char('/'), 1, 1);
+    QStringList alternatives;
+    if (rest.startsWith(QLatin1Char('/')) && mergedFolders.contains(top) && rest.size() > top.size() + 2) {
+        alternatives << (underUsr ? rest : QLatin1String("/usr") + rest);
+    }
+    const QStringList parts = keyword.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.size() >= 2) {
+        const QString tail = QLatin1String("*/") + parts.at(parts.size() - 2) + QLatin1Char('/') + parts.last();
+        if (tail != keyword && !alternatives.contains(tail)) {
+            alternatives << tail;
+        }
+    }
+    return alternatives;
 }
 
 // The package-name statement's own LIKE clause, counted.
