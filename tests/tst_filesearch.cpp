@@ -1,3 +1,4 @@
+#include "elidedtextdelegate.h"
 #include "mainwindow.h"
 #include "searchresultmodel.h"
 #include "searchworker.h"
@@ -12,6 +13,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <catalogueschema.h>
 
@@ -55,6 +57,8 @@ private slots:
     void elidedCellsShowTooltips();
     void countsTooltipsAndHints_data();
     void countsTooltipsAndHints();
+    void pathCellsKeepTheFileName_data();
+    void pathCellsKeepTheFileName();
     void tooltipSaysHowManyMore();
     void manyPackagesShowEveryPath();
     void laterPathsComeFromTheSearchedCatalogue();
@@ -356,6 +360,11 @@ void tst_FileSearch::countsTooltipsAndHints_data()
                                      << "/usr/lib/x86_64-linux-gnu/libcrypto.so.3\n/usr/lib/x86_64-linux-gnu/libssl.so.3" << "";
     QTest::newRow("file no match") << true << "gc" << QString::fromUtf8("找到 0 个软件包，0 个文件，") << -1 << ""
                                    << QString::fromUtf8("试试 *gc*：3 个");
+    // A path: its merged-/usr alias or "*/" and its last two parts, never "*PATH*".
+    const QString none = QString::fromUtf8("找到 0 个软件包，0 个文件，");
+    QTest::newRow("path alias") << true << "/bin/gcc" << none << -1 << "" << QString::fromUtf8("试试 /usr/bin/gcc：2 个");
+    QTest::newRow("path tail") << true << "/opt/x86_64-linux-gnu/libssl.so.3" << none << -1 << ""
+                               << QString::fromUtf8("试试 */x86_64-linux-gnu/libssl.so.3：1 个");
     QTest::newRow("package two edits") << false << "gc" << QString::fromUtf8("找到 0 个软件包，用时") << -1 << ""
                                        << QString::fromUtf8("试试 *gc*：2 个；您是不是要找：gcc");
     QTest::newRow("package name only") << false << "LIBSL3" << QString::fromUtf8("找到 0 个软件包，用时") << -1 << ""
@@ -502,6 +511,44 @@ void tst_FileSearch::laterPathsComeFromTheSearchedCatalogue()
     // The next search reads the new catalogue.
     searchFor(window, "*");
     QTRY_COMPARE(resultTable(window)->model()->index(count - 1, 2).data().toString(), QString("/opt/other/pkg-%1").arg(count));
+}
+
+void tst_FileSearch::pathCellsKeepTheFileName_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("room"); // a text as wide as the cell's text area
+    QTest::addColumn<QString>("shown"); // how the cell's text ends
+    const QString libc = "/usr/lib/x86_64-linux-gnu/libc.so.6";
+    QTest::newRow("fits") << libc << libc << libc;
+    QTest::newRow("folders elided") << libc << "/usr/lib/x8…u/libc.so.6" << "/libc.so.6";
+    QTest::newRow("name too long") << libc << "/libc.s" << "";
+    QTest::newRow("package name") << "gcc-12-12.2.0-14.amd64" << "gcc-12" << "gcc-12-12.2.0-14.amd64";
+}
+
+// A path too long for its cell loses the middle of its folders before its file's name; the
+// style elides other texts (package names) at the right as before.
+void tst_FileSearch::pathCellsKeepTheFileName()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, room);
+    QFETCH(QString, shown);
+    struct Delegate : ElidedTextDelegate
+    {
+        using ElidedTextDelegate::ElidedTextDelegate;
+        using ElidedTextDelegate::initStyleOption;
+    };
+    QTableView view;
+    Delegate delegate(&view);
+    QStandardItemModel model(1, 1);
+    model.setData(model.index(0, 0), text);
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.widget = &view;
+    const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
+    option.rect = QRect(0, 0, option.fontMetrics.horizontalAdvance(room) + 2 * margin, 20);
+    delegate.initStyleOption(&option, model.index(0, 0));
+    QVERIFY2(option.text.endsWith(shown) && (text == shown || option.text.contains(QChar(0x2026))), qPrintable(option.text));
+    QVERIFY(option.fontMetrics.horizontalAdvance(option.text) <= option.rect.width() - 2 * margin || !text.startsWith('/'));
 }
 
 QTEST_MAIN(tst_FileSearch)

@@ -14,6 +14,8 @@
 #include <QStatusBar>
 #include <QTableView>
 
+#include "packagedetailswindow.h"
+
 // The window as it starts: its form, title, empty table, catalogue probe and
 // search-mode buttons.
 class tst_MainWindow : public QObject
@@ -39,6 +41,7 @@ private slots:
     void packageNameButtonResetsTable();
     void packageNameSlotIgnoresUncheckedButton();
     void fileNameButtonChangesNothing();
+    void keyboardReachesEverything();
 
 private:
     std::unique_ptr<CatalogueFolder> dir;
@@ -304,3 +307,58 @@ void tst_MainWindow::fileNameButtonChangesNothing()
 
 QTEST_MAIN(tst_MainWindow)
 #include "tst_mainwindow.moc"
+
+namespace {
+QString focusAfter(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+}
+} // namespace
+
+// Tab goes round every input and out of the table, Shift+Tab back; Ctrl+L and F6 bring the
+// keyword field back with its text selected, from the table and from the details window,
+// which Esc closes; Up and Down in the keyword field walk the keywords searched.
+void tst_MainWindow::keyboardReachesEverything()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto *edit = window.findChild<QLineEdit *>("keyworkLineEdit");
+    QCOMPARE(QApplication::focusWidget(), edit);
+    const QStringList round{"searchPushButton", "packageNameRadioButton", "tableView", "osTypeComboBox", "keyworkLineEdit"};
+    QStringList forward;
+    for (int i = 0; i < round.size(); ++i)
+        forward << focusAfter(Qt::Key_Tab);
+    QCOMPARE(forward, round);
+    QCOMPARE(focusAfter(Qt::Key_Tab, Qt::ShiftModifier), QString("osTypeComboBox"));
+    QCOMPARE(focusAfter(Qt::Key_Tab, Qt::ShiftModifier), QString("tableView"));
+    QCOMPARE(focusAfter(Qt::Key_Tab, Qt::ShiftModifier), QString("packageNameRadioButton"));
+
+    searchFor(window, "gcc");
+    searchFor(window, "vim");
+    resultTable(window)->setFocus();
+    QCOMPARE(focusAfter(Qt::Key_L, Qt::ControlModifier), QString("keyworkLineEdit"));
+    QCOMPARE(edit->selectedText(), QString("vim"));
+    edit->setText("x");
+    QStringList walked;
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down}) {
+        QTest::keyClick(edit, key);
+        walked << edit->text();
+    }
+    QCOMPARE(walked, QStringList({"vim", "gcc", "gcc", "vim", "x", "x"}));
+
+    resultTable(window)->setFocus();
+    resultTable(window)->setCurrentIndex(resultTable(window)->model()->index(0, 0));
+    QTest::keyClick(resultTable(window), Qt::Key_Return);
+    auto *details = window.findChild<PackageDetailsWindow *>();
+    QVERIFY(details && details->isVisible());
+    QApplication::setActiveWindow(details);
+    QTRY_COMPARE(QApplication::activeWindow(), details);
+    QTest::keyClick(details, Qt::Key_F6);
+    QTRY_COMPARE(QApplication::focusWidget(), edit);
+    QApplication::setActiveWindow(details);
+    QTRY_COMPARE(QApplication::activeWindow(), details);
+    QTest::keyClick(details, Qt::Key_Escape);
+    QVERIFY(!details->isVisible());
+}
