@@ -1,6 +1,7 @@
 #include "buildprogressscale.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QtGlobal>
 
 namespace {
@@ -32,7 +33,10 @@ int BuildProgressScale::advance(int permille, const QString &label)
 QString BuildProgressScale::phaseText(const QString &label)
 {
     if (!isWriting(label)) {
-        return QCoreApplication::translate("BuildProgressScale", "正在读取 %1").arg(label);
+        // A list's name without its folder (apt's names are long enough); a folder whole.
+        const QFileInfo input(label);
+        return QCoreApplication::translate("BuildProgressScale", "正在读取 %1")
+            .arg(input.isDir() || input.fileName().isEmpty() ? label : input.fileName());
     }
     const QString step = label.mid(int(sizeof writingPrefix) - 1);
     struct Step

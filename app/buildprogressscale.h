@@ -19,7 +19,7 @@ public:
     int advance(int permille, const QString &label);
     int value() const { return current; }
 
-    // The step in the window's words: "正在读取 PATH", "正在写入……".
+    // The step in the window's words: "正在读取 Contents-amd64.lz4", "正在写入文件名".
     static QString phaseText(const QString &label);
 
 private:
