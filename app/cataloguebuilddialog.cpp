@@ -2,7 +2,10 @@
 #include "builderprogram.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace {

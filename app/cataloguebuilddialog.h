@@ -50,8 +50,8 @@ private:
     QProcess builder;
     QByteArray pending;  // a progress line not yet complete
     QStringList output;  // what else the builder said: its error, if it fails
-    BuildProgressScale scale; // the bar over all steps
     bool cancelling = false;
+    BuildProgressScale scale; // the bar over all the builder's steps
 };
 
 #endif // CATALOGUEBUILDDIALOG_H

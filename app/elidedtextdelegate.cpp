@@ -18,30 +18,36 @@ bool ElidedTextDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, c
         QToolTip::showText(event->globalPos(), tooltip, view->viewport(), option.rect);
         return true;
     }
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
     // The text on one line with the margins the style draws it with, against the cell's width.
-    const QString text = index.data(Qt::DisplayRole).toString();
-    if (option.fontMetrics.horizontalAdvance(text) + 2 * textMargin(view) > option.rect.width())
-        QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    if (item.fontMetrics.horizontalAdvance(item.text) + 2 * margin > option.rect.width())
+        QToolTip::showText(event->globalPos(), item.text, view->viewport(), option.rect);
     else
         QToolTip::hideText();
     return true;
 }
 
-int ElidedTextDelegate::textMargin(const QWidget *widget)
+// As QStyledItemDelegate::paint, with a path elided before the style would elide it at
+// its own place.
+void ElidedTextDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    const QStyle *style = widget ? widget->style() : QApplication::style();
-    return style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    elidePath(&item);
+    const QStyle *style = item.widget ? item.widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
 }
 
-// Paths are elided here, before the style would elide them at its own place.
-void ElidedTextDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+void ElidedTextDelegate::elidePath(QStyleOptionViewItem *item)
 {
-    QStyledItemDelegate::initStyleOption(option, index);
-    if (!option->text.startsWith(QLatin1Char('/')) || option->rect.width() <= 0) {
+    if (!item->text.startsWith(QLatin1Char('/')) || item->rect.width() <= 0) {
         return;
     }
-    const int width = option->rect.width() - 2 * textMargin(option->widget);
-    option->text = elidedPath(option->text, option->fontMetrics, width);
+    const QStyle *style = item->widget ? item->widget->style() : QApplication::style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, item->widget) + 1;
+    item->text = elidedPath(item->text, item->fontMetrics, item->rect.width() - 2 * margin);
 }
 
 QString ElidedTextDelegate::elidedPath(const QString &path, const QFontMetrics &metrics, int width)

@@ -6,8 +6,7 @@
 class QFontMetrics;
 
 // Draws cells as Qt's default delegate does and shows a cell's full text as its tooltip
-// when the cell is too narrow for it (the view elides it), and no tooltip otherwise. A
-// path that does not fit keeps its file's name and loses the middle of its folders.
+// when the cell is too narrow for it (the view elides it), and no tooltip otherwise.
 class ElidedTextDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -17,16 +16,13 @@ public:
 
     bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
                    const QModelIndex &index) override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
-    // "/usr/share/…/x86_64-linux-gnu/libc.so.6": the path within width pixels, its last
-    // part whole where it fits alone, else elided in its middle too.
+    // A path (a text that begins with "/") too wide for the item's text area keeps its
+    // file's name and loses the middle of its folders: "/usr/share/…/gnu/libc.so.6"; a
+    // name too wide alone is elided in its middle too. Other texts are left to the style.
+    static void elidePath(QStyleOptionViewItem *item);
     static QString elidedPath(const QString &path, const QFontMetrics &metrics, int width);
-
-protected:
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
-
-private:
-    static int textMargin(const QWidget *widget);
 };
 
 #endif // ELIDEDTEXTDELEGATE_H
