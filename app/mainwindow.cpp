@@ -30,11 +30,14 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QShortcut>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QThread>
+
+struct sqlite3;
 
 namespace {
 // Read-only: the finder never creates or changes a catalogue file. A catalogue that a
@@ -42,6 +45,20 @@ namespace {
 const char catalogueOptions[] = "QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000";
 const char sqliteBusy[] = "5";
 const char sqliteLocked[] = "6";
+
+// The SQLite handle of the window's own connection: Qt's driver hands it out as a QVariant
+// holding "sqlite3*".
+sqlite3 *sqliteHandle(const QSqlDatabase &db)
+{
+    if (!db.isOpen()) {
+        return nullptr;
+    }
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+        return nullptr;
+    }
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -368,7 +385,7 @@ QString MainWindow::probeCatalogue()
     if (!db.open()) {
         problem = db.lastError().text();
     } else {
-        const CatalogueFeatures features = CatalogueFeatures::read(db);
+        const CatalogueFeatures features = CatalogueFeatures::read(sqliteHandle(db));
         problem = features.error.isValid() ? features.error.text() : features.refusal;
         if (problem.isEmpty())
             showCatalogueInStatusBar(path);
@@ -613,7 +630,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-QString MainWindow::failureText(const QSqlError &error) const
+QString MainWindow::failureText(const CatalogueError &error) const
 {
     const QString code = error.nativeErrorCode();
     if (code == QLatin1String(sqliteBusy) || code == QLatin1String(sqliteLocked))

@@ -16,7 +16,7 @@ class KeywordHistory;
 class PackageDetailsWindow;
 class QAbstractItemModel;
 class QEventLoop;
-class QSqlError;
+class CatalogueError;
 class QStandardItemModel;
 class QThread;
 class SearchResultModel;
@@ -76,7 +76,7 @@ private:
     void showOutcome(const SearchOutcome &outcome, qint64 elapsedMs, quint64 work);
     void showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint64 work);
     void requestPaths(quint64 searchWork, const QVector<qint64> &ids, quint64 work);
-    QString failureText(const QSqlError &error) const;
+    QString failureText(const CatalogueError &error) const;
     void reportSearchFailure(const QString &text);
 
     MainWindowUi *ui;

@@ -5,10 +5,9 @@
 #include "catalogueconnection.h"
 #include "matchtooltip.h"
 #include "packagerows.h"
+#include "packagesearch.h"
 
 #include <mutex>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <filesearch.h>
 #include <sqlite3.h>
@@ -40,8 +39,7 @@ std::string engineKeyword(QString keyword)
 } // namespace
 
 SearchWorker::SearchWorker()
-    : connection(std::make_unique<CatalogueConnection>(
-          QStringLiteral("quorvi-search-%1").arg(quintptr(this), 0, 16)))
+    : connection(std::make_unique<CatalogueConnection>())
 {
     qRegisterMetaType<SearchOutcome>();
     qRegisterMetaType<SearchRequest>();
@@ -115,11 +113,11 @@ void SearchWorker::search(quint64 work, const SearchRequest &request)
     emit searchEnded(work, outcome);
     // Only an empty result waits for nothing else: its hint is worked out once it is shown.
     if (outcome.end == SearchOutcome::End::Rows && outcome.cells.isEmpty() && !stopping()) {
-        const SearchHint hint = SearchHint::find(connection->database(), handle, request.keyword, request.mode,
-                                                 [this] { return stopping(); });
-        if (!stopping())
+        const SearchHint hint = SearchHint::find(handle, request.keyword, request.mode, [this] { return stopping(); });
+        if (!stopping()) {
             ThreadHandoff::post();
             emit hintReady(work, hint);
+        }
     }
 }
 
@@ -137,8 +135,7 @@ void SearchWorker::run(quint64 work, const SearchRequest &request, SearchOutcome
     // since the last one); only a file-name search depends on what else it offers.
     const CatalogueFeatures features = connection->features();
     if (features.error.isValid() || !features.refusal.isEmpty()) {
-        fail(outcome, features.error.isValid() ? features.error
-                                               : QSqlError(QString(), features.refusal, QSqlError::StatementError));
+        fail(outcome, features.error.isValid() ? features.error : CatalogueError(QString(), features.refusal));
         return;
     }
     if (request.mode == SearchMode::PackageName)
@@ -149,7 +146,7 @@ void SearchWorker::run(quint64 work, const SearchRequest &request, SearchOutcome
         outcome.end = features.olderKind ? SearchOutcome::End::OlderCatalogue : SearchOutcome::End::NoFileLists;
 }
 
-void SearchWorker::fail(SearchOutcome &outcome, const QSqlError &error)
+void SearchWorker::fail(SearchOutcome &outcome, const CatalogueError &error)
 {
     outcome = SearchOutcome();
     outcome.end = SearchOutcome::End::SqlError;
@@ -158,49 +155,25 @@ void SearchWorker::fail(SearchOutcome &outcome, const QSqlError &error)
 
 void SearchWorker::searchPackages(quint64 work, const QString &keyword, SearchOutcome &outcome)
 {
-    const QString statement = SearchStatement::build(keyword);
+    PackageSearch search(handle, keyword);
     ThreadHandoff::post();
-    emit statementReady(work, statement);
-    QSqlQuery query(connection->database());
-    query.setForwardOnly(true);
-    if (!query.exec(statement)) {
-        fail(outcome, query.lastError());
+    emit statementReady(work, search.statement());
+    switch (search.run(maxCellChars, maxRowBytes, [this] { return stopping(); })) {
+    case PackageSearch::Result::Failed:
+        fail(outcome, search.error());
         return;
+    case PackageSearch::Result::TooLarge:
+        outcome = SearchOutcome();
+        outcome.end = SearchOutcome::End::TooLarge;
+        return;
+    case PackageSearch::Result::Stopped:
+        return; // the search counts as stopped
+    case PackageSearch::Result::Rows:
+        break;
     }
-    const QSqlRecord record = query.record();
-    for (int i = 0; i < record.count(); ++i)
-        outcome.titles << record.fieldName(i);
-    if (!readRows(query, outcome))
-        return;
-    // A statement can start and still fail on a later row (a damaged page): the query
-    // ends there and keeps the error.
-    if (query.lastError().isValid()) {
-        fail(outcome, query.lastError());
-        return;
-    }
+    outcome.titles = search.titles();
+    outcome.cells = search.takeCells();
     outcome.end = SearchOutcome::End::Rows;
-}
-
-// Every row is read here, on this thread; false when the rows passed the memory bound.
-bool SearchWorker::readRows(QSqlQuery &query, SearchOutcome &outcome)
-{
-    const int columns = outcome.titles.size();
-    qint64 bytes = 0;
-    while (query.next() && !stopping()) {
-        for (int i = 0; i < columns; ++i) {
-            QVariant value = query.value(i);
-            // What the cell holds in memory: its text (UTF-16) and the variant around it.
-            const int length = textLength(value);
-            bytes += 2 * qint64(length) + qint64(sizeof(QVariant));
-            if (length > maxCellChars || bytes > maxRowBytes) {
-                outcome = SearchOutcome();
-                outcome.end = SearchOutcome::End::TooLarge;
-                return false;
-            }
-            outcome.cells.append(std::move(value));
-        }
-    }
-    return true;
 }
 
 // The engine finds the packages; their rows are read in order of id, and the first paths
@@ -218,9 +191,10 @@ void SearchWorker::searchFiles(quint64 work, const QString &keyword, SearchOutco
         ThreadHandoff::post();
         emit statementReady(work, QString::fromStdString(search->statement()));
     } catch (const std::exception &e) {
-        if (search && !search->statement().empty())
+        if (search && !search->statement().empty()) {
             ThreadHandoff::post();
             emit statementReady(work, QString::fromStdString(search->statement()));
+        }
         fail(outcome, engineError(e));
         return;
     }
@@ -277,12 +251,11 @@ bool SearchWorker::fillEagerPaths(FileSearch &search, SearchOutcome &outcome)
 
 // An engine error as the window reports SQLite's: a catalogue that another program holds
 // locked keeps SQLite's code, so that the box says it is busy.
-QSqlError SearchWorker::engineError(const std::exception &e) const
+CatalogueError SearchWorker::engineError(const std::exception &e) const
 {
     const int code = handle ? sqlite3_errcode(handle) & 0xff : SQLITE_ERROR;
     const bool busy = code == SQLITE_BUSY || code == SQLITE_LOCKED;
-    return QSqlError(QString(), QString::fromUtf8(e.what()), QSqlError::StatementError,
-                     busy ? QString::number(code) : QString());
+    return CatalogueError(QString(), QString::fromUtf8(e.what()), busy ? QString::number(code) : QString());
 }
 
 // Later paths wait for no lock: a catalogue that a writer holds now gives empty cells

@@ -1,12 +1,12 @@
 #ifndef SEARCHWORKER_H
 #define SEARCHWORKER_H
 
+#include "catalogueerror.h"
 #include "searchhint.h"
 #include "searchstatement.h"
 
 #include <mutex>
 #include <QObject>
-#include <QSqlError>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
@@ -16,7 +16,6 @@
 
 class CatalogueConnection;
 class FileSearch;
-class QSqlQuery;
 struct sqlite3;
 
 // What one search asks for: the catalogue file, how SQLite opens it, and the keyword.
@@ -36,7 +35,7 @@ struct SearchOutcome
     End end = End::Stopped;
     QStringList titles;      // the column titles
     QVector<QVariant> cells; // row after row, titles.size() cells each
-    QSqlError error;         // for SqlError
+    CatalogueError error;    // for SqlError
     // Rows past the first eagerPathRows have their 匹配文件 cell NULL until findPaths()
     // works it out; the worker keeps the search for that until the next one.
     bool pathsLater = false;
@@ -99,11 +98,10 @@ private:
     void attach(sqlite3 *handle);
     void run(quint64 work, const SearchRequest &request, SearchOutcome &outcome);
     void searchPackages(quint64 work, const QString &keyword, SearchOutcome &outcome);
-    bool readRows(QSqlQuery &query, SearchOutcome &outcome);
     void searchFiles(quint64 work, const QString &keyword, SearchOutcome &outcome);
     bool fillEagerPaths(FileSearch &search, SearchOutcome &outcome);
-    void fail(SearchOutcome &outcome, const QSqlError &error);
-    QSqlError engineError(const std::exception &e) const;
+    void fail(SearchOutcome &outcome, const CatalogueError &error);
+    CatalogueError engineError(const std::exception &e) const;
 
     std::unique_ptr<CatalogueConnection> connection;
     std::unique_ptr<FileSearch> fileSearch; // the last file-name search, for its later paths

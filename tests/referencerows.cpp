@@ -1,7 +1,7 @@
 // A plain reference for file-name searches, and the engine's statement, for the finder's
 // tests.
 
-#include "testsupport.h"
+#include "cataloguefixtures.h"
 
 #include <catalogueschema.h>
 #include <filesearch.h>

@@ -1,7 +1,7 @@
 // Catalogues for the finder's tests, made the way users get them: by the builder's
 // writer or by the quorvi-catalog program itself.
 
-#include "testsupport.h"
+#include "cataloguefixtures.h"
 
 #include "cataloguewriter.h"
 #include "fileindex.h"
@@ -108,16 +108,3 @@ void writeFileLists(const QString &path, const QList<CatalogueFile> &files)
     writeWithBuilderWriter(path, packages, &files);
 }
 
-QString testData(const QString &relative)
-{
-    return QStringLiteral(QUORVI_TEST_DATA "/") + relative;
-}
-
-void buildCatalogue(const QString &path, const QStringList &sources)
-{
-    QProcess builder;
-    builder.start(QStringLiteral(QUORVI_CATALOG_BIN), QStringList{"-o", path, "--quiet"} + sources);
-    QVERIFY2(builder.waitForFinished(-1), qPrintable(builder.errorString()));
-    const QString errors = QString::fromUtf8(builder.readAllStandardError());
-    QVERIFY2(builder.exitStatus() == QProcess::NormalExit && builder.exitCode() == 0, qPrintable(errors));
-}

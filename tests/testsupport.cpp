@@ -1,5 +1,4 @@
 #include "testsupport.h"
-#include "cataloguelocator.h"
 #include "mainwindow.h"
 
 #include <QAbstractButton>
@@ -10,69 +9,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
-
-namespace {
-QStringList recorded;
-QtMessageHandler previousHandler = nullptr;
-
-void recordMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    // The offscreen platform's own complaint is no line of the finder's.
-    const bool platformNoise = message.contains(QLatin1String("propagateSizeHints"));
-    if ((type == QtDebugMsg || type == QtWarningMsg) && !platformNoise)
-        recorded << message;
-    if (previousHandler)
-        previousHandler(type, context, message);
-}
-} // namespace
-
-CatalogueFolder::CatalogueFolder()
-    : previous(QDir::currentPath())
-{
-    if (!dir.isValid())
-        return;
-    QDir::setCurrent(dir.path());
-    CatalogueLocator::overrideStandardPlaces(
-        {CatalogueLocator::catalogueFileName(), userCatalogue(), systemCatalogue()});
-}
-
-CatalogueFolder::~CatalogueFolder()
-{
-    CatalogueLocator::overrideStandardPlaces({});
-    QDir::setCurrent(previous);
-}
-
-MessageLog::MessageLog()
-{
-    recorded.clear();
-    previousHandler = qInstallMessageHandler(recordMessage);
-}
-
-MessageLog::~MessageLog()
-{
-    qInstallMessageHandler(previousHandler);
-    previousHandler = nullptr;
-}
-
-QStringList MessageLog::lines() const
-{
-    return recorded;
-}
-
-QStringList MessageLog::linesStartingWith(const QString &prefix) const
-{
-    QStringList found;
-    for (const QString &line : recorded) {
-        if (line.startsWith(prefix))
-            found << line;
-    }
-    return found;
-}
-
-void MessageLog::clear()
-{
-    recorded.clear();
-}
 
 BoxCloser::BoxCloser()
 {
@@ -102,14 +38,6 @@ void BoxCloser::closeActiveBox()
         box->reject();
     else
         buttons.first()->click();
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
 }
 
 void searchFor(MainWindow &window, const QString &keyword)

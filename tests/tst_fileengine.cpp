@@ -1,5 +1,5 @@
 #include "filesearch.h"
-#include "testsupport.h"
+#include "cataloguefixtures.h"
 
 #include <catalogueblobs.h>
 #include <catalogueschema.h>

@@ -1,10 +1,11 @@
 #ifndef PACKAGEINFO_H
 #define PACKAGEINFO_H
 
-#include <QSqlError>
+#include "catalogueerror.h"
+
 #include <QString>
 
-class QSqlDatabase;
+struct sqlite3;
 
 // One package as the catalogue describes it: its row of the package table and, where
 // the catalogue has the details table, the full version, summary and section.
@@ -20,10 +21,10 @@ struct PackageInfo
     // Reads package `id` through an open connection; a details table that is no plain
     // table (a view, a virtual table, a generated column) is not read. False with
     // *error set when the catalogue cannot be read.
-    static bool read(const QSqlDatabase &db, qint64 id, PackageInfo &info, QSqlError *error);
+    static bool read(sqlite3 *db, qint64 id, PackageInfo &info, CatalogueError *error);
 
 private:
-    static bool detailsTableUsable(const QSqlDatabase &db, QSqlError *error, bool &usable);
+    static bool detailsTableUsable(sqlite3 *db, CatalogueError *error, bool &usable);
 };
 
 #endif // PACKAGEINFO_H

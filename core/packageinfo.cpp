@@ -1,8 +1,6 @@
 #include "packageinfo.h"
+#include "cataloguequery.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QVariant>
 
 #include <catalogueschema.h>
@@ -21,7 +19,7 @@ const char detailsSchema[] = "SELECT type, sql FROM sqlite_master WHERE name = '
 const char detailsColumns[] = "PRAGMA table_xinfo(" QV_PKG_INFO_TABLE ")";
 
 // False with *error set when the query ended in an error.
-bool succeeded(const QSqlQuery &query, QSqlError *error)
+bool succeeded(const CatalogueQuery &query, CatalogueError *error)
 {
     if (!query.lastError().isValid())
         return true;
@@ -30,11 +28,10 @@ bool succeeded(const QSqlQuery &query, QSqlError *error)
 }
 } // namespace
 
-bool PackageInfo::read(const QSqlDatabase &db, qint64 id, PackageInfo &info, QSqlError *error)
+bool PackageInfo::read(sqlite3 *db, qint64 id, PackageInfo &info, CatalogueError *error)
 {
     info = PackageInfo();
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
+    CatalogueQuery query(db);
     query.prepare(QLatin1String(packageRow));
     query.addBindValue(id);
     if (!query.exec())
@@ -67,9 +64,9 @@ bool PackageInfo::read(const QSqlDatabase &db, qint64 id, PackageInfo &info, QSq
 
 // A table the builder wrote: no view, no virtual table, no generated column, whose
 // expressions could make reading one row take any time or memory.
-bool PackageInfo::detailsTableUsable(const QSqlDatabase &db, QSqlError *error, bool &usable)
+bool PackageInfo::detailsTableUsable(sqlite3 *db, CatalogueError *error, bool &usable)
 {
-    QSqlQuery query(db);
+    CatalogueQuery query(db);
     if (!query.exec(QLatin1String(detailsSchema)))
         return succeeded(query, error);
     usable = query.next() && query.value(0).toString() == QLatin1String("table")

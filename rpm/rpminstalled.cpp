@@ -49,6 +49,11 @@ QString versionOf(Header h)
 
 namespace RpmInstalled {
 
+void install()
+{
+    InstalledPackages::setRpmReader({available, nativeArch, versionsOf});
+}
+
 bool available()
 {
     std::lock_guard<std::mutex> locker(rpmMutex);

@@ -1,10 +1,9 @@
 #ifndef CATALOGUECONNECTION_H
 #define CATALOGUECONNECTION_H
 
+#include "catalogueerror.h"
 #include "cataloguefeatures.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QString>
 
 #include <sys/types.h>
@@ -15,11 +14,13 @@ struct sqlite3;
 // a connection and reading the schema cost more than a small search itself. It is opened
 // again when the search names another file or other options, or when the file at the path
 // is no longer the one it opened (another device, inode, size or modification time: a
-// catalogue is replaced by rename). Used only by the thread that made it.
+// catalogue is replaced by rename). Used only by the thread that made it. The options are
+// those of Qt's SQLite driver ("QSQLITE_OPEN_READONLY", "QSQLITE_OPEN_URI",
+// "QSQLITE_BUSY_TIMEOUT=ms"), so that it opens a file exactly as the window's connection does.
 class CatalogueConnection
 {
 public:
-    explicit CatalogueConnection(const QString &connectionName);
+    CatalogueConnection();
     ~CatalogueConnection();
     CatalogueConnection(const CatalogueConnection &) = delete;
     CatalogueConnection &operator=(const CatalogueConnection &) = delete;
@@ -29,10 +30,10 @@ public:
     // it cannot be opened.
     bool open(const QString &path, const QString &databaseName, const QString &options);
     void close();
-    QSqlError error() const { return openError; }
+    CatalogueError error() const { return openError; }
 
-    QSqlDatabase database() const { return db; }
-    sqlite3 *handle() const;
+    bool isOpen() const { return db != nullptr; }
+    sqlite3 *handle() const { return db; }
     // The busy timeout that the options ask for, in milliseconds.
     int busyTimeout() const { return busyMs; }
     // The schema's features, read again whenever the schema version changes.
@@ -52,9 +53,8 @@ private:
     };
     static Identity identify(const QString &path);
 
-    const QString name;
-    QSqlDatabase db;
-    QSqlError openError;
+    sqlite3 *db = nullptr;
+    CatalogueError openError;
     QString openPath, openName, openOptions;
     Identity identity;
     int busyMs = 5000;

@@ -1,11 +1,11 @@
 #include "installedpackages.h"
-#include "rpminstalled.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <mutex>
-#include <QProcess>
+
+#include <sys/utsname.h>
 
 namespace {
 
@@ -24,19 +24,60 @@ QString tr(const char *text)
     return QCoreApplication::translate("PackageDetailsWindow", text);
 }
 
-// dpkg's own answer, asked once a process: the architecture it installs natively.
-QString dpkgNativeArch()
+InstalledPackages::RpmReader &rpmReader()
 {
-    static std::mutex mutex;
-    static QString arch;
-    std::lock_guard<std::mutex> locker(mutex);
-    if (arch.isEmpty()) {
-        QProcess dpkg;
-        dpkg.start(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")}, QIODevice::ReadOnly);
-        if (dpkg.waitForFinished(5000) && dpkg.exitCode() == 0)
-            arch = QString::fromLatin1(dpkg.readAllStandardOutput()).trimmed();
+    static InstalledPackages::RpmReader reader;
+    return reader;
+}
+
+InstalledPackages::RpmReader currentRpmReader()
+{
+    std::lock_guard<std::mutex> locker(systemMutex);
+    return rpmReader();
+}
+
+QByteArray fieldOf(const QByteArray &stanza, const char *field);
+QString unameArch();
+
+// The architecture dpkg installs natively, read without starting dpkg: dpkg itself is
+// always installed in the native architecture, so its own stanza of the status file
+// names it; a status file without it falls back on the kernel's machine name in
+// Debian's words.
+QString dpkgNativeArch(const QString &statusFile)
+{
+    QFile file(statusFile);
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray text = file.readAll();
+        const QByteArray wanted = "Package: dpkg\n";
+        const int at = text.startsWith(wanted) ? 0 : text.indexOf('\n' + wanted);
+        if (at >= 0) {
+            const int end = text.indexOf("\n\n", at + 1);
+            const QByteArray arch = fieldOf(text.mid(at, end < 0 ? -1 : end - at), "Architecture");
+            if (!arch.isEmpty() && arch != "all") {
+                return QString::fromLatin1(arch);
+            }
+        }
     }
-    return arch;
+    return unameArch();
+}
+
+QString unameArch()
+{
+    static const QList<QPair<QString, QString>> debianNames{
+        {"x86_64", "amd64"}, {"aarch64", "arm64"}, {"i686", "i386"}, {"i586", "i386"}, {"i486", "i386"},
+        {"i386", "i386"}, {"armv7l", "armhf"}, {"ppc64le", "ppc64el"}, {"s390x", "s390x"},
+        {"riscv64", "riscv64"}, {"mips64", "mips64el"}, {"loongarch64", "loong64"}};
+    struct utsname machine;
+    if (uname(&machine) != 0) {
+        return QString();
+    }
+    const QString name = QString::fromLatin1(machine.machine);
+    for (const auto &pair : debianNames) {
+        if (pair.first == name) {
+            return pair.second;
+        }
+    }
+    return name;
 }
 
 // The package's files are on disk in each of these states (as the builder reads them).
@@ -82,13 +123,20 @@ InstalledPackages InstalledPackages::system()
                                ? QString::fromLatin1(defaultStatusFile)
                                : qEnvironmentVariable("QUORVI_DPKG_STATUS");
     if (QFileInfo::exists(status))
-        return dpkg(status, dpkgNativeArch());
+        return dpkg(status, dpkgNativeArch(status));
     InstalledPackages packages;
-    if (RpmInstalled::available()) {
+    const RpmReader reader = currentRpmReader();
+    if (reader.available && reader.available()) {
         packages.kind = Manager::Rpm;
-        packages.native = RpmInstalled::nativeArch();
+        packages.native = reader.nativeArch();
     }
     return packages;
+}
+
+void InstalledPackages::setRpmReader(const RpmReader &reader)
+{
+    std::lock_guard<std::mutex> locker(systemMutex);
+    rpmReader() = reader;
 }
 
 void InstalledPackages::setSystem(const InstalledPackages &packages)
@@ -113,8 +161,10 @@ bool InstalledPackages::versionsOf(const QString &name, QVector<Installed> &inst
     switch (kind) {
     case Manager::Dpkg:
         return dpkgVersionsOf(name, installed, error);
-    case Manager::Rpm:
-        return RpmInstalled::versionsOf(name, installed, error);
+    case Manager::Rpm: {
+        const RpmReader reader = currentRpmReader();
+        return reader.versionsOf ? reader.versionsOf(name, installed, error) : true;
+    }
     case Manager::None:
         break;
     }

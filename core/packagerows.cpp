@@ -110,7 +110,7 @@ PackageRows::Result PackageRows::add(sqlite3_stmt *row, QVector<QVariant> &cells
 
 PackageRows::Result PackageRows::fail(int code)
 {
-    failure = QSqlError(QStringLiteral("Unable to fetch row"), QString::fromUtf8(sqlite3_errmsg(db)),
-                        QSqlError::StatementError, QString::number(code & 0xff));
+    failure = CatalogueError(QStringLiteral("Unable to fetch row"), QString::fromUtf8(sqlite3_errmsg(db)),
+                             QString::number(code & 0xff));
     return Result::Failed;
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 // What this machine's package manager has installed, read when asked (never kept, never
 // written): dpkg's status file where there is one, else the RPM database through librpm.
 // It also says how this machine installs a package: the command and whether an
@@ -19,8 +21,18 @@ public:
         QString state;   // dpkg's state word ("installed", "unpacked", ...); "installed" for rpm
     };
 
+    // How the RPM database is read: through librpm, in a library of its own
+    // (RpmInstalled::install() hands it over); a program without it knows no RPM database.
+    struct RpmReader
+    {
+        std::function<bool()> available;
+        std::function<QString()> nativeArch;
+        std::function<bool(const QString &name, QVector<Installed> &installed, QString *error)> versionsOf;
+    };
+    static void setRpmReader(const RpmReader &reader);
+
     // This machine: dpkg when its status file exists (QUORVI_DPKG_STATUS names another
-    // one), else rpm when librpm finds a database; or what setSystem() gave.
+    // one), else rpm when the RPM reader finds a database; or what setSystem() gave.
     static InstalledPackages system();
     // Replaces what system() returns for the rest of the process (the tests' status files).
     static void setSystem(const InstalledPackages &packages);

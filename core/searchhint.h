@@ -4,7 +4,6 @@
 #include "searchstatement.h"
 
 #include <QMetaType>
-#include <QSqlDatabase>
 #include <QStringList>
 
 #include <functional>
@@ -36,8 +35,7 @@ public:
 
     // The hint for an empty result of `keyword` (trimmed) in `mode`, read through the
     // search's own connection; a search that stops (or fails) leaves that part out.
-    static SearchHint find(const QSqlDatabase &db, sqlite3 *handle, const QString &keyword, SearchMode mode,
-                           const StopFn &stop);
+    static SearchHint find(sqlite3 *db, const QString &keyword, SearchMode mode, const StopFn &stop);
 
     // For a keyword with a "/": its merged-/usr alias ("/usr/bin/ls" and "/bin/ls" name
     // the same file where /bin links to /usr/bin, and the lists may give either), then
@@ -49,9 +47,9 @@ public:
     static int editDistance(const QString &a, const QString &b, int limit);
 
 private:
-    static qint64 countPackages(const QSqlDatabase &db, const QString &keyword);
+    static qint64 countPackages(sqlite3 *db, const QString &keyword);
     static qint64 countFilePackages(sqlite3 *handle, const QString &keyword, const StopFn &stop);
-    static QStringList nearNames(const QSqlDatabase &db, const QString &keyword, const StopFn &stop);
+    static QStringList nearNames(sqlite3 *db, const QString &keyword, const StopFn &stop);
 };
 Q_DECLARE_METATYPE(SearchHint)
 

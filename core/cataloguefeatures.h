@@ -1,10 +1,11 @@
 #ifndef CATALOGUEFEATURES_H
 #define CATALOGUEFEATURES_H
 
-#include <QSqlError>
+#include "catalogueerror.h"
+
 #include <QString>
 
-class QSqlDatabase;
+struct sqlite3;
 
 // What a catalogue offers beyond its package table. Catalogues made from package indexes
 // alone have no file lists; catalogues of an earlier format keep them in a layout the
@@ -17,7 +18,7 @@ struct CatalogueFeatures
     // File lists of another format: the one-row-per-link tables of format 1, or a format
     // version this finder does not know. Package names are still searched.
     bool olderKind = false;
-    QSqlError error; // why the schema could not be read (busy, not a database, ...)
+    CatalogueError error; // why the schema could not be read (busy, not a database, ...)
     // Why the catalogue is not searched at all, for the user; empty when it may be. A
     // package or file table that is a view or virtual table, or has a generated column,
     // is no catalogue quorvi-catalog wrote and could run any query (an endless one) or
@@ -25,7 +26,7 @@ struct CatalogueFeatures
     QString refusal;
 
     // Reads the catalogue's schema through an open connection.
-    static CatalogueFeatures read(const QSqlDatabase &db);
+    static CatalogueFeatures read(sqlite3 *db);
 };
 
 #endif // CATALOGUEFEATURES_H

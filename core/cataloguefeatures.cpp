@@ -1,10 +1,8 @@
 #include "cataloguefeatures.h"
+#include "cataloguequery.h"
 
 #include <QCoreApplication>
 #include <QHash>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QVariant>
 
 #include <catalogueschema.h>
@@ -36,9 +34,9 @@ bool isVirtual(const SchemaEntry &entry)
 
 // table_xinfo marks generated columns hidden 2 (virtual) or 3 (stored): their values are
 // computed by an expression of the file's author, as large or as slow as that makes them.
-QString generatedColumnIn(const QSqlDatabase &db, const QString &table)
+QString generatedColumnIn(sqlite3 *db, const QString &table)
 {
-    QSqlQuery columns(db);
+    CatalogueQuery columns(db);
     if (!columns.exec(QStringLiteral("PRAGMA table_xinfo(%1)").arg(table)))
         return QString();
     while (columns.next()) {
@@ -51,7 +49,7 @@ QString generatedColumnIn(const QSqlDatabase &db, const QString &table)
 }
 
 // Why one of the tables the finder reads is no plain table, or nothing.
-QString refusalOf(const QSqlDatabase &db, const Schema &schema)
+QString refusalOf(sqlite3 *db, const Schema &schema)
 {
     for (const char *table : readTables) {
         const auto entry = schema.constFind(QLatin1String(table));
@@ -70,10 +68,10 @@ QString refusalOf(const QSqlDatabase &db, const Schema &schema)
 } // namespace
 
 // Names in SQLite are case-insensitive, so the schema is keyed by lower-case name.
-CatalogueFeatures CatalogueFeatures::read(const QSqlDatabase &db)
+CatalogueFeatures CatalogueFeatures::read(sqlite3 *db)
 {
     CatalogueFeatures features;
-    QSqlQuery query(db);
+    CatalogueQuery query(db);
     Schema schema;
     if (query.exec(QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE type IN ('table', 'view')"))) {
         while (query.next())

@@ -1,7 +1,8 @@
 #ifndef PACKAGEROWS_H
 #define PACKAGEROWS_H
 
-#include <QSqlError>
+#include "catalogueerror.h"
+
 #include <QVariant>
 #include <QVector>
 
@@ -22,7 +23,7 @@ public:
 
     PackageRows(sqlite3 *db, int maxCellChars, qint64 maxBytes);
     Result read(const std::vector<uint32_t> &ids, QVector<QVariant> &cells);
-    QSqlError error() const { return failure; }
+    CatalogueError error() const { return failure; }
 
 private:
     Result readRange(const std::vector<uint32_t> &ids, QVector<QVariant> &cells);
@@ -34,7 +35,7 @@ private:
     const int maxCellChars;
     const qint64 maxBytes;
     qint64 bytes = 0;
-    QSqlError failure;
+    CatalogueError failure;
 };
 
 #endif // PACKAGEROWS_H

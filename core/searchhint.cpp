@@ -1,9 +1,9 @@
 #include "searchhint.h"
+#include "cataloguequery.h"
 
 #include <catalogueschema.h>
 #include <filesearch.h>
 
-#include <QSqlQuery>
 #include <QVariant>
 #include <QVector>
 
@@ -21,13 +21,12 @@ QChar folded(QChar c)
 }
 } // namespace
 
-SearchHint SearchHint::find(const QSqlDatabase &db, sqlite3 *handle, const QString &keyword, SearchMode mode,
-                            const StopFn &stop)
+SearchHint SearchHint::find(sqlite3 *db, const QString &keyword, SearchMode mode, const StopFn &stop)
 {
     SearchHint hint;
     if (mode == SearchMode::FileName && keyword.contains(QLatin1Char('/'))) {
         for (const QString &alternative : pathAlternatives(keyword)) {
-            const qint64 count = countFilePackages(handle, alternative, stop);
+            const qint64 count = countFilePackages(db, alternative, stop);
             if (count > 0) {
                 hint.wildKeyword = alternative;
                 hint.wildCount = count;
@@ -40,7 +39,7 @@ SearchHint SearchHint::find(const QSqlDatabase &db, sqlite3 *handle, const QStri
     if (!keyword.contains(star)) {
         hint.wildKeyword = star + keyword + star;
         hint.wildCount = mode == SearchMode::PackageName ? countPackages(db, hint.wildKeyword)
-                                                         : countFilePackages(handle, hint.wildKeyword, stop);
+                                                         : countFilePackages(db, hint.wildKeyword, stop);
         if (mode == SearchMode::PackageName && !stop())
             hint.names = nearNames(db, keyword, stop);
     }
@@ -70,10 +69,9 @@ QStringList SearchHint::pathAlternatives(const QString &keyword)
 }
 
 // The package-name statement's own LIKE clause, counted.
-qint64 SearchHint::countPackages(const QSqlDatabase &db, const QString &keyword)
+qint64 SearchHint::countPackages(sqlite3 *db, const QString &keyword)
 {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
+    CatalogueQuery query(db);
     const QString statement = QString::fromUtf8(SearchStatement::packageCount) + QLatin1String(" WHERE " QV_PKG_NAME)
                               + SearchStatement::likeClause(keyword);
     if (!query.exec(statement) || !query.next())
@@ -96,14 +94,13 @@ qint64 SearchHint::countFilePackages(sqlite3 *handle, const QString &keyword, co
 
 // The candidates share the keyword's first character (regardless of ASCII case, through
 // the name index) and are at most two characters longer or shorter.
-QStringList SearchHint::nearNames(const QSqlDatabase &db, const QString &keyword, const StopFn &stop)
+QStringList SearchHint::nearNames(sqlite3 *db, const QString &keyword, const StopFn &stop)
 {
     if (keyword.isEmpty() || keyword.size() > maxNameKeyword)
         return {};
     const QString low = QString(folded(keyword.at(0)));
     const QString high = QString(QChar(low.at(0).unicode() + 1));
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
+    CatalogueQuery query(db);
     query.prepare(QStringLiteral("SELECT DISTINCT " QV_PKG_NAME " FROM " QV_PKG_TABLE
                                  " WHERE " QV_PKG_NAME " COLLATE NOCASE >= ?1 AND " QV_PKG_NAME " COLLATE NOCASE < ?2"
                                  " AND length(" QV_PKG_NAME ") BETWEEN ?3 AND ?4 LIMIT ?5"));

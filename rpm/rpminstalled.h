@@ -6,6 +6,9 @@
 // The RPM database of this machine, read-only through librpm.
 namespace RpmInstalled {
 
+// Hands the reading below to InstalledPackages, for the rest of the process.
+void install();
+
 // Whether librpm finds a database of installed packages here.
 bool available();
 // The machine's native RPM architecture (uname's machine: x86_64, aarch64).
