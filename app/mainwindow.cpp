@@ -5,6 +5,7 @@
 #include "catalogueopening.h"
 #include "elidedtextdelegate.h"
 #include "hintlabel.h"
+#include "installcommandaction.h"
 #include "keywordhistory.h"
 #include "packagedetailswindow.h"
 #include "searchworker.h"
@@ -132,6 +133,11 @@ void MainWindow::initTableView()
     ui->tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ui->tableView->setItemDelegate(new ElidedTextDelegate(ui->tableView));
     initCopyAction();
+    auto *installAction = new InstallCommandAction(ui->tableView, [this] { return shownSource; });
+    connect(installAction, &InstallCommandAction::reported, ui->statusbar, [this](const QString &message) {
+        ui->statusbar->showMessage(message);
+    });
+    ui->tableView->addAction(installAction);
     initDetailsAction();
 }
 
@@ -306,6 +312,11 @@ void MainWindow::showModel(QAbstractItemModel *model)
     QItemSelectionModel *previousSelection = ui->tableView->selectionModel();
     ui->tableView->setModel(model);
     applyColumnLayout();
+    // A new search starts at its first row, which is the current one.
+    ui->tableView->scrollToTop();
+    if (model->rowCount() > 0) {
+        ui->tableView->selectionModel()->setCurrentIndex(model->index(0, 0), QItemSelectionModel::NoUpdate);
+    }
     delete previousSelection;
     if (previous != headerModel)
         delete previous;

@@ -12,6 +12,7 @@
 #include <QSqlDatabase>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QScrollBar>
 #include <QTableView>
 
 #include "packagedetailswindow.h"
@@ -42,6 +43,7 @@ private slots:
     void packageNameSlotIgnoresUncheckedButton();
     void fileNameButtonChangesNothing();
     void keyboardReachesEverything();
+    void newSearchStartsAtFirstRow();
 
 private:
     std::unique_ptr<CatalogueFolder> dir;
@@ -305,9 +307,6 @@ void tst_MainWindow::fileNameButtonChangesNothing()
     QCOMPARE(searchModel->rowCount(), 2);
 }
 
-QTEST_MAIN(tst_MainWindow)
-#include "tst_mainwindow.moc"
-
 namespace {
 QString focusAfter(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
@@ -362,3 +361,29 @@ void tst_MainWindow::keyboardReachesEverything()
     QTest::keyClick(details, Qt::Key_Escape);
     QVERIFY(!details->isVisible());
 }
+
+// After scrolling to the end of one result, the next search shows its first row at the
+// top, as the current row.
+void tst_MainWindow::newSearchStartsAtFirstRow()
+{
+    QList<CataloguePackage> packages;
+    for (int i = 0; i < 300; ++i)
+        packages << CataloguePackage{QString("pkg%1").arg(i, 3, 10, QChar('0')), "1", "1", "all"};
+    writeCatalogue(dir->filePath("os_pkg_list.db"), packages);
+    MainWindow window;
+    window.show();
+    QTableView *table = resultTable(window);
+    searchFor(window, "*");
+    QTRY_COMPARE(table->model()->rowCount(), 300);
+    table->setCurrentIndex(table->model()->index(299, 1));
+    table->scrollToBottom();
+    QVERIFY(table->verticalScrollBar()->value() > 0);
+    searchFor(window, "pkg1*");
+    QTRY_COMPARE(table->model()->rowCount(), 100);
+    QCOMPARE(table->verticalScrollBar()->value(), 0);
+    QCOMPARE(table->currentIndex().row(), 0);
+    QCOMPARE(table->indexAt(QPoint(1, 1)).row(), 0);
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
