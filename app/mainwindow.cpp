@@ -152,6 +152,10 @@ void MainWindow::initKeyboard()
     QWidget::setTabOrder(ui->searchPushButton, ui->packageNameRadioButton);
     QWidget::setTabOrder(ui->packageNameRadioButton, ui->fileNameRadioButton);
     QWidget::setTabOrder(ui->fileNameRadioButton, ui->tableView);
+    // Ctrl+Tab moves on from the table too, as from any widget that takes Tab itself.
+    auto *leaveTable = new QShortcut(QKeySequence(Qt::CTRL + Qt::Key_Tab), ui->tableView, nullptr, nullptr,
+                                     Qt::WidgetShortcut);
+    connect(leaveTable, &QShortcut::activated, this, [this] { focusNextPrevChild(true); });
     auto *keywordAction = new QAction(tr("输入关键字"), this);
     keywordAction->setObjectName(QStringLiteral("focusKeywordAction"));
     keywordAction->setShortcuts({QKeySequence(Qt::CTRL + Qt::Key_L), QKeySequence(Qt::Key_F6)});

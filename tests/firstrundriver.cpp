@@ -1,9 +1,9 @@
-// A Qt generic plugin that drives the finder's real executable in a test (loaded through
-// QT_QPA_GENERIC_PLUGINS=quorvifirstrundriver): it answers each message box (with the button
-// "建立软件包目录…" where there is one, else the first), searches for gcc* once the window
-// is up, and prints what it saw on stdout until the window names a catalogue and its
-// search finds rows, or a box said that no builder was found. Sources for the builder
-// come from QUORVI_DRIVER_SOURCES (separated by "|"), so no build reads the machine's lists.
+// A Qt generic plugin (QT_QPA_GENERIC_PLUGINS=quorvifirstrundriver) that drives the finder's
+// own executable for tst_firstrun: it answers each box (with "建立软件包目录…" where it has
+// it, else its first button), searches for gcc* once the window is up and again once a
+// catalogue is named, and prints what it saw: "box: TEXT [BUTTONS]", then "dialogs: N"
+// (progress dialogs left) and "status: TEXT" as it quits. The builder's sources come from
+// QUORVI_DRIVER_SOURCES ("|" between arguments), so that no build reads the machine's lists.
 #include "cataloguebuilddialog.h"
 
 #include <QApplication>
@@ -18,12 +18,6 @@
 #include <cstdio>
 
 namespace {
-void say(const QString &line)
-{
-    std::printf("%s\n", line.toUtf8().constData());
-    std::fflush(stdout);
-}
-
 class Driver : public QObject
 {
 public:
@@ -38,38 +32,27 @@ private:
     void step()
     {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            answer(box);
+            QStringList texts;
+            for (QAbstractButton *button : box->buttons())
+                texts << button->text();
+            std::printf("box: %s [%s]\n", qPrintable(box->text()), qPrintable(texts.join(',')));
+            noBuilder = noBuilder || box->text().contains("quorvi-catalog");
+            box->buttons().value(texts.indexOf(QString::fromUtf8("建立软件包目录…")), box->buttons().first())->click();
             return;
         }
         QMainWindow *window = nullptr;
         for (QWidget *widget : QApplication::topLevelWidgets())
             window = widget->inherits("MainWindow") && widget->isVisible() ? qobject_cast<QMainWindow *>(widget) : window;
-        if (!window || QApplication::activeModalWidget())
-            return;
-        const QString status = window->statusBar()->currentMessage();
-        if (noBuilder || (searches == 2 && status.startsWith(QString::fromUtf8("找到")))) {
-            say("dialogs: " + QString::number(window->findChildren<QProgressDialog *>().size()));
-            say("status: " + status);
+        const QString status = window && !QApplication::activeModalWidget() ? window->statusBar()->currentMessage() : "";
+        if (!status.isEmpty() && (noBuilder || (searches == 2 && status.startsWith(QString::fromUtf8("找到"))))) {
+            std::printf("dialogs: %d\nstatus: %s\n", int(window->findChildren<QProgressDialog *>().size()),
+                        qPrintable(status.section(QString::fromUtf8("，"), 0, 0)));
             QApplication::exit(0);
-        } else if (searches == 0 || (searches == 1 && status.startsWith(QString::fromUtf8("软件包目录：")))) {
-            say("status: " + status);
+        } else if (!status.isEmpty() && (searches == 0 || (searches == 1 && status.startsWith(QString::fromUtf8("软件包目录："))))) {
             window->findChild<QLineEdit *>("keyworkLineEdit")->setText("gcc*");
-            ++searches;
             window->findChild<QPushButton *>("searchPushButton")->click();
+            ++searches;
         }
-    }
-
-    void answer(QMessageBox *box)
-    {
-        QStringList buttons;
-        QAbstractButton *chosen = box->buttons().value(0);
-        for (QAbstractButton *button : box->buttons()) {
-            buttons << button->text();
-            chosen = button->text() == QString::fromUtf8("建立软件包目录…") ? button : chosen;
-        }
-        say("box: " + box->text() + " [" + buttons.join(',') + "] " + box->informativeText().replace('\n', ' '));
-        noBuilder = noBuilder || box->text().contains("quorvi-catalog");
-        chosen->click();
     }
 
     QTimer timer;
