@@ -20,8 +20,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QGuiApplication>
@@ -75,6 +73,7 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    endCopy();
     // Work still running, or stopped and not yet ended, ends before the window goes; the
     // worker closes its connection on its own thread.
     worker->stopUpTo(lastWork);
@@ -109,13 +108,16 @@ void MainWindow::initSearchThread()
     worker = new SearchWorker;
     worker->moveToThread(searchThread);
     connect(worker, &SearchWorker::statementReady, this, [this](quint64 work, const QString &statement) {
-        if (work == runningSearch)
+        if (work == runningSearch) {
             qDebug() << statement;
+        }
     });
+    connect(worker, &SearchWorker::searchEnded, this, &MainWindow::searchEnded);
     connect(worker, &SearchWorker::hintReady, this, [this](quint64 work, const SearchHint &hint) {
         // It may come before the window has shown the empty result it belongs to.
-        if (work == hintedSearch)
+        if (work == hintedSearch) {
             hintLabel->showHint(hint);
+        }
     });
     connect(searchThread, &QThread::finished, searchThread, [] { ThreadHandoff::post(); }, Qt::DirectConnection);
     searchThread->start();
@@ -190,50 +192,97 @@ void MainWindow::initCopyAction()
 
 // Rows whose paths are not known yet have them worked out first, on the search thread,
 // while a progress box (shown when it takes a moment) offers to cancel; a cancelled copy
-// copies nothing.
+// copies nothing, and a newer copy replaces one that still waits.
 void MainWindow::copySelectedRows()
 {
+    stopCopy(copyWork);
     auto *model = qobject_cast<SearchResultModel *>(ui->tableView->model());
     if (model) {
         QList<int> rows;
-        for (const QModelIndex &index : ui->tableView->selectionModel()->selectedRows())
+        for (const QModelIndex &index : ui->tableView->selectionModel()->selectedRows()) {
             rows << index.row();
-        if (model->unknownPaths(rows) > 0 && !fetchPathsForCopy(model, rows))
+        }
+        if (model->unknownPaths(rows) > 0) {
+            startCopy(model, rows);
             return;
+        }
     }
     const QString text = selectedRowsAsText(ui->tableView);
-    if (!text.isEmpty())
+    if (!text.isEmpty()) {
         QGuiApplication::clipboard()->setText(text);
+    }
 }
 
-bool MainWindow::fetchPathsForCopy(SearchResultModel *model, const QList<int> &rows)
+// Asks for the paths and returns; copyPathsAdded() copies once the last one has come.
+void MainWindow::startCopy(SearchResultModel *model, const QList<int> &rows)
 {
     const QVector<qint64> ids = model->takeUnknownPaths(rows);
-    QProgressDialog progress(tr("正在查找匹配文件……"), tr("取消"), 0, model->unknownPaths(rows), this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
-    QEventLoop loop;
-    QPointer<SearchResultModel> alive(model);
+    auto *progress = new QProgressDialog(tr("正在查找匹配文件……"), tr("取消"), 0, model->unknownPaths(rows), this);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(300);
     const quint64 work = ++lastWork;
-    bool cancelled = false;
-    connect(model, &SearchResultModel::pathsAdded, &loop, [&] {
-        const int left = model->unknownPaths(rows);
-        progress.setValue(progress.maximum() - left);
-        if (left == 0)
-            loop.quit();
+    copyWork = work;
+    copyModel = model;
+    copyRows = rows;
+    copyProgress = progress;
+    connect(model, &SearchResultModel::pathsAdded, progress, [this, work] { copyPathsAdded(work); });
+    // A model replaced by a newer search (or a stop) takes its copy with it.
+    connect(model, &QObject::destroyed, progress, [this, work] {
+        if (work == copyWork) {
+            endCopy();
+        }
     });
-    connect(model, &QObject::destroyed, &loop, &QEventLoop::quit);
-    // The box's 取消 (or Esc once it shows), or Esc on the window before it shows.
-    cancelCopy = [&] {
-        cancelled = true;
-        worker->stopUpTo(work);
-        loop.quit();
-    };
-    connect(&progress, &QProgressDialog::canceled, &loop, cancelCopy);
+    // The box's 取消, or Esc once it shows; Esc on the window before it shows.
+    connect(progress, &QProgressDialog::canceled, this, [this, work] { stopCopy(work); });
     requestPaths(shownSearch, ids, work);
-    loop.exec();
-    cancelCopy = nullptr;
-    return alive && !cancelled && model->unknownPaths(rows) == 0;
+}
+
+void MainWindow::copyPathsAdded(quint64 work)
+{
+    if (work != copyWork || !copyModel) {
+        return;
+    }
+    const int left = copyModel->unknownPaths(copyRows);
+    copyProgress->setValue(copyProgress->maximum() - left);
+    if (left > 0) {
+        return;
+    }
+    const QList<int> rows = copyRows;
+    endCopy();
+    const QString text = rowsAsText(ui->tableView, rows);
+    if (!text.isEmpty()) {
+        QGuiApplication::clipboard()->setText(text);
+    }
+}
+
+// The copy's paths are no longer wanted: what the search thread still works out for it
+// is dropped, and nothing is copied.
+void MainWindow::stopCopy(quint64 work)
+{
+    if (!work || work != copyWork) {
+        return;
+    }
+    worker->stopUpTo(work);
+    endCopy();
+}
+
+// The progress box goes with every connection made for the copy, so that nothing the
+// model or the box does later reaches the window on the copy's behalf.
+void MainWindow::endCopy()
+{
+    QProgressDialog *progress = copyProgress;
+    if (progress && copyModel) {
+        QObject::disconnect(copyModel, nullptr, progress, nullptr);
+    }
+    copyWork = 0;
+    copyModel = nullptr;
+    copyRows.clear();
+    copyProgress = nullptr;
+    if (progress) {
+        progress->disconnect(this);
+        progress->hide();
+        progress->deleteLater();
+    }
 }
 
 // Activating a row (Enter, or a double-click as the platform has it) or "软件包详情" in the
@@ -268,8 +317,8 @@ void MainWindow::requestPaths(quint64 searchWork, const QVector<qint64> &ids, qu
 {
     SearchWorker *target = worker;
     ThreadHandoff::post();
-    QMetaObject::invokeMethod(target, "findPaths", Qt::QueuedConnection, Q_ARG(quint64, searchWork), Q_ARG(quint64, work),
-                              Q_ARG(QVector<qint64>, ids));
+    QMetaObject::invokeMethod(
+        target, [target, searchWork, work, ids] { target->findPaths(searchWork, work, ids); }, Qt::QueuedConnection);
 }
 
 void MainWindow::setHeaderTitles()
@@ -494,45 +543,33 @@ void MainWindow::on_searchPushButton_clicked()
     runSearch(request);
 }
 
-// Runs the search on the search thread and waits for it in a local event loop, so that the
-// window repaints and answers input meanwhile; returns once the search has ended: its rows
-// are shown, its failure reported, or it was stopped (by Esc or by a newer search).
+// Hands the search to the search thread and returns; searchEnded() shows its rows, or
+// reports its failure, when its answer comes. A stop or a newer search makes that answer
+// count for nothing.
 void MainWindow::runSearch(const SearchRequest &request)
 {
-    QElapsedTimer clock;
-    clock.start();
+    runningClock.start();
     // The rows shown so far need no more paths.
     worker->stopUpTo(lastWork);
     const quint64 work = ++lastWork;
-    QEventLoop loop;
-    SearchOutcome outcome;
-    bool ended = false;
-    connect(worker, &SearchWorker::searchEnded, &loop, [&](quint64 endedWork, const SearchOutcome &result) {
-        if (endedWork != work)
-            return;
-        outcome = result;
-        ended = true;
-        loop.quit();
-    });
     runningSearch = work;
-    runningSearchLoop = &loop;
+    runningRequest = request;
     ui->statusbar->showMessage(tr("正在搜索……"));
     hintLabel->clearHint();
     hintedSearch = work;
     SearchWorker *target = worker;
     ThreadHandoff::post();
-    QMetaObject::invokeMethod(target, "search", Qt::QueuedConnection, Q_ARG(quint64, work),
-                              Q_ARG(SearchRequest, request));
-    loop.exec();
-    if (runningSearch != work)
-        return; // stopped; the stop has emptied the table
-    if (!ended) {
-        stopSearch(); // the application is quitting
-        return;
+    QMetaObject::invokeMethod(target, [target, work, request] { target->search(work, request); }, Qt::QueuedConnection);
+}
+
+void MainWindow::searchEnded(quint64 work, const SearchOutcome &outcome)
+{
+    if (work != runningSearch) {
+        return; // stopped, or replaced by a newer search
     }
     runningSearch = 0;
-    runningSearchLoop = nullptr;
-    showOutcome(outcome, clock.elapsed(), work);
+    const SearchRequest request = runningRequest;
+    showOutcome(outcome, runningClock.elapsed(), work);
     if (shownSearch == work) {
         shownSource.path = request.path;
         shownSource.databaseName = request.databaseName;
@@ -545,12 +582,11 @@ void MainWindow::runSearch(const SearchRequest &request)
 // the empty header model at once, and the search thread ends it whenever it gets there.
 void MainWindow::stopSearch()
 {
-    if (!runningSearch)
+    if (!runningSearch) {
         return;
+    }
     worker->stopUpTo(runningSearch);
     runningSearch = 0;
-    runningSearchLoop->quit();
-    runningSearchLoop = nullptr;
     showModel(headerModel);
     ui->statusbar->showMessage(tr("搜索已停止"));
 }
@@ -593,8 +629,9 @@ void MainWindow::showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint6
             SearchWorker *target = worker;
             const quint64 request = ++lastWork;
             ThreadHandoff::post();
-            QMetaObject::invokeMethod(target, "findMatches", Qt::QueuedConnection, Q_ARG(quint64, work),
-                                      Q_ARG(quint64, request), Q_ARG(QVector<qint64>, ids));
+            QMetaObject::invokeMethod(
+                target, [target, work, request, ids] { target->findMatches(work, request, ids); },
+                Qt::QueuedConnection);
         });
         connect(worker, &SearchWorker::matchesFound, model,
                 [model, work](quint64 searchWork, const QVector<qint64> &ids, const QStringList &tooltips) {
@@ -628,8 +665,8 @@ void MainWindow::showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint6
 
 void MainWindow::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && cancelCopy) {
-        cancelCopy(); // before the progress box has appeared
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && copyWork) {
+        stopCopy(copyWork); // before the progress box has appeared
         return;
     }
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && runningSearch) {
@@ -642,6 +679,7 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     stopSearch();
+    stopCopy(copyWork);
     QMainWindow::closeEvent(event);
 }
 

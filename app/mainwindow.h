@@ -1,28 +1,27 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QElapsedTimer>
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSqlDatabase>
-
-#include <functional>
 
 #include "cataloguelocator.h"
 #include "packagedetailsloader.h"
 #include "searchstatement.h"
+#include "searchworker.h"
 
 class CatalogueBuildOffer;
 class HintLabel;
 class KeywordHistory;
 class PackageDetailsWindow;
 class QAbstractItemModel;
-class QEventLoop;
 class CatalogueError;
+class QProgressDialog;
 class QStandardItemModel;
 class QThread;
 class SearchResultModel;
-class SearchWorker;
-struct SearchOutcome;
-struct SearchRequest;
 
 namespace Ui {
 class MainWindow;
@@ -31,7 +30,10 @@ using MainWindowUi = Ui::MainWindow;
 
 // The finder's one window: a keyword, an operating-system edition and a search mode
 // above a table of the matching packages from the catalogue "os_pkg_list.db", found in
-// the working folder, the user's cache or the system's cache (CatalogueLocator).
+// the working folder, the user's cache or the system's cache (CatalogueLocator). A search
+// or a copy is handed to the search thread and the handler returns at once; the answer is
+// shown when the thread's signal for the newest request comes, and older answers count
+// for nothing.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -39,6 +41,9 @@ class MainWindow : public QMainWindow
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Whether a search or a copy waits for the search thread's answer.
+    bool isBusy() const { return runningSearch != 0 || copyWork != 0; }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -59,7 +64,10 @@ private:
     void initDetailsAction();
     void openDetails(int row);
     void copySelectedRows();
-    bool fetchPathsForCopy(SearchResultModel *model, const QList<int> &rows);
+    void startCopy(SearchResultModel *model, const QList<int> &rows);
+    void copyPathsAdded(quint64 work);
+    void stopCopy(quint64 work);
+    void endCopy();
     void initDatabase();
     void initStatusBarOffers();
     void relocateCatalogue();
@@ -72,6 +80,7 @@ private:
     int nameColumnWidth() const;
     void showModel(QAbstractItemModel *model);
     void runSearch(const SearchRequest &request);
+    void searchEnded(quint64 work, const SearchOutcome &outcome);
     void stopSearch();
     void showOutcome(const SearchOutcome &outcome, qint64 elapsedMs, quint64 work);
     void showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint64 work);
@@ -88,10 +97,15 @@ private:
     QThread *searchThread = nullptr;
     SearchWorker *worker = nullptr;
     quint64 lastWork = 0;
-    quint64 runningSearch = 0;               // the search the window waits for, if any
-    QEventLoop *runningSearchLoop = nullptr; // where the search button's handler waits for it
-    quint64 shownSearch = 0;                 // the search whose rows the table shows
-    std::function<void()> cancelCopy; // while a copy waits for paths
+    quint64 runningSearch = 0;  // the search whose answer the window waits for, if any
+    SearchRequest runningRequest;
+    QElapsedTimer runningClock;
+    quint64 shownSearch = 0;    // the search whose rows the table shows
+    // The copy that waits for paths, if any: its work, rows and progress box.
+    quint64 copyWork = 0;
+    QPointer<SearchResultModel> copyModel;
+    QList<int> copyRows;
+    QPointer<QProgressDialog> copyProgress;
     // The catalogue and keyword of the search whose rows the table shows, for the details
     // window, made when first asked for.
     PackageDetailsRequest shownSource;

@@ -24,7 +24,7 @@ public:
     ~PackageDetailsLoader() override;
 
     void stopUpTo(quint64 work);
-    Q_INVOKABLE void load(const PackageDetailsRequest &request);
+    void load(const PackageDetailsRequest &request);
 
 signals:
     void loaded(const PackageDetails &details);

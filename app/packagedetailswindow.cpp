@@ -154,7 +154,7 @@ void PackageDetailsWindow::showPackage(PackageDetailsRequest request)
     files->setFiles(QStringList(), 0);
     PackageDetailsLoader *target = loader;
     ThreadHandoff::post();
-    QMetaObject::invokeMethod(target, "load", Qt::QueuedConnection, Q_ARG(PackageDetailsRequest, request));
+    QMetaObject::invokeMethod(target, [target, request] { target->load(request); }, Qt::QueuedConnection);
     show();
     raise();
     activateWindow();

@@ -49,7 +49,7 @@ Q_DECLARE_METATYPE(SearchRequest)
 // The finder's searches, one after the other, on a thread of their own (the worker is
 // moved to it) through one connection of its own to the catalogue, so that the window
 // never waits for SQLite. The window numbers each piece of work it asks for (a search, a
-// batch of paths) in increasing order and calls the slots through queued calls; answers
+// batch of paths) in increasing order and calls its functions through queued (compile-checked) calls; answers
 // come back as signals carrying that number. stopUpTo() may be called from any thread.
 class SearchWorker : public QObject
 {
@@ -73,13 +73,13 @@ public:
 
     // A search; ends with searchEnded(work, ...), after statementReady when the search
     // got as far as its statement.
-    Q_INVOKABLE void search(quint64 work, const SearchRequest &request);
+    void search(quint64 work, const SearchRequest &request);
     // The first matching paths of these packages of search `searchWork`, answered by
     // pathsFound in batches; ids that a stop left undone come back without a path.
-    Q_INVOKABLE void findPaths(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
+    void findPaths(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
     // The tooltips of these packages' 匹配文件 cells (MatchTooltip) for search
     // `searchWork`, answered by matchesFound like findPaths.
-    Q_INVOKABLE void findMatches(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
+    void findMatches(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
     // Closes the connection (before the thread ends).
     void closeCatalogue();
 

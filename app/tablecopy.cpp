@@ -14,6 +14,14 @@ QString selectedRowsAsText(const QTableView *table)
     QList<int> rows;
     for (const QModelIndex &index : selection->selectedRows())
         rows << index.row();
+    return rowsAsText(table, rows);
+}
+
+QString rowsAsText(const QTableView *table, QList<int> rows)
+{
+    const QAbstractItemModel *model = table->model();
+    if (!model)
+        return QString();
     std::sort(rows.begin(), rows.end());
 
     QString text;

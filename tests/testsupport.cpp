@@ -47,6 +47,13 @@ void searchFor(MainWindow &window, const QString &keyword)
     QVERIFY(edit && button);
     edit->setText(keyword);
     QTest::mouseClick(button, Qt::LeftButton);
+    waitForWindow(window);
+}
+
+void waitForWindow(MainWindow &window)
+{
+    // The bound only ends a hung test; a search or copy ends when its answer comes.
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isBusy(), 300000);
 }
 
 QTableView *resultTable(MainWindow &window)

@@ -38,8 +38,11 @@ private:
     QTimer timer;
 };
 
-// Types the keyword into the window and clicks the search button.
+// Types the keyword into the window, clicks the search button and waits until the
+// window has shown the search's answer.
 void searchFor(MainWindow &window, const QString &keyword);
+// Waits until the window's search and copy have their answers (or were stopped).
+void waitForWindow(MainWindow &window);
 QTableView *resultTable(MainWindow &window);
 // Clicks a radio button on its indicator, as a user does.
 void clickRadio(QAbstractButton *button);

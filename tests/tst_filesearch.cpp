@@ -404,8 +404,9 @@ void tst_FileSearch::countsTooltipsAndHints()
     }
     QTRY_COMPARE_WITH_TIMEOUT(QTextDocumentFragment::fromHtml(label->text()).toPlainText(), hint, 60000);
     const QString lastLink = label->text().section("\">", -1).section("</a>", 0, 0);
-    QVERIFY(QMetaObject::invokeMethod(label, "linkActivated", Q_ARG(QString, label->text().section("href=\"", -1).section('"', 0, 0))));
+    emit label->linkActivated(label->text().section("href=\"", -1).section('"', 0, 0));
     QCOMPARE(window.findChild<QLineEdit *>("keyworkLineEdit")->text(), lastLink);
+    waitForWindow(window);
     QVERIFY(resultTable(window)->model()->rowCount() > 0);
     QVERIFY(label->isHidden());
 }
@@ -471,11 +472,12 @@ void tst_FileSearch::manyPackagesShowEveryPath()
     QCOMPARE(table->model()->index(count - 1, 2).data().toString(), SearchResultModel::pendingPath);
     QTRY_COMPARE(shownRows(table), expected);
 
-    // A copy of every row carries every path: the handler returns once they are known.
+    // A copy of every row carries every path: it ends once they are known.
     searchFor(window, "*/share/doc/*");
     QCOMPARE(table->model()->index(count - 1, 2).data().toString(), SearchResultModel::pendingPath);
     table->selectAll();
     window.findChild<QAction *>("copyAction")->trigger();
+    waitForWindow(window);
     const QStringList copied = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
     QCOMPARE(copied.size(), count);
     QCOMPARE(copied.last(), QString("%1\tpkg-%1-1-0.all\t/usr/share/doc/pkg-%1/copyright").arg(count));

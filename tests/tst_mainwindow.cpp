@@ -240,6 +240,7 @@ void tst_MainWindow::returnSearchesOnce()
     auto *edit = window.findChild<QLineEdit *>("keyworkLineEdit");
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_Return);
+    waitForWindow(window);
     QCOMPARE(log.linesStartingWith("pkg .............").size(), 1);
     QCOMPARE(tableColumn(resultTable(window), 1), QStringList{"gcc-12.2.0-14.amd64"});
 }

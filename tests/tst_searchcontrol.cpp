@@ -52,9 +52,12 @@ private slots:
     void stopWhileSqliteWorks();
     void copyStopsWhilePathsAreWorkedOut_data();
     void copyStopsWhilePathsAreWorkedOut();
+    void newestSearchAndCopyWin();
+    void closeDuringSearch();
 
 private:
     void writeGccAndVim();
+    void writeTools(int count);
     void lockCatalogue();
     void unlockCatalogue();
     QString cataloguePath() const { return dir->filePath("os_pkg_list.db"); }
@@ -238,6 +241,19 @@ void tst_SearchControl::writeGccAndVim()
 {
     writeCatalogue(cataloguePath(), {{"gcc", "12.2.0", "14", "amd64"}, {"vim", "9.0.1378", "2", "amd64"}});
     writeFileLists(cataloguePath(), {{1, "/usr/bin/gcc"}, {2, "/usr/bin/vim"}});
+}
+
+// Packages pkg-1 ... pkg-<count>, each with one file /usr/bin/tool-<id>.
+void tst_SearchControl::writeTools(int count)
+{
+    QList<CataloguePackage> packages;
+    QList<CatalogueFile> files;
+    for (int id = 1; id <= count; ++id) {
+        packages << CataloguePackage{QString("pkg-%1").arg(id), "1", "0", "all"};
+        files << CatalogueFile{id, QString("/usr/bin/tool-%1").arg(id)};
+    }
+    writeCatalogue(cataloguePath(), packages);
+    writeFileLists(cataloguePath(), files);
 }
 
 void tst_SearchControl::lockCatalogue()
@@ -514,14 +530,7 @@ void tst_SearchControl::copyStopsWhilePathsAreWorkedOut()
 {
     QFETCH(bool, onTheBox);
     const int count = SearchWorker::eagerPathRows + 36;
-    QList<CataloguePackage> packages;
-    QList<CatalogueFile> files;
-    for (int id = 1; id <= count; ++id) {
-        packages << CataloguePackage{QString("pkg-%1").arg(id), "1", "0", "all"};
-        files << CatalogueFile{id, QString("/usr/bin/tool-%1").arg(id)};
-    }
-    writeCatalogue(cataloguePath(), packages);
-    writeFileLists(cataloguePath(), files);
+    writeTools(count);
 
     MainWindow window;
     window.show();
@@ -552,14 +561,85 @@ void tst_SearchControl::copyStopsWhilePathsAreWorkedOut()
     });
     poll.start(1);
     window.findChild<QAction *>("copyAction")->trigger();
+    waitForWindow(window);
     poll.stop();
     QVERIFY(stopped);
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("before the copy"));
 
     window.findChild<QAction *>("copyAction")->trigger();
+    waitForWindow(window);
     const QStringList copied = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
     QCOMPARE(copied.size(), count);
     QCOMPARE(copied.last(), QString("%1\tpkg-%1-1-0.all\t/usr/bin/tool-%1").arg(count));
+}
+
+// Neither a search nor a copy waits in its handler: searches typed while one is held by a
+// writer's lock each return at once, and only the newest one's rows and statement show;
+// a second copy before the first has its paths replaces it, and the clipboard gets the
+// second one's rows alone (the first one's answers come first and count for nothing).
+void tst_SearchControl::newestSearchAndCopyWin()
+{
+    const int count = SearchWorker::eagerPathRows + 36;
+    writeTools(count);
+    MainWindow window;
+    window.show();
+    setFileMode(window, true);
+    searchFor(window, "tool-*");
+    QTableView *table = resultTable(window);
+    QGuiApplication::clipboard()->setText("before the copies");
+    table->selectAll();
+    window.findChild<QAction *>("copyAction")->trigger();
+    QVERIFY(window.isBusy()); // the later rows' paths are still being worked out
+    table->clearSelection();
+    table->selectRow(count - 1);
+    window.findChild<QAction *>("copyAction")->trigger();
+    waitForWindow(window);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("%1\tpkg-%1-1-0.all\t/usr/bin/tool-%1\n").arg(count));
+
+    setFileMode(window, false);
+    waitLongForLocks();
+    lockCatalogue();
+    MessageLog log;
+    BoxCloser closer;
+    auto *edit = window.findChild<QLineEdit *>("keyworkLineEdit");
+    const QStringList keywords{"gcc", "pkg-1*", "*", "pkg-2*", "pkg-7"};
+    for (const QString &keyword : keywords) {
+        edit->setText(keyword);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(window.isBusy());
+        QCOMPARE(statusText(window), QString::fromUtf8("正在搜索……"));
+    }
+    unlockCatalogue();
+    waitForWindow(window);
+    QVERIFY(closer.boxes.isEmpty());
+    QCOMPARE(tableColumn(table, 1), QStringList{"pkg-7-1-0.all"});
+    QCOMPARE(log.linesStartingWith("pkg ").size(), keywords.size());
+    const QStringList statements = log.linesStartingWith("\"SELECT");
+    QCOMPARE(statements.size(), 1);
+    QVERIFY2(statements.first().endsWith("LIKE 'pkg-7'\""), qPrintable(statements.first()));
+}
+
+// Closing the window stops its search at once; the search thread's late answer reaches
+// no one, and the window goes without waiting for anything but that thread.
+void tst_SearchControl::closeDuringSearch()
+{
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    waitLongForLocks();
+    lockCatalogue();
+    MessageLog log;
+    BoxCloser closer;
+    window->findChild<QLineEdit *>("keyworkLineEdit")->setText("vim");
+    QTest::mouseClick(window->findChild<QPushButton *>("searchPushButton"), Qt::LeftButton);
+    QVERIFY(window->isBusy());
+    QVERIFY(window->close());
+    QVERIFY(!window->isBusy());
+    QCOMPARE(statusText(*window), QString::fromUtf8("搜索已停止"));
+    QCOMPARE(resultTable(*window)->model()->rowCount(), 0);
+    unlockCatalogue();
+    window.reset();
+    QVERIFY(closer.boxes.isEmpty());
+    QCOMPARE(log.lines(), QStringList{"pkg ............. \"vim\" , 0"});
 }
 
 QTEST_MAIN(tst_SearchControl)
