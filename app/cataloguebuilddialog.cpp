@@ -46,8 +46,9 @@ CatalogueBuildDialog::CatalogueBuildDialog(QWidget *parent)
     connect(&builder, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
             &CatalogueBuildDialog::ended);
     connect(&builder, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
+        if (error == QProcess::FailedToStart) {
             failed(tr("无法启动 %1：%2").arg(builder.program(), builder.errorString()));
+        }
     });
 }
 
@@ -56,16 +57,18 @@ CatalogueBuildDialog::~CatalogueBuildDialog()
     // A window closed during the build: the builder ends and cleans up as on Cancel.
     if (builder.state() != QProcess::NotRunning) {
         builder.terminate();
-        if (!builder.waitForFinished(terminateGraceMs))
+        if (!builder.waitForFinished(terminateGraceMs)) {
             builder.kill();
+        }
         builder.waitForFinished();
     }
 }
 
 QString CatalogueBuildDialog::builderProgram()
 {
-    if (!builderOverride().program.isEmpty())
+    if (!builderOverride().program.isEmpty()) {
         return builderOverride().program;
+    }
     return BuilderProgram::find(QCoreApplication::applicationDirPath());
 }
 
@@ -111,8 +114,9 @@ void CatalogueBuildDialog::handleLine(const QString &line)
     const int space = rest.indexOf(QLatin1Char(' '));
     bool number = false;
     const int permille = rest.left(space).toInt(&number);
-    if (!number || space < 0)
+    if (!number || space < 0) {
         return;
+    }
     const QString label = rest.mid(space + 1);
     setLabelText(tr("正在建立软件包目录……\n%1").arg(BuildProgressScale::phaseText(label)));
     setValue(scale.advance(permille, label));
@@ -121,14 +125,16 @@ void CatalogueBuildDialog::handleLine(const QString &line)
 
 void CatalogueBuildDialog::cancelBuild()
 {
-    if (builder.state() == QProcess::NotRunning || cancelling)
+    if (builder.state() == QProcess::NotRunning || cancelling) {
         return;
+    }
     cancelling = true;
     setLabelText(tr("正在停止……"));
     builder.terminate();
     QTimer::singleShot(terminateGraceMs, &builder, [this] {
-        if (builder.state() != QProcess::NotRunning)
+        if (builder.state() != QProcess::NotRunning) {
             builder.kill();
+        }
     });
 }
 
@@ -144,8 +150,9 @@ void CatalogueBuildDialog::reject()
 void CatalogueBuildDialog::ended(int exitCode, QProcess::ExitStatus status)
 {
     readProgress();
-    if (!pending.isEmpty())
+    if (!pending.isEmpty()) {
         output << QString::fromUtf8(pending);
+    }
     pending.clear();
     if (cancelling) {
         reject();

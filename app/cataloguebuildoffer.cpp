@@ -79,8 +79,9 @@ void CatalogueBuildOffer::build()
     auto *dialog = new CatalogueBuildDialog(window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this](int result) {
-        if (result == QDialog::Accepted)
+        if (result == QDialog::Accepted) {
             emit catalogueBuilt();
+        }
     });
     open = dialog;
     dialog->start();

@@ -15,8 +15,9 @@ HintLabel::HintLabel(QWidget *parent)
     setTextFormat(Qt::RichText);
     setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     connect(this, &QLabel::linkActivated, this, [this](const QString &href) {
-        if (href.startsWith(QLatin1String(scheme)))
+        if (href.startsWith(QLatin1String(scheme))) {
             emit keywordChosen(QUrl::fromPercentEncoding(href.mid(int(sizeof scheme) - 1).toUtf8()));
+        }
     });
     hide();
 }

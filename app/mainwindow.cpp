@@ -300,8 +300,9 @@ void MainWindow::initDetailsAction()
 void MainWindow::openDetails(int row)
 {
     auto *model = qobject_cast<SearchResultModel *>(ui->tableView->model());
-    if (!model || row < 0 || row >= model->rowCount())
+    if (!model || row < 0 || row >= model->rowCount()) {
         return;
+    }
     if (!detailsWindow) {
         detailsWindow = new PackageDetailsWindow(this);
         // Esc closes it, as it does a dialog.
@@ -360,8 +361,9 @@ int MainWindow::nameColumnWidth() const
 void MainWindow::showModel(QAbstractItemModel *model)
 {
     QAbstractItemModel *previous = ui->tableView->model();
-    if (previous == model)
+    if (previous == model) {
         return;
+    }
     QItemSelectionModel *previousSelection = ui->tableView->selectionModel();
     ui->tableView->setModel(model);
     applyColumnLayout();
@@ -371,8 +373,9 @@ void MainWindow::showModel(QAbstractItemModel *model)
         ui->tableView->selectionModel()->setCurrentIndex(model->index(0, 0), QItemSelectionModel::NoUpdate);
     }
     delete previousSelection;
-    if (previous != headerModel)
+    if (previous != headerModel) {
         delete previous;
+    }
 }
 
 // Opens the first catalogue the locator finds, read-only, to see that it is one; the
@@ -394,8 +397,9 @@ void MainWindow::initDatabase()
         return;
     }
     const QString problem = probeCatalogue();
-    if (!problem.isEmpty())
+    if (!problem.isEmpty()) {
         reportUnopenedCatalogue(catalogue, problem);
+    }
 }
 
 // Until the first search the status bar names the catalogue in use and its package count.
@@ -403,10 +407,12 @@ void MainWindow::showCatalogueInStatusBar(const QString &catalogue)
 {
     const QString path = QDir::toNativeSeparators(QFileInfo(catalogue).absoluteFilePath());
     QSqlQuery count(db);
-    if (count.exec(QLatin1String(SearchStatement::packageCount)) && count.next())
+    if (count.exec(QLatin1String(SearchStatement::packageCount)) && count.next()) {
         ui->statusbar->showMessage(tr("软件包目录：%1（%2 个软件包）").arg(path).arg(count.value(0).toLongLong()));
-    else
+    
+    }else {
         ui->statusbar->showMessage(tr("软件包目录：%1（没有软件包表）").arg(path));
+    }
 }
 
 // The box keeps its title, text and single button; its details say which file failed,
@@ -441,8 +447,9 @@ QString MainWindow::probeCatalogue()
     const QString path = db.databaseName();
     const QString options = db.connectOptions();
     const CatalogueOpening opening = CatalogueOpening::inspect(path);
-    if (!opening.problem.isEmpty())
+    if (!opening.problem.isEmpty()) {
         return opening.problem;
+    }
     db.setDatabaseName(opening.databaseName);
     db.setConnectOptions(opening.connectOptions(options));
     QString problem;
@@ -451,8 +458,9 @@ QString MainWindow::probeCatalogue()
     } else {
         const CatalogueFeatures features = CatalogueFeatures::read(sqliteHandle(db));
         problem = features.error.isValid() ? features.error.text() : features.refusal;
-        if (problem.isEmpty())
+        if (problem.isEmpty()) {
             showCatalogueInStatusBar(path);
+        }
     }
     db.close();
     db.setDatabaseName(path);
@@ -479,8 +487,9 @@ void MainWindow::initStatusBarOffers()
 void MainWindow::relocateCatalogue()
 {
     const QFileInfo current(db.databaseName());
-    if (catalogueFound && (current.exists() || current.isSymLink()))
+    if (catalogueFound && (current.exists() || current.isSymLink())) {
         return;
+    }
     const QString found = catalogueLocator.find();
     if (found.isEmpty()) {
         catalogueFound = false; // the one in use has gone: the search offers the build
@@ -500,11 +509,13 @@ void MainWindow::useBuiltCatalogue()
     catalogueFound = false;
     relocateCatalogue();
     catalogueChange.clear();
-    if (!catalogueFound)
+    if (!catalogueFound) {
         return;
+    }
     const QString problem = probeCatalogue();
-    if (!problem.isEmpty())
+    if (!problem.isEmpty()) {
         ui->statusbar->showMessage(tr("无法读取软件包目录：") + problem);
+    }
 }
 
 void MainWindow::on_searchPushButton_clicked()
@@ -635,8 +646,9 @@ void MainWindow::showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint6
         });
         connect(worker, &SearchWorker::matchesFound, model,
                 [model, work](quint64 searchWork, const QVector<qint64> &ids, const QStringList &tooltips) {
-                    if (searchWork == work)
+                    if (searchWork == work) {
                         model->addMatches(ids, tooltips);
+                    }
                 });
     }
     if (outcome.pathsLater) {
@@ -644,8 +656,9 @@ void MainWindow::showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint6
                 [this, work](const QVector<qint64> &ids) { requestPaths(work, ids, ++lastWork); });
         connect(worker, &SearchWorker::pathsFound, model,
                 [model, work](quint64 searchWork, const QVector<qint64> &ids, const QStringList &paths) {
-                    if (searchWork == work)
+                    if (searchWork == work) {
                         model->addPaths(ids, paths);
+                    }
                 });
     }
     showModel(model);
@@ -657,8 +670,9 @@ void MainWindow::showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint6
                                      numbers.toString(elapsedMs))
                           : tr("找到 %1 个软件包，用时 %2 毫秒")
                                 .arg(numbers.toString(model->rowCount()), numbers.toString(elapsedMs));
-    if (!catalogueChange.isEmpty())
+    if (!catalogueChange.isEmpty()) {
         message += tr("（改用了软件包目录 %1）").arg(catalogueChange);
+    }
     catalogueChange.clear();
     ui->statusbar->showMessage(message);
 }
@@ -686,8 +700,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
 QString MainWindow::failureText(const CatalogueError &error) const
 {
     const QString code = error.nativeErrorCode();
-    if (code == QLatin1String(sqliteBusy) || code == QLatin1String(sqliteLocked))
+    if (code == QLatin1String(sqliteBusy) || code == QLatin1String(sqliteLocked)) {
         return tr("软件包目录正被其他程序占用，请稍后再试：") + error.text();
+    }
     return tr("无法在软件包目录中完成查询：") + error.text();
 }
 
@@ -706,8 +721,9 @@ void MainWindow::on_fileNameRadioButton_clicked()
 
 void MainWindow::on_packageNameRadioButton_clicked()
 {
-    if (!ui->packageNameRadioButton->isChecked())
+    if (!ui->packageNameRadioButton->isChecked()) {
         return;
+    }
     stopSearch();
     qDebug() << "packageName ...";
     headerModel->setColumnCount(2);

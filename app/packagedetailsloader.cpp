@@ -22,8 +22,9 @@ void PackageDetailsLoader::stopUpTo(quint64 work)
 
 void PackageDetailsLoader::load(const PackageDetailsRequest &request)
 {
-    if (stopped(request.work))
+    if (stopped(request.work)) {
         return;
+    }
     const quint64 work = request.work;
     const PackageDetails details = PackageDetails::read(*connection, request, [this, work] { return stopped(work); });
     if (!stopped(request.work)) {

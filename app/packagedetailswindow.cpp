@@ -162,8 +162,9 @@ void PackageDetailsWindow::showPackage(PackageDetailsRequest request)
 
 void PackageDetailsWindow::showDetails(const PackageDetails &details)
 {
-    if (details.work != lastWork)
+    if (details.work != lastWork) {
         return;
+    }
     showInfo(details);
     if (details.info.found) {
         showInstalled(details);
@@ -185,14 +186,17 @@ void PackageDetailsWindow::showInfo(const PackageDetails &details)
     summaryValue->setText(info.summary.isEmpty() ? none : info.summary);
     sectionValue->setText(info.section.isEmpty() ? none : info.section);
     QString missing;
-    if (!details.catalogueError.isEmpty())
+    if (!details.catalogueError.isEmpty()) {
         missing = tr("无法读取软件包目录：%1").arg(details.catalogueError);
-    else if (!info.found)
+    
+    }else if (!info.found) {
         missing = tr("软件包目录中已没有这个软件包（软件包目录可能已被替换），请重新搜索。");
-    else if (!info.hasDetails)
+    
+    }else if (!info.hasDetails) {
         missing = tr("这个软件包目录没有软件包详情（%1 表）：版本是软件包表中的“版本-发行号”，不含 epoch，"
                      "简介和分类无法显示。用新版 quorvi-catalog 重新生成软件包目录即可补上。")
                       .arg(QLatin1String(QV_PKG_INFO_TABLE));
+    }
     missingLabel->setText(missing);
     missingLabel->setVisible(!missing.isEmpty());
     if (!info.found) {
@@ -227,10 +231,12 @@ void PackageDetailsWindow::showInstalled(const PackageDetails &details)
         return;
     }
     QString text = tr("已安装 %1").arg(same->version);
-    if (same->state != QLatin1String("installed"))
+    if (same->state != QLatin1String("installed")) {
         text += tr("（状态：%1）").arg(same->state);
-    else if (info.hasDetails && same->version != info.version)
+    
+    }else if (info.hasDetails && same->version != info.version) {
         text += tr("（软件包目录中是 %1）").arg(info.version);
+    }
     installedValue->setText(text);
 }
 
@@ -258,10 +264,12 @@ void PackageDetailsWindow::showFiles(const PackageDetails &details)
 void PackageDetailsWindow::showFileCounts()
 {
     QString text = tr("文件：共 %1 个").arg(number(files->rowCount()));
-    if (!keyword.isEmpty())
+    if (!keyword.isEmpty()) {
         text += tr("，其中 %1 个与“%2”匹配（排在前面，粗体）").arg(number(files->matchedCount()), keyword);
-    if (!filterEdit->text().isEmpty())
+    }
+    if (!filterEdit->text().isEmpty()) {
         text += tr("；筛选后显示 %1 个").arg(number(shownFiles->rowCount()));
+    }
     filesLabel->setText(text);
 }
 
@@ -278,6 +286,7 @@ void PackageDetailsWindow::copySelectedFiles()
         for (const QModelIndex &index : rows)
             paths << index.data().toString();
     }
-    if (!paths.isEmpty())
+    if (!paths.isEmpty()) {
         QGuiApplication::clipboard()->setText(paths.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    }
 }

@@ -25,8 +25,9 @@ int PackageFilesModel::rowCount(const QModelIndex &parent) const
 
 QVariant PackageFilesModel::data(const QModelIndex &index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
         return QVariant();
+    }
     const bool isMatch = index.row() < matched;
     switch (role) {
     case Qt::DisplayRole:

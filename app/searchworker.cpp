@@ -27,10 +27,12 @@ const int pathBatch = 256;
 std::string engineKeyword(QString keyword)
 {
     for (int i = 0; i < keyword.size(); ++i) {
-        if (keyword.at(i).isHighSurrogate() && i + 1 < keyword.size() && keyword.at(i + 1).isLowSurrogate())
+        if (keyword.at(i).isHighSurrogate() && i + 1 < keyword.size() && keyword.at(i + 1).isLowSurrogate()) {
             ++i;
-        else if (keyword.at(i).isSurrogate())
+        
+        }else if (keyword.at(i).isSurrogate()) {
             keyword[i] = QChar(QChar::ReplacementCharacter);
+        }
     }
     const QByteArray utf8 = keyword.toUtf8();
     return std::string(utf8.constData(), size_t(utf8.size()));
@@ -59,8 +61,9 @@ void SearchWorker::stopUpTo(quint64 work)
     }
     std::lock_guard<std::mutex> locker(handleMutex);
     // Only the work asked to stop: a later search may already be running.
-    if (handle && activeWork <= work)
+    if (handle && activeWork <= work) {
         sqlite3_interrupt(handle);
+    }
 }
 
 bool SearchWorker::stopping() const
@@ -103,8 +106,9 @@ void SearchWorker::search(quint64 work, const SearchRequest &request)
     fileSearch.reset();
     fileSearchWork = 0;
     SearchOutcome outcome;
-    if (!stopping())
+    if (!stopping()) {
         run(work, request, outcome);
+    }
     if (stopping()) {
         fileSearch.reset();
         outcome = SearchOutcome();
@@ -129,8 +133,9 @@ void SearchWorker::run(quint64 work, const SearchRequest &request, SearchOutcome
         return;
     }
     attach(connection->handle());
-    if (handle)
+    if (handle) {
         sqlite3_busy_timeout(handle, connection->busyTimeout());
+    }
     // Every search checks that the tables are real tables (the file may have been replaced
     // since the last one); only a file-name search depends on what else it offers.
     const CatalogueFeatures features = connection->features();
@@ -138,12 +143,15 @@ void SearchWorker::run(quint64 work, const SearchRequest &request, SearchOutcome
         fail(outcome, features.error.isValid() ? features.error : CatalogueError(QString(), features.refusal));
         return;
     }
-    if (request.mode == SearchMode::PackageName)
+    if (request.mode == SearchMode::PackageName) {
         searchPackages(work, request.keyword, outcome);
-    else if (features.fileLists)
+    
+    }else if (features.fileLists) {
         searchFiles(work, request.keyword, outcome);
-    else
+    
+    }else {
         outcome.end = features.olderKind ? SearchOutcome::End::OlderCatalogue : SearchOutcome::End::NoFileLists;
+    }
 }
 
 void SearchWorker::fail(SearchOutcome &outcome, const CatalogueError &error)
@@ -211,8 +219,9 @@ void SearchWorker::searchFiles(quint64 work, const QString &keyword, SearchOutco
     case PackageRows::Result::Done:
         break;
     }
-    if (!fillEagerPaths(*search, outcome))
+    if (!fillEagerPaths(*search, outcome)) {
         return;
+    }
     outcome.end = SearchOutcome::End::Rows;
     // Kept for the later paths and the cells' tooltips.
     if (!ids.empty()) {
@@ -271,8 +280,9 @@ void SearchWorker::findPaths(quint64 searchWork, quint64 work, const QVector<qin
         emit pathsFound(searchWork, ids, empty);
         return;
     }
-    if (handle)
+    if (handle) {
         sqlite3_busy_timeout(handle, 0);
+    }
     const ReadTransaction transaction(handle);
     QVector<qint64> batch;
     QStringList paths;
@@ -281,11 +291,13 @@ void SearchWorker::findPaths(quint64 searchWork, quint64 work, const QVector<qin
     for (; done < ids.size() && !stopping(); ++done) {
         std::string path;
         try {
-            if (!failed)
+            if (!failed) {
                 path = fileSearch->firstPath(uint32_t(ids.at(done)));
+            }
         } catch (const std::exception &) {
-            if (stopping())
+            if (stopping()) {
                 break;
+            }
             failed = true; // the rest of the request is not asked for
         }
         batch << ids.at(done);
@@ -307,8 +319,9 @@ void SearchWorker::findMatches(quint64 searchWork, quint64 work, const QVector<q
     begin(work);
     QStringList tooltips;
     if (searchWork == fileSearchWork && fileSearch) {
-        if (handle)
+        if (handle) {
             sqlite3_busy_timeout(handle, 0);
+        }
         const ReadTransaction transaction(handle);
         try {
             for (int i = 0; i < ids.size() && !stopping(); ++i) {

@@ -49,8 +49,9 @@ Q_DECLARE_METATYPE(SearchRequest)
 // The finder's searches, one after the other, on a thread of their own (the worker is
 // moved to it) through one connection of its own to the catalogue, so that the window
 // never waits for SQLite. The window numbers each piece of work it asks for (a search, a
-// batch of paths) in increasing order and calls its functions through queued (compile-checked) calls; answers
-// come back as signals carrying that number. stopUpTo() may be called from any thread.
+// batch of paths) in increasing order and calls its functions through queued functor
+// calls; answers come back as signals carrying that number. stopUpTo() may be called
+// from any thread.
 class SearchWorker : public QObject
 {
     Q_OBJECT

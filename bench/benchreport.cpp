@@ -53,9 +53,10 @@ void fileTargets(const Context &c)
     const Context::Figures *slowest = nullptr;
     for (const auto &f : c.file)
         slowest = !slowest || f.finder > slowest->finder ? &f : slowest;
-    if (slowest)
+    if (slowest) {
         target(QStringLiteral("slowest file-name keyword of the run, `%1`").arg(slowest->keyword), slowest->finder,
                QStringLiteral("ms"), 150);
+    }
     for (const char *k : {"libc.so.6", "ls", "*/bin/python3"}) {
         const auto *f = fileFigures(c, QString::fromLatin1(k));
         target(QStringLiteral("small result `%1`: finder over the engine alone").arg(k),
@@ -75,8 +76,9 @@ Row compareRow(const QString &kind, const QString &what, const QString &rows, co
 const Context::Figures *fileFigures(const Context &c, const QString &keyword)
 {
     for (const auto &f : c.file) {
-        if (f.keyword == keyword)
+        if (f.keyword == keyword) {
             return &f;
+        }
     }
     return nullptr;
 }

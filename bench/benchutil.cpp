@@ -51,10 +51,12 @@ SqlRun runStatement(const QString &dbPath, const QString &statement)
         }
         ++rows;
     }
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
         result.error = QString::fromUtf8(sqlite3_errmsg(db));
-    else
+    
+    }else {
         result.rows = rows;
+    }
     keep(bytes);
     sqlite3_finalize(stmt);
     sqlite3_close(db);
@@ -100,20 +102,23 @@ QList<QPair<QString, double>> partBytes(const QString &dbPath)
 ProcRun runProcess(const QString &program, const QStringList &args, const QString &workDir, int timeoutMs)
 {
     QProcess process;
-    if (!workDir.isEmpty())
+    if (!workDir.isEmpty()) {
         process.setWorkingDirectory(workDir);
+    }
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start(program, args);
     ProcRun run;
-    if (!process.waitForStarted(10000))
+    if (!process.waitForStarted(10000)) {
         return run;
+    }
     process.closeWriteChannel();
     // Read as it comes so that a large output never blocks the child on a full pipe.
     while (!process.waitForFinished(50)) {
         run.out += process.readAllStandardOutput();
         process.readAllStandardError();
-        if (process.state() == QProcess::NotRunning)
+        if (process.state() == QProcess::NotRunning) {
             break;
+        }
         if ((timeoutMs -= 50) <= 0) {
             process.kill();
             process.waitForFinished();
@@ -128,11 +133,13 @@ ProcRun runProcess(const QString &program, const QStringList &args, const QStrin
 long peakRssKiB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
+    if (!status.open(QIODevice::ReadOnly)) {
         return -1;
+    }
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
+        if (line.startsWith("VmHWM:")) {
             return line.mid(6).trimmed().split(' ').value(0).toLong();
+        }
     }
     return -1;
 }
@@ -158,8 +165,9 @@ Timed timeIt(int reps, const std::function<void()> &run)
 
 QString cell(const Timed &t, int fullReps)
 {
-    if (t.ms < 0)
+    if (t.ms < 0) {
         return QStringLiteral("–");
+    }
     return fmtMs(t.ms) + (t.reps < fullReps ? QStringLiteral(" (n=%1)").arg(t.reps) : QString());
 }
 
@@ -182,18 +190,22 @@ QString loadAverage()
 
 QString fmtMs(double ms)
 {
-    if (ms < 0)
+    if (ms < 0) {
         return QStringLiteral("–");
-    if (ms < 10)
+    }
+    if (ms < 10) {
         return QString::number(ms, 'f', 2);
-    if (ms < 100)
+    }
+    if (ms < 100) {
         return QString::number(ms, 'f', 1);
+    }
     return QString::number(ms, 'f', 0);
 }
 
 QString fmtRatio(double r)
 {
-    if (!(r > 0))
+    if (!(r > 0)) {
         return QStringLiteral("–");
+    }
     return QString::number(r, 'f', r < 10 ? 2 : 0) + QLatin1Char('x');
 }

@@ -26,8 +26,9 @@
                 QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
                 db.setDatabaseName(QStringLiteral("os_pkg_list.db"));
                 db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-                if (db.open())
+                if (db.open()) {
                     QSqlQuery(db).exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+                }
                 db.close();
             }
             auto *window = new QMainWindow;
@@ -72,8 +73,9 @@ int loopSearch(const QString &keyword, int n, bool fileMode)
     MainWindow window;
     showAndSettle(&window);
     FinderDriver driver(window);
-    if (fileMode)
+    if (fileMode) {
         driver.chooseFileMode(true);
+    }
     int rows = 0;
     double split[3] = {0, 0, 0};
     const double start = nowMs();

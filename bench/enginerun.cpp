@@ -34,8 +34,9 @@ QString packageName(sqlite3 *db, long long id)
                       " FROM " QV_PKG_TABLE " WHERE " QV_PKG_ID " = ?1";
     if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK) {
         sqlite3_bind_int64(stmt, 1, id);
-        if (sqlite3_step(stmt) == SQLITE_ROW)
+        if (sqlite3_step(stmt) == SQLITE_ROW) {
             name = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+        }
     }
     sqlite3_finalize(stmt);
     return name;
@@ -74,8 +75,9 @@ LargestPackage largestPackage(const QString &dbPath)
     sqlite3_stmt *stmt = nullptr;
     if (!c.db
         || sqlite3_prepare_v2(c.db, "SELECT " QV_PKG_FILES_PKG ", " QV_PKG_FILES_DATA " FROM " QV_PKG_FILES_TABLE, -1,
-                              &stmt, nullptr) != SQLITE_OK)
+                              &stmt, nullptr) != SQLITE_OK) {
         return largest;
+    }
     std::vector<CatalogueBlobs::FileRef> files;
     while (sqlite3_step(stmt) == SQLITE_ROW) {
         const std::string_view blob(static_cast<const char *>(sqlite3_column_blob(stmt, 1)),
@@ -91,16 +93,18 @@ LargestPackage largestPackage(const QString &dbPath)
         }
     }
     sqlite3_finalize(stmt);
-    if (largest.id >= 0)
+    if (largest.id >= 0) {
         largest.name = packageName(c.db, largest.id);
+    }
     return largest;
 }
 
 long long readPackageFiles(const QString &dbPath, uint32_t pkg)
 {
     Connection c(dbPath);
-    if (!c.db)
+    if (!c.db) {
         return -1;
+    }
     try {
         return static_cast<long long>(packageFiles(c.db, pkg).size());
     } catch (const std::exception &) {

@@ -18,8 +18,9 @@ QString plocateDb(const Context &c)
 QStringList words(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
         return {};
+    }
     return QString::fromUtf8(file.readLine()).simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
@@ -77,16 +78,19 @@ void addHookRows(Context &c)
 {
     // One line a case: "CASE RETURN_MS REBUILT_S STATUS".
     QFile file(c.data + QStringLiteral("/hook.txt"));
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
         return;
+    }
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString &line : lines) {
         const QStringList w = line.simplified().split(QLatin1Char(' '));
         const double returned = w.value(1).toDouble();
-        if (w.value(0) == QLatin1String("first"))
+        if (w.value(0) == QLatin1String("first")) {
             c.hookFirstMs = returned;
-        else if (w.value(0) == QLatin1String("changed"))
+        
+        }else if (w.value(0) == QLatin1String("changed")) {
             c.hookChangedMs = returned;
+        }
         const QString what = w.value(0) == QLatin1String("first")     ? QStringLiteral("no catalogue yet")
                              : w.value(0) == QLatin1String("changed") ? QStringLiteral("one list changed")
                                                                       : QStringLiteral("lists unchanged");
@@ -102,8 +106,9 @@ void addHookRows(Context &c)
 void addPlocateRows(Context &c)
 {
     const QString db = plocateDb(c);
-    if (!QFileInfo::exists(db))
+    if (!QFileInfo::exists(db)) {
         return;
+    }
     const QList<QPair<QString, QString>> cases{{"*ssl*", "ssl"}, {"*qt*", "qt"}, {"*.desktop", "*.desktop"}};
     for (const auto &pc : cases) {
         const QStringList args{QStringLiteral("-d"), db, QStringLiteral("-b"), QStringLiteral("-i"),
@@ -125,14 +130,16 @@ void addPlocateRows(Context &c)
 void addPackageListRow(Context &c)
 {
     const LargestPackage largest = largestPackage(c.full);
-    if (largest.id < 0)
+    if (largest.id < 0) {
         return;
+    }
     long long files = -1;
     const Timed t = timeIt(c.reps, [&] { files = readPackageFiles(c.full, uint32_t(largest.id)); });
     c.packageListMs = t.ms;
     QString rows = QString::number(files);
-    if (files != largest.files)
+    if (files != largest.files) {
         rows += QStringLiteral(" (decoded %1!)").arg(largest.files);
+    }
     c.rows.push_back(compareRow(QStringLiteral("package files"), QStringLiteral("largest package, ") + largest.name,
                                 rows, cell(t, c.reps), QStringLiteral("–"), QStringLiteral("–")));
 }

@@ -32,8 +32,9 @@ bool showAndSettle(QWidget *window)
     // Spins without sleeping (QTest::qWaitForWindowExposed sleeps in 10 ms steps).
     while (!(window->windowHandle() && window->windowHandle()->isExposed())) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (nowMs() > deadline)
+        if (nowMs() > deadline) {
             return false;
+        }
     }
     processUntilIdle();
     return true;
@@ -48,8 +49,9 @@ bool FinderDriver::chooseFileMode(bool fileNames)
 {
     auto *radio = m_window.findChild<QRadioButton *>(fileNames ? QStringLiteral("fileNameRadioButton")
                                                                : QStringLiteral("packageNameRadioButton"));
-    if (!radio)
+    if (!radio) {
         return false;
+    }
     // A radio button answers clicks on its indicator and text, not on the empty rest of its row.
     QTest::mouseClick(radio, Qt::LeftButton, Qt::NoModifier, QPoint(6, radio->height() / 2));
     processUntilIdle();
@@ -61,14 +63,19 @@ int FinderDriver::search(const QString &keyword, double *split)
     auto *edit = m_window.findChild<QLineEdit *>(QStringLiteral("keyworkLineEdit"));
     auto *button = m_window.findChild<QPushButton *>(QStringLiteral("searchPushButton"));
     auto *table = m_window.findChild<QTableView *>(QStringLiteral("tableView"));
-    if (!edit || !button || !table)
+    if (!edit || !button || !table) {
         return -1;
+    }
     const double t0 = nowMs();
     edit->clear();
     QTest::keyClicks(edit, keyword);
     const double t1 = nowMs();
     QTest::mouseClick(button, Qt::LeftButton);
     const double t2 = nowMs();
+    // The click returns at once; the rows come with the search thread's answer.
+    while (m_window.isBusy()) {
+        QCoreApplication::eventDispatcher()->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
     processUntilIdle();
     // The finder fetches every row before it shows the model; make sure nothing is left.
     QAbstractItemModel *model = table->model();

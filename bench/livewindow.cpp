@@ -32,8 +32,9 @@ LiveFigures measureLiveSearch(MainWindow &window, const QString &keyword)
 {
     LiveFigures figures;
     const Widgets w = widgetsOf(window);
-    if (!w.edit || !w.button || !w.table)
+    if (!w.edit || !w.button || !w.table) {
         return figures;
+    }
     w.edit->setText(keyword);
     QTimer ticker;
     double last = 0, longest = 0;
@@ -59,8 +60,9 @@ LiveFigures measureLiveSearch(MainWindow &window, const QString &keyword)
 double measureStop(MainWindow &window, const QString &keyword, double afterMs)
 {
     const Widgets w = widgetsOf(window);
-    if (!w.edit || !w.button || !w.table)
+    if (!w.edit || !w.button || !w.table) {
         return -1;
+    }
     w.edit->setText(keyword);
     double pressed = -1;
     QTimer::singleShot(int(afterMs), w.edit, [&] {
@@ -70,7 +72,8 @@ double measureStop(MainWindow &window, const QString &keyword, double afterMs)
     QTest::mouseClick(w.button, Qt::LeftButton);
     processUntilIdle();
     const double end = nowMs();
-    if (pressed < 0 || w.table->model()->rowCount() != 0)
+    if (pressed < 0 || w.table->model()->rowCount() != 0) {
         return -1;
+    }
     return end - pressed;
 }

@@ -54,8 +54,9 @@ CatalogueConnection::Identity CatalogueConnection::identify(const QString &path)
 {
     Identity id;
     struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         return id;
+    }
     id.device = info.st_dev;
     id.inode = info.st_ino;
     id.size = info.st_size;
@@ -117,8 +118,9 @@ CatalogueFeatures CatalogueConnection::features()
     }
     const int version = query.value(0).toInt();
     query.finish();
-    if (featuresKnown && version == featuresVersion)
+    if (featuresKnown && version == featuresVersion) {
         return knownFeatures;
+    }
     knownFeatures = CatalogueFeatures::read(db);
     featuresKnown = !knownFeatures.error.isValid();
     featuresVersion = version;

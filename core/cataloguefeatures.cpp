@@ -37,13 +37,15 @@ bool isVirtual(const SchemaEntry &entry)
 QString generatedColumnIn(sqlite3 *db, const QString &table)
 {
     CatalogueQuery columns(db);
-    if (!columns.exec(QStringLiteral("PRAGMA table_xinfo(%1)").arg(table)))
+    if (!columns.exec(QStringLiteral("PRAGMA table_xinfo(%1)").arg(table))) {
         return QString();
+    }
     while (columns.next()) {
         const int hidden = columns.value(QStringLiteral("hidden")).toInt();
-        if (hidden == 2 || hidden == 3)
+        if (hidden == 2 || hidden == 3) {
             return tr("%1 的列 %2 是生成列，这不是 quorvi-catalog 生成的软件包目录，查找器不读取它。")
                 .arg(table, columns.value(QStringLiteral("name")).toString());
+        }
     }
     return QString();
 }
@@ -53,14 +55,17 @@ QString refusalOf(sqlite3 *db, const Schema &schema)
 {
     for (const char *table : readTables) {
         const auto entry = schema.constFind(QLatin1String(table));
-        if (entry == schema.constEnd())
+        if (entry == schema.constEnd()) {
             continue;
-        if (entry->type != QLatin1String("table") || isVirtual(*entry))
+        }
+        if (entry->type != QLatin1String("table") || isVirtual(*entry)) {
             return tr("%1 不是普通的表（而是视图或虚拟表），这不是 quorvi-catalog 生成的软件包目录，"
                       "查找器不读取它。").arg(QLatin1String(table));
+        }
         const QString generated = generatedColumnIn(db, QLatin1String(table));
-        if (!generated.isEmpty())
+        if (!generated.isEmpty()) {
             return generated;
+        }
     }
     return QString();
 }
@@ -78,14 +83,17 @@ CatalogueFeatures CatalogueFeatures::read(sqlite3 *db)
             schema.insert(query.value(1).toString().toLower(), {query.value(0).toString(), query.value(2).toString()});
     }
     int version = 0;
-    if (!query.lastError().isValid() && query.exec(QStringLiteral("PRAGMA user_version")) && query.next())
+    if (!query.lastError().isValid() && query.exec(QStringLiteral("PRAGMA user_version")) && query.next()) {
         version = query.value(0).toInt();
+    }
     features.error = query.lastError();
-    if (features.error.isValid())
+    if (features.error.isValid()) {
         return features;
+    }
     features.refusal = refusalOf(db, schema);
-    if (!features.refusal.isEmpty())
+    if (!features.refusal.isEmpty()) {
         return features;
+    }
     bool allFileTables = true;
     for (const char *table : fileTables)
         allFileTables = allFileTables && schema.contains(QLatin1String(table));

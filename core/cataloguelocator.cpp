@@ -21,8 +21,9 @@ CatalogueLocator::CatalogueLocator(const QStringList &places)
 
 CatalogueLocator CatalogueLocator::standard()
 {
-    if (!standardOverride().isEmpty())
+    if (!standardOverride().isEmpty()) {
         return CatalogueLocator(standardOverride());
+    }
     return CatalogueLocator({catalogueFileName(), userCataloguePath(), systemCataloguePath()});
 }
 
@@ -56,8 +57,9 @@ QString CatalogueLocator::find() const
     for (const QString &place : placeList) {
         // A dangling link counts as there too: it is reported rather than skipped.
         const QFileInfo info(place);
-        if (info.exists() || info.isSymLink())
+        if (info.exists() || info.isSymLink()) {
             return place;
+        }
     }
     return QString();
 }
@@ -66,9 +68,11 @@ QString CatalogueLocator::find() const
 QString CatalogueLocator::rebuildCommand(const QString &catalogue) const
 {
     const QString path = QFileInfo(catalogue).absoluteFilePath();
-    if (placeList.size() == 3 && path == QFileInfo(placeList.at(1)).absoluteFilePath())
+    if (placeList.size() == 3 && path == QFileInfo(placeList.at(1)).absoluteFilePath()) {
         return QStringLiteral("quorvi-catalog --user");
-    if (placeList.size() == 3 && path == QFileInfo(placeList.at(2)).absoluteFilePath())
+    }
+    if (placeList.size() == 3 && path == QFileInfo(placeList.at(2)).absoluteFilePath()) {
         return QStringLiteral("sudo quorvi-catalog --system");
+    }
     return QStringLiteral("quorvi-catalog -o os_pkg_list.db --apt-lists /var/lib/apt/lists");
 }

@@ -61,8 +61,9 @@ CatalogueOpening CatalogueOpening::inspect(const QString &path)
     opening.databaseName = path;
     struct stat st = {};
     const QByteArray name = QFile::encodeName(path);
-    if (::stat(name.constData(), &st) != 0 || S_ISDIR(st.st_mode))
+    if (::stat(name.constData(), &st) != 0 || S_ISDIR(st.st_mode)) {
         return opening;
+    }
     if (!S_ISREG(st.st_mode)) {
         opening.problem = tr("它不是普通文件（可能是命名管道、设备或套接字），无法作为软件包目录读取。"
                              "请把 quorvi-catalog 生成的软件包目录文件放在这里。");
@@ -70,15 +71,17 @@ CatalogueOpening CatalogueOpening::inspect(const QString &path)
     }
     // Non-blocking, in case the file was swapped for a FIFO since the stat.
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
         return opening; // SQLite reports why
+    }
     unsigned char header[100] = {};
     const bool isDatabase = ::read(fd, header, sizeof header) == ssize_t(sizeof header)
                             && memcmp(header, "SQLite format 3", 16) == 0;
     const bool writing = isDatabase && writerAtWork(fd);
     ::close(fd);
-    if (!isDatabase)
+    if (!isDatabase) {
         return opening;
+    }
     const QString absolute = QFileInfo(path).absoluteFilePath();
     if (header[18] == 2 || header[19] == 2) {
         if (nonEmptyFile(path + QStringLiteral("-wal"))) {
@@ -108,8 +111,9 @@ CatalogueOpening CatalogueOpening::inspect(const QString &path)
 
 QString CatalogueOpening::connectOptions(const QString &base) const
 {
-    if (!uri)
+    if (!uri) {
         return base;
+    }
     return base + (base.isEmpty() || base.endsWith(QLatin1Char(';')) ? QString() : QStringLiteral(";"))
            + QStringLiteral("QSQLITE_OPEN_URI");
 }

@@ -85,8 +85,9 @@ bool filesOnDisk(const QByteArray &state)
 {
     for (const char *onDisk : {"installed", "half-configured", "unpacked", "half-installed", "triggers-awaited",
                                "triggers-pending"}) {
-        if (state == onDisk)
+        if (state == onDisk) {
             return true;
+        }
     }
     return false;
 }
@@ -96,8 +97,9 @@ QByteArray fieldOf(const QByteArray &stanza, const char *field)
 {
     const QByteArray start = QByteArray(field) + ':';
     int at = stanza.startsWith(start) ? 0 : stanza.indexOf('\n' + start);
-    if (at < 0)
+    if (at < 0) {
         return QByteArray();
+    }
     at = stanza.indexOf(':', at) + 1;
     const int end = stanza.indexOf('\n', at);
     return stanza.mid(at, end < 0 ? -1 : end - at).trimmed();
@@ -116,14 +118,16 @@ InstalledPackages InstalledPackages::system()
 {
     {
         std::lock_guard<std::mutex> locker(systemMutex);
-        if (systemSet)
+        if (systemSet) {
             return *systemOverride();
+        }
     }
     const QString status = qEnvironmentVariableIsEmpty("QUORVI_DPKG_STATUS")
                                ? QString::fromLatin1(defaultStatusFile)
                                : qEnvironmentVariable("QUORVI_DPKG_STATUS");
-    if (QFileInfo::exists(status))
+    if (QFileInfo::exists(status)) {
         return dpkg(status, dpkgNativeArch(status));
+    }
     InstalledPackages packages;
     const RpmReader reader = currentRpmReader();
     if (reader.available && reader.available()) {
@@ -188,24 +192,27 @@ bool InstalledPackages::dpkgVersionsOf(const QString &name, QVector<Installed> &
         const QByteArray stanza = text.mid(at == 0 ? 0 : at + 1, end < 0 ? -1 : end - at);
         const QByteArray statusWords = fieldOf(stanza, "Status");
         const QByteArray state = statusWords.mid(statusWords.lastIndexOf(' ') + 1);
-        if (filesOnDisk(state))
+        if (filesOnDisk(state)) {
             installed.append({QString::fromUtf8(fieldOf(stanza, "Architecture")),
                               QString::fromUtf8(fieldOf(stanza, "Version")), QString::fromUtf8(state)});
+        }
     }
     return true;
 }
 
 bool InstalledPackages::isForeign(const QString &arch) const
 {
-    if (arch == QLatin1String("all") || arch == QLatin1String("noarch") || native.isEmpty())
+    if (arch == QLatin1String("all") || arch == QLatin1String("noarch") || native.isEmpty()) {
         return false;
+    }
     return arch != native;
 }
 
 QString InstalledPackages::installCommand(const QString &name, const QString &arch) const
 {
     const bool rpm = kind == Manager::Rpm || (kind == Manager::None && looksRpm(arch));
-    if (rpm)
+    if (rpm) {
         return QStringLiteral("sudo dnf install ") + name + (isForeign(arch) ? QLatin1Char('.') + arch : QString());
+    }
     return QStringLiteral("sudo apt install ") + name + (isForeign(arch) ? QLatin1Char(':') + arch : QString());
 }

@@ -21,8 +21,9 @@ const char detailsColumns[] = "PRAGMA table_xinfo(" QV_PKG_INFO_TABLE ")";
 // False with *error set when the query ended in an error.
 bool succeeded(const CatalogueQuery &query, CatalogueError *error)
 {
-    if (!query.lastError().isValid())
+    if (!query.lastError().isValid()) {
         return true;
+    }
     *error = query.lastError();
     return false;
 }
@@ -34,10 +35,12 @@ bool PackageInfo::read(sqlite3 *db, qint64 id, PackageInfo &info, CatalogueError
     CatalogueQuery query(db);
     query.prepare(QLatin1String(packageRow));
     query.addBindValue(id);
-    if (!query.exec())
+    if (!query.exec()) {
         return succeeded(query, error);
-    if (!query.next())
+    }
+    if (!query.next()) {
         return succeeded(query, error); // no such package
+    }
     info.found = true;
     info.name = query.value(0).toString();
     info.ver = query.value(1).toString();
@@ -45,14 +48,17 @@ bool PackageInfo::read(sqlite3 *db, qint64 id, PackageInfo &info, CatalogueError
     info.arch = query.value(3).toString();
     info.version = info.ver + QLatin1Char('-') + info.rel;
     bool usable = false;
-    if (!detailsTableUsable(db, error, usable))
+    if (!detailsTableUsable(db, error, usable)) {
         return false;
-    if (!usable)
+    }
+    if (!usable) {
         return true;
+    }
     query.prepare(QLatin1String(detailsRow));
     query.addBindValue(id);
-    if (!query.exec())
+    if (!query.exec()) {
         return succeeded(query, error);
+    }
     if (query.next()) {
         info.hasDetails = true;
         info.version = query.value(0).toString();
@@ -67,12 +73,14 @@ bool PackageInfo::read(sqlite3 *db, qint64 id, PackageInfo &info, CatalogueError
 bool PackageInfo::detailsTableUsable(sqlite3 *db, CatalogueError *error, bool &usable)
 {
     CatalogueQuery query(db);
-    if (!query.exec(QLatin1String(detailsSchema)))
+    if (!query.exec(QLatin1String(detailsSchema))) {
         return succeeded(query, error);
+    }
     usable = query.next() && query.value(0).toString() == QLatin1String("table")
              && !query.value(1).toString().trimmed().startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive);
-    if (!usable || !query.exec(QLatin1String(detailsColumns)))
+    if (!usable || !query.exec(QLatin1String(detailsColumns))) {
         return succeeded(query, error);
+    }
     while (query.next()) {
         const int hidden = query.value(QStringLiteral("hidden")).toInt();
         usable = usable && hidden != 2 && hidden != 3;

@@ -33,8 +33,9 @@ PackageRows::PackageRows(sqlite3 *db, int maxCellChars, qint64 maxBytes)
 
 PackageRows::Result PackageRows::read(const std::vector<uint32_t> &ids, QVector<QVariant> &cells)
 {
-    if (ids.empty())
+    if (ids.empty()) {
         return Result::Done;
+    }
     const qint64 range = qint64(ids.back()) - qint64(ids.front()) + 1;
     return range <= denseFactor * qint64(ids.size()) ? readRange(ids, cells) : readEach(ids, cells);
 }
@@ -42,8 +43,9 @@ PackageRows::Result PackageRows::read(const std::vector<uint32_t> &ids, QVector<
 PackageRows::Result PackageRows::readRange(const std::vector<uint32_t> &ids, QVector<QVariant> &cells)
 {
     const Statement rows = prepare(db, SearchStatement::packagesInRange);
-    if (!rows)
+    if (!rows) {
         return fail(sqlite3_errcode(db));
+    }
     sqlite3_bind_int64(rows.get(), 1, ids.front());
     sqlite3_bind_int64(rows.get(), 2, ids.back());
     auto wanted = ids.begin();
@@ -52,13 +54,16 @@ PackageRows::Result PackageRows::readRange(const std::vector<uint32_t> &ids, QVe
         const sqlite3_int64 id = sqlite3_column_int64(rows.get(), 0);
         while (wanted != ids.end() && *wanted < id)
             ++wanted;
-        if (wanted == ids.end())
+        if (wanted == ids.end()) {
             break;
-        if (*wanted != id)
+        }
+        if (*wanted != id) {
             continue;
+        }
         const Result added = add(rows.get(), cells);
-        if (added != Result::Done)
+        if (added != Result::Done) {
             return added;
+        }
     }
     return rc == SQLITE_ROW || rc == SQLITE_DONE ? Result::Done : fail(rc);
 }
@@ -66,19 +71,23 @@ PackageRows::Result PackageRows::readRange(const std::vector<uint32_t> &ids, QVe
 PackageRows::Result PackageRows::readEach(const std::vector<uint32_t> &ids, QVector<QVariant> &cells)
 {
     const Statement row = prepare(db, SearchStatement::packageById);
-    if (!row)
+    if (!row) {
         return fail(sqlite3_errcode(db));
+    }
     for (const uint32_t id : ids) {
         sqlite3_reset(row.get());
         sqlite3_bind_int64(row.get(), 1, id);
         const int rc = sqlite3_step(row.get());
-        if (rc == SQLITE_DONE)
+        if (rc == SQLITE_DONE) {
             continue;
-        if (rc != SQLITE_ROW)
+        }
+        if (rc != SQLITE_ROW) {
             return fail(rc);
+        }
         const Result added = add(row.get(), cells);
-        if (added != Result::Done)
+        if (added != Result::Done) {
             return added;
+        }
     }
     return Result::Done;
 }
@@ -93,17 +102,21 @@ PackageRows::Result PackageRows::add(sqlite3_stmt *row, QVector<QVariant> &cells
         const char *text = reinterpret_cast<const char *>(sqlite3_column_text(row, column));
         const size_t length = size_t(sqlite3_column_bytes(row, column));
         // UTF-8 takes at least one byte a character, and at most four a UTF-16 pair of two.
-        if (joined.size() + length > 4 * size_t(maxCellChars))
+        if (joined.size() + length > 4 * size_t(maxCellChars)) {
             return Result::TooLarge;
-        if (column > 1)
+        }
+        if (column > 1) {
             joined += column == 4 ? '.' : '-';
-        if (text)
+        }
+        if (text) {
             joined.append(text, length);
+        }
     }
     const QString name = QString::fromUtf8(joined.data(), int(joined.size()));
     bytes += 2 * qint64(name.size()) + 3 * qint64(sizeof(QVariant));
-    if (name.size() > maxCellChars || bytes > maxBytes)
+    if (name.size() > maxCellChars || bytes > maxBytes) {
         return Result::TooLarge;
+    }
     cells << QVariant(qlonglong(sqlite3_column_int64(row, 0))) << QVariant(name) << QVariant();
     return Result::Done;
 }

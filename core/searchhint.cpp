@@ -40,8 +40,9 @@ SearchHint SearchHint::find(sqlite3 *db, const QString &keyword, SearchMode mode
         hint.wildKeyword = star + keyword + star;
         hint.wildCount = mode == SearchMode::PackageName ? countPackages(db, hint.wildKeyword)
                                                          : countFilePackages(db, hint.wildKeyword, stop);
-        if (mode == SearchMode::PackageName && !stop())
+        if (mode == SearchMode::PackageName && !stop()) {
             hint.names = nearNames(db, keyword, stop);
+        }
     }
     return hint;
 }
@@ -74,15 +75,17 @@ qint64 SearchHint::countPackages(sqlite3 *db, const QString &keyword)
     CatalogueQuery query(db);
     const QString statement = QString::fromUtf8(SearchStatement::packageCount) + QLatin1String(" WHERE " QV_PKG_NAME)
                               + SearchStatement::likeClause(keyword);
-    if (!query.exec(statement) || !query.next())
+    if (!query.exec(statement) || !query.next()) {
         return -1;
+    }
     return query.value(0).toLongLong();
 }
 
 qint64 SearchHint::countFilePackages(sqlite3 *handle, const QString &keyword, const StopFn &stop)
 {
-    if (!handle)
+    if (!handle) {
         return -1;
+    }
     try {
         const QByteArray utf8 = keyword.toUtf8();
         FileSearch search(handle, std::string(utf8.constData(), size_t(utf8.size())), stop);
@@ -96,8 +99,9 @@ qint64 SearchHint::countFilePackages(sqlite3 *handle, const QString &keyword, co
 // the name index) and are at most two characters longer or shorter.
 QStringList SearchHint::nearNames(sqlite3 *db, const QString &keyword, const StopFn &stop)
 {
-    if (keyword.isEmpty() || keyword.size() > maxNameKeyword)
+    if (keyword.isEmpty() || keyword.size() > maxNameKeyword) {
         return {};
+    }
     const QString low = QString(folded(keyword.at(0)));
     const QString high = QString(QChar(low.at(0).unicode() + 1));
     CatalogueQuery query(db);
@@ -109,14 +113,16 @@ QStringList SearchHint::nearNames(sqlite3 *db, const QString &keyword, const Sto
     query.addBindValue(keyword.size() - maxEdits);
     query.addBindValue(keyword.size() + maxEdits);
     query.addBindValue(maxCandidates);
-    if (!query.exec())
+    if (!query.exec()) {
         return {};
+    }
     std::set<std::pair<int, QString>> nearest; // (edits, name): the fewest edits first
     while (query.next() && !stop()) {
         const QString name = query.value(0).toString();
         const int edits = editDistance(keyword, name, maxEdits);
-        if (edits > 0 && edits <= maxEdits)
+        if (edits > 0 && edits <= maxEdits) {
             nearest.emplace(edits, name);
+        }
     }
     QStringList names;
     for (auto it = nearest.begin(); it != nearest.end() && names.size() < maxNames; ++it)
@@ -128,8 +134,9 @@ QStringList SearchHint::nearNames(sqlite3 *db, const QString &keyword, const Sto
 // ends it early.
 int SearchHint::editDistance(const QString &a, const QString &b, int limit)
 {
-    if (std::abs(a.size() - b.size()) > limit)
+    if (std::abs(a.size() - b.size()) > limit) {
         return limit + 1;
+    }
     QVector<int> previous(b.size() + 1);
     QVector<int> current(b.size() + 1);
     for (int j = 0; j <= b.size(); ++j)
@@ -142,8 +149,9 @@ int SearchHint::editDistance(const QString &a, const QString &b, int limit)
             current[j] = std::min({previous[j] + 1, current[j - 1] + 1, substitution});
             rowMin = std::min(rowMin, current[j]);
         }
-        if (rowMin > limit)
+        if (rowMin > limit) {
             return limit + 1;
+        }
         std::swap(previous, current);
     }
     return std::min(previous[b.size()], limit + 1);

@@ -25,12 +25,15 @@ QString likePattern(const QString &keyword)
 {
     const QChar star('*');
     const QChar any('%');
-    if (keyword.startsWith(star) && keyword.endsWith(star))
+    if (keyword.startsWith(star) && keyword.endsWith(star)) {
         return any + keyword.mid(1, keyword.length() - 2) + any;
-    if (keyword.startsWith(star))
+    }
+    if (keyword.startsWith(star)) {
         return any + keyword.mid(1);
-    if (keyword.endsWith(star))
+    }
+    if (keyword.endsWith(star)) {
         return keyword.left(keyword.length() - 1) + any;
+    }
     return keyword;
 }
 

@@ -15,8 +15,9 @@ public:
     // Blocks must come in ascending order; a block is added once.
     void add(uint32_t block, uint64_t mask)
     {
-        if (mask == 0)
+        if (mask == 0) {
             return;
+        }
         blocks.push_back(block);
         masks.push_back(mask);
     }
@@ -24,8 +25,9 @@ public:
     {
         const uint32_t block = id / perBlock;
         const auto it = std::lower_bound(blocks.begin(), blocks.end(), block);
-        if (it == blocks.end() || *it != block)
+        if (it == blocks.end() || *it != block) {
             return false;
+        }
         return masks[size_t(it - blocks.begin())] >> (id % perBlock) & 1;
     }
     bool empty() const { return blocks.empty(); }

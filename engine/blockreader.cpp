@@ -32,8 +32,9 @@ BlockReader::BlockReader(sqlite3 *db)
     Statement maxPkg(db, "SELECT max(" QV_PKG_ID ") FROM " QV_PKG_TABLE);
     if (maxPkg.step() && !maxPkg.isNull(0)) {
         const int64_t id = maxPkg.integer(0);
-        if (id < 0 || id >= maxPackages)
+        if (id < 0 || id >= maxPackages) {
             broken("package ids out of range");
+        }
         packages = uint32_t(id);
     }
     openTable(BlockTable::Names, "SELECT max(" QV_NAME_BLOCK_ID ") FROM " QV_NAME_BLOCK_TABLE,
@@ -53,16 +54,19 @@ void BlockReader::openTable(BlockTable table, const char *maxSql, const char *fi
     t.texts = std::make_unique<Statement>(db, textsSql);
     cache[size_t(table)].resize(cacheSlots);
     Statement maxId(db, maxSql);
-    if (!maxId.step() || maxId.isNull(0))
+    if (!maxId.step() || maxId.isNull(0)) {
         return;
+    }
     const int64_t last = maxId.integer(0);
-    if (last < 0 || last >= maxBlocks)
+    if (last < 0 || last >= maxBlocks) {
         broken("block ids out of range");
+    }
     t.blocks = uint32_t(last + 1);
     TextBlock texts;
     readTexts(table, t.blocks - 1, texts, false);
-    if (texts.size() == 0)
+    if (texts.size() == 0) {
         broken("empty last block");
+    }
     t.lastSize = uint32_t(texts.size());
     t.count = uint64_t(t.blocks - 1) * perBlock + t.lastSize;
 }
@@ -81,13 +85,16 @@ uint32_t BlockReader::blocksBefore(BlockTable table, std::string_view key)
         const uint32_t mid = low + (high - low) / 2;
         first.reset();
         first.bind(1, mid);
-        if (!first.step())
+        if (!first.step()) {
             broken("missing block " + std::to_string(mid));
+        }
         const bool below = first.bytes(0) < key;
-        if (below)
+        if (below) {
             low = mid + 1;
-        else
+        
+        }else {
             high = mid;
+        }
     }
     first.reset();
     return low;
@@ -95,27 +102,32 @@ uint32_t BlockReader::blocksBefore(BlockTable table, std::string_view key)
 
 void BlockReader::checkTexts(BlockTable table, uint32_t block, const TextBlock &texts) const
 {
-    if (block >= blockCount(table) || texts.size() != blockSize(table, block))
+    if (block >= blockCount(table) || texts.size() != blockSize(table, block)) {
         broken("block " + std::to_string(block) + " of the wrong size");
+    }
 }
 
 void BlockReader::checkLinks(uint32_t block, const NameLinks &links) const
 {
-    if (links.size() != blockSize(BlockTable::Names, block))
+    if (links.size() != blockSize(BlockTable::Names, block)) {
         broken("links of block " + std::to_string(block) + " do not fit its names");
+    }
     for (size_t i = 0; i < links.pkgs.size(); ++i) {
-        if (links.pkgs[i] == 0 || links.pkgs[i] > packages || (!links.dirs.empty() && links.dirs[i] >= dirs.count))
+        if (links.pkgs[i] == 0 || links.pkgs[i] > packages || (!links.dirs.empty() && links.dirs[i] >= dirs.count)) {
             broken("link out of range in block " + std::to_string(block));
+        }
     }
 }
 
 void BlockReader::checkDirPackages(uint32_t block, const IdLists &pkgs) const
 {
-    if (pkgs.size() != blockSize(BlockTable::Dirs, block))
+    if (pkgs.size() != blockSize(BlockTable::Dirs, block)) {
         broken("packages of directory block " + std::to_string(block) + " do not fit its paths");
+    }
     for (const uint32_t pkg : pkgs.values) {
-        if (pkg == 0 || pkg > packages)
+        if (pkg == 0 || pkg > packages) {
             broken("package out of range in directory block " + std::to_string(block));
+        }
     }
 }
 
@@ -124,19 +136,22 @@ void BlockReader::readTexts(BlockTable table, uint32_t block, TextBlock &out, bo
     Statement &texts = *tableOf(table).texts;
     texts.reset();
     texts.bind(1, block);
-    if (!texts.step())
+    if (!texts.step()) {
         broken("missing block " + std::to_string(block));
+    }
     decodeTexts(texts.bytes(0), perBlock, out);
     texts.reset();
-    if (check)
+    if (check) {
         checkTexts(table, block, out);
+    }
 }
 
 std::string_view BlockReader::text(BlockTable table, uint32_t id)
 {
     const uint32_t block = id / perBlock;
-    if (block >= blockCount(table) || id % perBlock >= blockSize(table, block))
+    if (block >= blockCount(table) || id % perBlock >= blockSize(table, block)) {
         broken("id " + std::to_string(id) + " out of range");
+    }
     CachedBlock &slot = cache[size_t(table)][block % cacheSlots];
     if (slot.id != block) {
         slot.id = UINT32_MAX;
@@ -151,12 +166,14 @@ void BlockReader::files(uint32_t pkg, std::vector<FileRef> &out)
     out.clear();
     filesOf.reset();
     filesOf.bind(1, pkg);
-    if (filesOf.step())
+    if (filesOf.step()) {
         decodeFiles(filesOf.bytes(0), out);
+    }
     filesOf.reset();
     for (const FileRef &file : out) {
-        if (file.dir >= dirs.count || file.name >= names.count)
+        if (file.dir >= dirs.count || file.name >= names.count) {
             broken("file of package " + std::to_string(pkg) + " out of range");
+        }
     }
 }
 
@@ -168,8 +185,9 @@ void BlockReader::postingsBetween(uint32_t first, uint32_t last, std::vector<uin
     std::vector<uint32_t> list;
     while (read.step()) {
         decodePostings(read.bytes(0), list);
-        if (!list.empty() && list.back() >= names.blocks)
+        if (!list.empty() && list.back() >= names.blocks) {
             broken("posting list out of range");
+        }
         out.insert(out.end(), list.begin(), list.end());
     }
 }
@@ -179,9 +197,11 @@ void BlockReader::postings(uint32_t trigram, std::vector<uint32_t> &out)
     out.clear();
     postingsOf.reset();
     postingsOf.bind(1, trigram);
-    if (postingsOf.step())
+    if (postingsOf.step()) {
         decodePostings(postingsOf.bytes(0), out);
+    }
     postingsOf.reset();
-    if (!out.empty() && out.back() >= names.blocks)
+    if (!out.empty() && out.back() >= names.blocks) {
         broken("posting list of trigram " + std::to_string(trigram) + " out of range");
+    }
 }

@@ -70,8 +70,9 @@ void matchEntries(const Chunk &chunk, size_t begin, size_t end, const KeywordPat
             decodeTexts(chunk.names(entry), QV_NAMES_PER_BLOCK, part.texts);
             reader.checkTexts(BlockTable::Names, entry.block, part.texts);
             const uint64_t mask = pattern.matchBlock(part.texts);
-            if (mask == 0)
+            if (mask == 0) {
                 continue;
+            }
             decodeLinks(chunk.links(entry), QV_NAMES_PER_BLOCK, part.links, false);
             reader.checkLinks(entry.block, part.links);
             for (uint64_t bits = mask; bits; bits &= bits - 1) {
@@ -105,8 +106,9 @@ public:
     void join()
     {
         for (std::thread &thread : threads) {
-            if (thread.joinable())
+            if (thread.joinable()) {
                 thread.join();
+            }
         }
     }
 
@@ -145,16 +147,18 @@ NameScanResult scanNamesInParallel(Statement &read, uint64_t count, const std::f
         match.join();
         matching = false;
         for (Part &part : parts) {
-            if (part.error)
+            if (part.error) {
                 std::rethrow_exception(part.error);
+            }
             for (const auto &[block, mask] : part.masks)
                 result.matched.add(block, mask);
             part.masks.clear();
         }
     };
     const auto hand = [&] {
-        if (matching)
+        if (matching) {
             collect();
+        }
         match.start(chunks[filling], parts[0], parts[1]);
         matching = true;
         filling ^= 1;
@@ -163,19 +167,24 @@ NameScanResult scanNamesInParallel(Statement &read, uint64_t count, const std::f
     };
     uint64_t next = 0;
     while (read.step()) {
-        if (next >= count || read.integer(0) != int64_t(blockAt(next)))
+        if (next >= count || read.integer(0) != int64_t(blockAt(next))) {
             throw FileSearchError("damaged catalogue: name blocks out of order");
+        }
         chunks[filling].add(uint32_t(blockAt(next)), read.bytes(1), read.bytes(2));
         ++next;
-        if (chunks[filling].entries.size() == chunkBlocks)
+        if (chunks[filling].entries.size() == chunkBlocks) {
             hand();
+        }
     }
-    if (!chunks[filling].entries.empty())
+    if (!chunks[filling].entries.empty()) {
         hand();
-    if (matching)
+    }
+    if (matching) {
         collect();
-    if (next != count)
+    }
+    if (next != count) {
         throw FileSearchError("damaged catalogue: missing name block");
+    }
     for (Part &part : parts) {
         result.pkgs.merge(part.pkgs);
         result.files += part.files;

@@ -19,8 +19,9 @@ public:
     {
         // It only read: ending it either way releases the lock. An interrupt may have
         // ended it already, which makes this a harmless error.
-        if (db && !sqlite3_get_autocommit(db))
+        if (db && !sqlite3_get_autocommit(db)) {
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
     }
     ReadTransaction(const ReadTransaction &) = delete;
     ReadTransaction &operator=(const ReadTransaction &) = delete;

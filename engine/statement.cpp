@@ -7,8 +7,9 @@
 Statement::Statement(sqlite3 *db, const char *sql)
     : db(db)
 {
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
         fail("cannot prepare statement");
+    }
 }
 
 Statement::~Statement()
@@ -18,23 +19,27 @@ Statement::~Statement()
 
 void Statement::bind(int index, int64_t value)
 {
-    if (sqlite3_bind_int64(stmt, index, value) != SQLITE_OK)
+    if (sqlite3_bind_int64(stmt, index, value) != SQLITE_OK) {
         fail("cannot bind parameter");
+    }
 }
 
 void Statement::bindText(int index, std::string_view text)
 {
-    if (sqlite3_bind_text64(stmt, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8) != SQLITE_OK)
+    if (sqlite3_bind_text64(stmt, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8) != SQLITE_OK) {
         fail("cannot bind parameter");
+    }
 }
 
 bool Statement::step()
 {
     const int rc = sqlite3_step(stmt);
-    if (rc == SQLITE_ROW)
+    if (rc == SQLITE_ROW) {
         return true;
-    if (rc == SQLITE_DONE)
+    }
+    if (rc == SQLITE_DONE) {
         return false;
+    }
     fail("query failed");
 }
 
@@ -57,8 +62,9 @@ std::string_view Statement::bytes(int column) const
 {
     const void *data = sqlite3_column_blob(stmt, column);
     const int size = sqlite3_column_bytes(stmt, column);
-    if (!data || size <= 0)
+    if (!data || size <= 0) {
         return {};
+    }
     return std::string_view(static_cast<const char *>(data), size_t(size));
 }
 

@@ -19,10 +19,12 @@ const char *systemPath()
 std::string userPath(const char *xdgCacheHome, const char *home)
 {
     std::string cache;
-    if (xdgCacheHome && xdgCacheHome[0] == '/')
+    if (xdgCacheHome && xdgCacheHome[0] == '/') {
         cache = xdgCacheHome;
-    else
+    
+    }else {
         cache = std::string(home ? home : "") + "/.cache";
+    }
     while (cache.size() > 1 && cache.back() == '/')
         cache.pop_back();
     return cache + "/quorvi/" + fileName();
@@ -36,8 +38,9 @@ std::string userPath()
 std::string dirOf(const std::string &path)
 {
     const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
+    if (slash == std::string::npos) {
         return ".";
+    }
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 

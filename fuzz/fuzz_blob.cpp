@@ -22,8 +22,9 @@ namespace {
 template <typename T>
 void expectSame(const T &a, const T &b)
 {
-    if (!(a == b))
+    if (!(a == b)) {
         fail("a decoded value does not survive encoding it again");
+    }
 }
 
 [[maybe_unused]] void texts(std::string_view blob)

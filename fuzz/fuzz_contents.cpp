@@ -13,13 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                         [](ByteSource &source, size_t block, fuzz::Trace &trace) {
         LineReader reader(source, block);
         ContentsParser::parse(reader, [&](std::string_view path, std::string_view location) {
-            if (location.empty())
+            if (location.empty()) {
                 fuzz::fail("Contents entry reported without a location", std::string(path));
+            }
             trace.field(path);
             trace.field(location);
             ContentsParser::forEachPackage(location, [&](std::string_view name) {
-                if (name.empty())
+                if (name.empty()) {
                     fuzz::fail("empty package name from a location list", std::string(location));
+                }
                 trace.field(name);
             });
             trace.end();

@@ -12,8 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         LineReader reader(source, block);
         const std::vector<std::string> list = DpkgFileList::readFiles(reader);
         for (const std::string &path : list) {
-            if (path.empty())
+            if (path.empty()) {
                 fuzz::fail("empty path in a dpkg file list result", std::string());
+            }
             trace.field(path);
             trace.end();
         }

@@ -17,8 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                       s.status.find_last_of(" \t") + 1);
                                   if (state != "installed" && state != "half-configured"
                                       && state != "unpacked" && state != "half-installed"
-                                      && state != "triggers-awaited" && state != "triggers-pending")
+                                      && state != "triggers-awaited" && state != "triggers-pending") {
                                       fuzz::fail("stanza reported without its files on disk", s.status);
+                                  }
                                   fuzz::traceStanza(s, trace);
                               });
     });

@@ -24,8 +24,9 @@ std::string likePattern(std::string_view keyword)
             pattern += c == '*' ? '%' : '_';
             continue;
         }
-        if (c == '%' || c == '_' || c == '\\')
+        if (c == '%' || c == '_' || c == '\\') {
             pattern += '\\';
+        }
         pattern += c;
     }
     return pattern;
@@ -37,8 +38,9 @@ sqlite3_stmt *likeStatement()
     static sqlite3_stmt *stmt = nullptr;
     if (!stmt) {
         if (sqlite3_open(":memory:", &db) != SQLITE_OK
-            || sqlite3_prepare_v2(db, "SELECT ?1 LIKE ?2 ESCAPE '\\'", -1, &stmt, nullptr) != SQLITE_OK)
+            || sqlite3_prepare_v2(db, "SELECT ?1 LIKE ?2 ESCAPE '\\'", -1, &stmt, nullptr) != SQLITE_OK) {
             abort();
+        }
     }
     return stmt;
 }
@@ -49,8 +51,9 @@ bool sqliteLike(std::string_view text, const std::string &pattern)
     sqlite3_reset(stmt);
     sqlite3_bind_text(stmt, 1, text.data(), int(text.size()), SQLITE_STATIC);
     sqlite3_bind_text(stmt, 2, pattern.data(), int(pattern.size()), SQLITE_STATIC);
-    if (sqlite3_step(stmt) != SQLITE_ROW)
+    if (sqlite3_step(stmt) != SQLITE_ROW) {
         return false; // a pattern SQLite refuses (too long) matches nothing there either
+    }
     return sqlite3_column_int(stmt, 0) != 0;
 }
 
@@ -65,8 +68,9 @@ bool sqliteLike(std::string_view text, const std::string &pattern)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size == 0)
+    if (size == 0) {
         return 0;
+    }
     const std::string_view input(reinterpret_cast<const char *>(data) + 1, size - 1);
     const std::string_view keyword = input.substr(0, std::min<size_t>(data[0], input.size()));
     std::string_view rest = input.substr(keyword.size());
@@ -79,8 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const std::string_view text = rest.substr(0, end);
         const bool sqlite = sqliteLike(text, like);
         const bool mine = pattern.matches(text);
-        if (mine != sqlite)
+        if (mine != sqlite) {
             reportMismatch(keyword, text, mine, sqlite);
+        }
         block.bytes.append(text);
         block.ends.push_back(uint32_t(block.bytes.size()));
         expected.push_back(sqlite);
@@ -88,8 +93,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     const uint64_t mask = pattern.matchBlock(block);
     for (size_t i = 0; i < block.size(); ++i) {
-        if (bool(mask >> i & 1) != expected[i])
+        if (bool(mask >> i & 1) != expected[i]) {
             reportMismatch(keyword, block.text(i), mask >> i & 1, expected[i]);
+        }
     }
     return 0;
 }

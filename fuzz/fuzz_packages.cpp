@@ -19,8 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                   if (id == 0
                                       || index.find(s.package, v.upstream, v.revision,
                                                     s.architecture)
-                                             != id)
+                                             != id) {
                                       fuzz::fail("package index lost a stanza", s.package);
+                                  }
                               });
     });
     return 0;

@@ -123,12 +123,14 @@ void parseBothWays(const char *file, const uint8_t *data, size_t size, Agreement
     const std::string_view bytes(reinterpret_cast<const char *>(data), size);
     const Outcome whole = runOnce(file, bytes, wholeReading(size), parse);
     const Outcome tiny = runOnce(file, bytes, kTiny, parse);
-    if (agreement == Agreement::Verdict && whole.failed && tiny.failed)
+    if (agreement == Agreement::Verdict && whole.failed && tiny.failed) {
         return;
-    if (whole.trace != tiny.trace)
+    }
+    if (whole.trace != tiny.trace) {
         fail("result depends on read chunking", "--- read whole:\n" + clip(whole.trace)
                                                     + "--- read in tiny chunks:\n"
                                                     + clip(tiny.trace));
+    }
 }
 
 } // namespace fuzz

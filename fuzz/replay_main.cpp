@@ -57,12 +57,14 @@ bool collect(const fs::path &root, std::vector<fs::path> &inputs)
     for (auto it = fs::recursive_directory_iterator(root, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (hidden(it->path())) {
-            if (it->is_directory())
+            if (it->is_directory()) {
                 it.disable_recursion_pending();
+            }
             continue;
         }
-        if (it->is_regular_file())
+        if (it->is_regular_file()) {
             inputs.push_back(it->path());
+        }
     }
     if (ec) {
         std::fprintf(stderr, "replay: cannot list %s: %s\n", root.c_str(), ec.message().c_str());
@@ -79,15 +81,19 @@ int main(int argc, char **argv)
     std::vector<fs::path> inputs;
     bool ok = true;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--allow-empty") == 0)
+        if (std::strcmp(argv[i], "--allow-empty") == 0) {
             allowEmpty = true;
-        else if (std::strncmp(argv[i], "--timeout=", 10) == 0)
+        
+        }else if (std::strncmp(argv[i], "--timeout=", 10) == 0) {
             timeout = unsigned(std::strtoul(argv[i] + 10, nullptr, 10));
-        else
+        
+        }else {
             ok = collect(argv[i], inputs) && ok;
+        }
     }
-    if (!ok)
+    if (!ok) {
         return 2;
+    }
     if (inputs.empty() && !allowEmpty) {
         std::fprintf(stderr, "replay: no inputs found\n");
         return 2;

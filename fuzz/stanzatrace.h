@@ -13,12 +13,14 @@ namespace fuzz {
 // version split in the trace, and returns that split.
 inline DebianVersion traceStanza(const PackageStanza &s, Trace &trace)
 {
-    if (s.package.empty() || s.version.empty() || s.architecture.empty() || s.line == 0)
+    if (s.package.empty() || s.version.empty() || s.architecture.empty() || s.line == 0) {
         fail("stanza reported without its required fields", s.package + " " + s.version);
+    }
     const DebianVersion v = DebianVersion::split(s.version);
-    if (v.upstream.empty() || (s.package + s.architecture).find('/') != std::string::npos)
+    if (v.upstream.empty() || (s.package + s.architecture).find('/') != std::string::npos) {
         fail("stanza reported with an empty upstream version or a '/' in its name",
              s.package + " " + s.version + " " + s.architecture);
+    }
     trace.field(s.package);
     trace.field(s.version);
     trace.field(s.architecture);

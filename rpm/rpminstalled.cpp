@@ -58,14 +58,16 @@ bool available()
 {
     std::lock_guard<std::mutex> locker(rpmMutex);
     RpmConfig config;
-    if (!config.ok)
+    if (!config.ok) {
         return false;
+    }
     char *path = rpmExpand("%{?_dbpath}", nullptr);
     const QString dir = QString::fromLocal8Bit(path ? path : "");
     free(path);
     for (const char *file : {"/rpmdb.sqlite", "/Packages.db", "/Packages"}) {
-        if (!dir.isEmpty() && QFile::exists(dir + QLatin1String(file)))
+        if (!dir.isEmpty() && QFile::exists(dir + QLatin1String(file))) {
             return true;
+        }
     }
     return false;
 }
@@ -83,8 +85,9 @@ bool versionsOf(const QString &name, QVector<InstalledPackages::Installed> &inst
     rpmts ts = config.ok ? rpmtsCreate() : nullptr;
     if (!ts || rpmtsOpenDB(ts, O_RDONLY) != 0) {
         *error = QCoreApplication::translate("PackageDetailsWindow", "无法打开 RPM 数据库");
-        if (ts)
+        if (ts) {
             rpmtsFree(ts);
+        }
         return false;
     }
     const QByteArray key = name.toUtf8();

@@ -14,18 +14,21 @@ void recordMessage(QtMsgType type, const QMessageLogContext &context, const QStr
 {
     // The offscreen platform's own complaint is no line of the finder's.
     const bool platformNoise = message.contains(QLatin1String("propagateSizeHints"));
-    if ((type == QtDebugMsg || type == QtWarningMsg) && !platformNoise)
+    if ((type == QtDebugMsg || type == QtWarningMsg) && !platformNoise) {
         recorded << message;
-    if (previousHandler)
+    }
+    if (previousHandler) {
         previousHandler(type, context, message);
+    }
 }
 } // namespace
 
 CatalogueFolder::CatalogueFolder()
     : previous(QDir::currentPath())
 {
-    if (!dir.isValid())
+    if (!dir.isValid()) {
         return;
+    }
     QDir::setCurrent(dir.path());
     CatalogueLocator::overrideStandardPlaces(
         {CatalogueLocator::catalogueFileName(), userCatalogue(), systemCatalogue()});
@@ -58,8 +61,9 @@ QStringList MessageLog::linesStartingWith(const QString &prefix) const
 {
     QStringList found;
     for (const QString &line : recorded) {
-        if (line.startsWith(prefix))
+        if (line.startsWith(prefix)) {
             found << line;
+        }
     }
     return found;
 }
@@ -72,8 +76,9 @@ void MessageLog::clear()
 QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
         return QByteArray();
+    }
     return file.readAll();
 }
 

@@ -28,12 +28,15 @@ QString globPattern(const QString &keyword)
 {
     QString pattern;
     for (const QChar c : keyword) {
-        if (c == '[')
+        if (c == '[') {
             pattern += "[[]";
-        else if (c.unicode() >= 'A' && c.unicode() <= 'Z')
+        
+        }else if (c.unicode() >= 'A' && c.unicode() <= 'Z') {
             pattern += QChar(c.unicode() + ('a' - 'A'));
-        else
+        
+        }else {
             pattern += c;
+        }
     }
     return pattern;
 }

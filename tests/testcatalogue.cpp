@@ -103,8 +103,9 @@ void writeFileLists(const QString &path, const QList<CatalogueFile> &files)
 {
     PackageIndex packages;
     readPackages(path, packages);
-    if (QTest::currentTestFailed())
+    if (QTest::currentTestFailed()) {
         return;
+    }
     writeWithBuilderWriter(path, packages, &files);
 }
 

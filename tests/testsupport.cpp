@@ -19,8 +19,9 @@ BoxCloser::BoxCloser()
 void BoxCloser::closeActiveBox()
 {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-    if (!box)
+    if (!box) {
         return;
+    }
     ShownBox shown;
     shown.title = box->windowTitle();
     shown.text = box->text();
@@ -29,15 +30,18 @@ void BoxCloser::closeActiveBox()
     shown.buttons = box->standardButtons();
     shown.hasParent = box->parentWidget() != nullptr;
     for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (qobject_cast<MainWindow *>(widget) && widget->isVisible())
+        if (qobject_cast<MainWindow *>(widget) && widget->isVisible()) {
             shown.finderVisible = true;
+        }
     }
     boxes << shown;
     const QList<QAbstractButton *> buttons = box->buttons();
-    if (buttons.isEmpty())
+    if (buttons.isEmpty()) {
         box->reject();
-    else
+    
+    }else {
         buttons.first()->click();
+    }
 }
 
 void searchFor(MainWindow &window, const QString &keyword)

@@ -48,10 +48,12 @@ void tst_CatalogueLocation::cleanup()
 
 QString tst_CatalogueLocation::placePath(const QString &place) const
 {
-    if (place == "working")
+    if (place == "working") {
         return dir->filePath("os_pkg_list.db");
-    if (place == "user")
+    }
+    if (place == "user") {
         return dir->userCatalogue();
+    }
     return dir->systemCatalogue();
 }
 
@@ -88,15 +90,19 @@ void tst_CatalogueLocation::userPlaceFollowsXdgCacheHome()
     QFETCH(QString, expected);
     const QByteArray before = qgetenv("XDG_CACHE_HOME");
     const bool wasSet = qEnvironmentVariableIsSet("XDG_CACHE_HOME");
-    if (xdgCacheHome.isNull())
+    if (xdgCacheHome.isNull()) {
         qunsetenv("XDG_CACHE_HOME");
-    else
+    
+    }else {
         qputenv("XDG_CACHE_HOME", xdgCacheHome);
+    }
     const QString found = CatalogueLocator::userCataloguePath();
-    if (wasSet)
+    if (wasSet) {
         qputenv("XDG_CACHE_HOME", before);
-    else
+    
+    }else {
         qunsetenv("XDG_CACHE_HOME");
+    }
     QCOMPARE(found, expected);
 }
 
@@ -198,8 +204,9 @@ void tst_CatalogueLocation::unreadableFirstPlaceIsReported()
     } else {
         QVERIFY(QFile::link(dir->filePath("gone.db"), path));
     }
-    if (broken != "system")
+    if (broken != "system") {
         writePlaceCatalogue(dir->systemCatalogue(), "system", 3);
+    }
 
     BoxCloser closer;
     MainWindow window;
@@ -209,8 +216,9 @@ void tst_CatalogueLocation::unreadableFirstPlaceIsReported()
     QVERIFY2(closer.boxes.first().informativeText.contains(QFileInfo(path).absoluteFilePath()),
              qPrintable(closer.boxes.first().informativeText));
     QVERIFY(statusBar(window)->currentMessage().isEmpty());
-    if (kind == "text")
+    if (kind == "text") {
         QCOMPARE(fileBytes(path), QByteArray("Package: gcc\nVersion: 12.2.0-14\n"));
+    }
 }
 
 void tst_CatalogueLocation::statusBarMessageEndsWithFirstSearch()

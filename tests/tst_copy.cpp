@@ -71,8 +71,9 @@ void tst_Copy::contextMenuOffersCopy()
     QCOMPARE(table->contextMenuPolicy(), Qt::ActionsContextMenu);
     QAction *copy = nullptr;
     for (QAction *action : table->actions()) {
-        if (action->text() == QString::fromUtf8("复制"))
+        if (action->text() == QString::fromUtf8("复制")) {
             copy = action;
+        }
     }
     QVERIFY(copy);
     table->selectRow(0);

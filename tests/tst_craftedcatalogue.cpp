@@ -71,8 +71,9 @@ public:
             std::unique_lock<std::mutex> lock(mutex);
             while (!cv.wait_for(lock, std::chrono::seconds(5), [this] { return done; })) {
                 const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
-                if (fd >= 0)
+                if (fd >= 0) {
                     ::close(fd);
+                }
             }
         })
     {
@@ -278,8 +279,9 @@ void tst_CraftedCatalogue::notARegularFile()
     QFETCH(bool, throughLink);
     const QString fifo = throughLink ? dir->filePath("pipe") : cataloguePath();
     QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    if (throughLink)
+    if (throughLink) {
         QVERIFY(QFile::link(fifo, cataloguePath()));
+    }
     FifoReleaser releaser(fifo);
 
     BoxCloser closer;

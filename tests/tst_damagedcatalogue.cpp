@@ -281,8 +281,9 @@ void tst_DamagedCatalogue::unreadableCatalogue()
     QFETCH(bool, fileMode);
     if (geteuid() == 0) {
         const QString setpriv = QStandardPaths::findExecutable("setpriv");
-        if (setpriv.isEmpty())
+        if (setpriv.isEmpty()) {
             QSKIP("running as root, which ignores file permissions, and setpriv is not installed");
+        }
         const QString self = QCoreApplication::applicationFilePath();
         QProcess child;
         child.setWorkingDirectory(QDir::tempPath());
@@ -297,11 +298,13 @@ void tst_DamagedCatalogue::unreadableCatalogue()
                               "unreadableCatalogue:" + row});
         QVERIFY(child.waitForFinished(60000));
         const QString output = QString::fromUtf8(child.readAll());
-        if (output.contains("FAIL!"))
+        if (output.contains("FAIL!")) {
             QFAIL(qPrintable("as user nobody:\n" + output));
-        if (child.exitCode() != 0 || !output.contains("PASS   : tst_DamagedCatalogue::unreadableCatalogue("))
+        }
+        if (child.exitCode() != 0 || !output.contains("PASS   : tst_DamagedCatalogue::unreadableCatalogue(")) {
             QSKIP(qPrintable("running as root, which ignores file permissions; running as nobody failed:\n"
                              + output));
+        }
         QVERIFY(!output.contains("SKIP"));
         qInfo().noquote() << "ran as nobody:" << output.split(QLatin1Char('\n')).filter("unreadable:").join(" / ");
         return;
@@ -411,10 +414,12 @@ void tst_DamagedCatalogue::lockedByWriter()
     searchFor(window, "gcc");
     QVERIFY2(closer.boxes.isEmpty(), qPrintable(boxList(closer.boxes)));
     QCOMPARE(tableColumn(resultTable(window), 1), after);
-    if (fileMode)
+    if (fileMode) {
         QCOMPARE(tableColumn(resultTable(window), 2), QVector<QString>(after.size(), "/usr/bin/gcc").toList());
-    if (end == "ROLLBACK")
+    }
+    if (end == "ROLLBACK") {
         QCOMPARE(sha256(fileBytes(cataloguePath())), before);
+    }
 }
 
 void tst_DamagedCatalogue::replacedWhileRunning_data()
@@ -444,8 +449,9 @@ void tst_DamagedCatalogue::replacedWhileRunning()
     searchFor(window, seventh);
     QVERIFY2(closer.boxes.isEmpty(), qPrintable(boxList(closer.boxes)));
     QCOMPARE(tableColumn(resultTable(window), 1), QStringList{"new-0007-1.0.7-1.amd64"});
-    if (fileMode)
+    if (fileMode) {
         QCOMPARE(tableColumn(resultTable(window), 2), QStringList{"/usr/share/doc/new-0007/copyright"});
+    }
     searchFor(window, "new-005*");
     QCOMPARE(resultTable(window)->model()->rowCount(), fileMode ? 0 : 10);
     searchFor(window, fileMode ? "copyright" : "*");

@@ -38,8 +38,9 @@ QList<File> generatedFiles()
             files << File{pkg, QStringLiteral("usr/include/linux/%1_%2.h").arg(word).arg(p * 12 + k)};
             files << File{pkg, QStringLiteral("usr/share/%1/%2/data%3.desktop").arg(word).arg(p).arg(k)};
         }
-        if (p % 3 == 0)
+        if (p % 3 == 0) {
             files << File{pkg, QStringLiteral("usr/share/locale/l%1/LC_MESSAGES/%2.mo").arg(p).arg(pkg)};
+        }
     }
     files << File{"gcc", "usr/bin/gcc"} << File{"gcc", "usr/share/doc/gcc/README"} << File{"busybox", "bin/gcc"}
           << File{"localgcc", "usr/local/bin/gcc"} << File{"localgcc", "usr/local/bin/gcc-12"}
@@ -71,8 +72,9 @@ QString likePattern(const QString &keyword)
             pattern += c == '*' ? '%' : '_';
             continue;
         }
-        if (c == '%' || c == '_' || c == '\\')
+        if (c == '%' || c == '_' || c == '\\') {
             pattern += '\\';
+        }
         pattern += c;
     }
     return pattern;
@@ -91,13 +93,15 @@ bool exec(sqlite3 *db, const char *sql, const QByteArray &blob = {})
     sqlite3_stmt *stmt = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
     if (rc == SQLITE_OK) {
-        if (!blob.isNull())
+        if (!blob.isNull()) {
             sqlite3_bind_blob(stmt, 1, blob.constData(), blob.size(), SQLITE_TRANSIENT);
+        }
         rc = sqlite3_step(stmt);
     }
     sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
         qWarning("%s: %s", sql, sqlite3_errmsg(db));
+    }
     return rc == SQLITE_DONE || rc == SQLITE_ROW;
 }
 
@@ -139,8 +143,9 @@ void tst_FileEngine::initTestCase()
     QVERIFY(contents.open(QIODevice::WriteOnly));
     for (const File &file : files) {
         contents.write((file.path + "    misc/" + file.package + "\n").toUtf8());
-        if (!packages.contains(file.package))
+        if (!packages.contains(file.package)) {
             packages << file.package;
+        }
     }
     contents.close();
     QFile list(dir.filePath("Packages"));
@@ -309,8 +314,9 @@ void tst_FileEngine::craftedCatalogue()
     QFile::remove(copy);
     QVERIFY(QFile::copy(catalogue, copy));
     sqlite3 *crafted = openDb(copy);
-    if (!change.isEmpty())
+    if (!change.isEmpty()) {
         QVERIFY(exec(crafted, change.constData(), blob));
+    }
     bool failed = false;
     try {
         FileSearch search(crafted, keyword.toStdString(), [&] { return change.isEmpty(); });

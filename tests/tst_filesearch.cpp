@@ -202,8 +202,9 @@ void tst_FileSearch::rowsEqualReference()
     QFETCH(bool, found);
     makeCatalogue();
     const QStringList expected = referenceFileRows(cataloguePath(), keyword);
-    if (found)
+    if (found) {
         QVERIFY2(!expected.isEmpty(), qPrintable(keyword));
+    }
 
     MainWindow window;
     clickRadio(window.findChild<QRadioButton *>("fileNameRadioButton"));
@@ -389,14 +390,16 @@ void tst_FileSearch::countsTooltipsAndHints()
     MainWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    if (fileName)
+    if (fileName) {
         clickRadio(window.findChild<QRadioButton *>("fileNameRadioButton"));
+    }
     searchFor(window, keyword);
     const QString shown = window.findChild<QStatusBar *>("statusbar")->currentMessage();
     QVERIFY2(shown.startsWith(status), qPrintable(shown));
     QAbstractItemModel *model = resultTable(window)->model();
-    if (row >= 0)
+    if (row >= 0) {
         QTRY_COMPARE_WITH_TIMEOUT(model->index(row, 2).data(Qt::ToolTipRole).toString(), tooltip, 60000);
+    }
     auto *label = window.findChild<QLabel *>("searchHintLabel");
     if (hint.isEmpty()) {
         QVERIFY(label->isHidden());
@@ -420,8 +423,9 @@ void tst_FileSearch::tooltipSaysHowManyMore()
     QStringList first;
     for (int i = 0; i < 60; ++i) {
         files << CatalogueFile{1, QString("/usr/share/many/f%1.txt").arg(i, 2, 10, QChar('0'))};
-        if (i < 50)
+        if (i < 50) {
             first << files.last().path;
+        }
     }
     writeFileLists(cataloguePath(), files);
     MainWindow window;
@@ -447,10 +451,12 @@ void tst_FileSearch::manyPackagesShowEveryPath()
         const QString name = QString("pkg-%1").arg(id, 3, 10, QChar('0'));
         packages << CataloguePackage{name, "1", "0", "all"};
         files << CatalogueFile{id, "/usr/share/doc/" + name + "/copyright"};
-        if (id % 2 == 0)
+        if (id % 2 == 0) {
             files << CatalogueFile{id, "/usr/bin/" + name};
-        if (id % 7 == 0)
+        }
+        if (id % 7 == 0) {
             files << CatalogueFile{id, "/etc/" + name + ".conf"};
+        }
         const QString first = id % 7 == 0 ? "/etc/" + name + ".conf"
                               : id % 2 == 0 ? "/usr/bin/" + name : "/usr/share/doc/" + name + "/copyright";
         expected << QString::number(id) + '|' + name + "-1-0.all|" + first;

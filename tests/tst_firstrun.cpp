@@ -70,8 +70,9 @@ void tst_FirstRun::cleanup()
 CatalogueBuildDialog *tst_FirstRun::startBuild(MainWindow &window)
 {
     auto *button = window.findChild<QToolButton *>("buildCatalogueButton");
-    if (!button || !button->isVisible() || statusBar(window)->currentMessage() != QString::fromUtf8("没有找到软件包目录"))
+    if (!button || !button->isVisible() || statusBar(window)->currentMessage() != QString::fromUtf8("没有找到软件包目录")) {
         return nullptr;
+    }
     button->click();
     return window.findChild<CatalogueBuildDialog *>();
 }
@@ -202,13 +203,15 @@ void tst_FirstRun::nextSearchFindsCatalogueMadeMeanwhile_data()
 void tst_FirstRun::nextSearchFindsCatalogueMadeMeanwhile()
 {
     QFETCH(bool, foundAtStart);
-    if (foundAtStart)
+    if (foundAtStart) {
         writeCatalogue(dir->filePath("os_pkg_list.db"), {{"old-only", "1", "0", "all"}});
+    }
     BoxCloser closer;
     MainWindow window;
     QCOMPARE(closer.boxes.size(), foundAtStart ? 0 : 1);
-    if (foundAtStart)
+    if (foundAtStart) {
         QVERIFY(QFile::remove(dir->filePath("os_pkg_list.db")));
+    }
     QVERIFY(QDir().mkpath(QFileInfo(dir->userCatalogue()).path()));
     buildCatalogue(dir->userCatalogue(), demoSources);
 

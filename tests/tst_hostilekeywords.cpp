@@ -66,12 +66,15 @@ QString starPattern(const QString &keyword)
     const bool leading = pattern.startsWith('*');
     const bool trailing = pattern.endsWith('*');
     // A lone star is both the leading and the trailing one.
-    if (leading && trailing)
+    if (leading && trailing) {
         return '%' + pattern.mid(1, qMax(0, pattern.size() - 2)) + '%';
-    if (leading)
+    }
+    if (leading) {
         return '%' + pattern.mid(1);
-    if (trailing)
+    }
+    if (trailing) {
         return pattern.left(pattern.size() - 1) + '%';
+    }
     return pattern;
 }
 
@@ -105,8 +108,9 @@ Reference referenceRows(const QString &catalogue, const QString &keyword, bool f
     }
     while (query.next())
         reference.rows << query.value(0).toString();
-    if (query.lastError().isValid())
+    if (query.lastError().isValid()) {
         reference.error = query.lastError().text();
+    }
     return reference;
 }
 
@@ -118,8 +122,9 @@ QStringList shownRows(QTableView *table, bool fileMode)
         const QString id = model->index(row, 0).data().toString();
         rows << (fileMode ? id + '|' + model->index(row, 2).data().toString() : id);
     }
-    if (!fileMode)
+    if (!fileMode) {
         std::sort(rows.begin(), rows.end(), [](const QString &a, const QString &b) { return a.toInt() < b.toInt(); });
+    }
     return rows;
 }
 
@@ -135,10 +140,12 @@ QString asDebugLine(const QString &text)
 bool hasUnpairedSurrogate(const QString &text)
 {
     for (int i = 0; i < text.size(); ++i) {
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
             ++i;
-        else if (text.at(i).isSurrogate())
+        
+        }else if (text.at(i).isSurrogate()) {
             return true;
+        }
     }
     return false;
 }
@@ -147,8 +154,9 @@ QString printable(const QString &text)
 {
     QString shown = text.left(60);
     for (QChar &c : shown) {
-        if (c.unicode() < 0x20)
+        if (c.unicode() < 0x20) {
             c = QChar(0x2400 + c.unicode());
+        }
     }
     return text.size() > 60 ? shown + QString("...(%1 chars)").arg(text.size()) : shown;
 }
@@ -334,8 +342,9 @@ void tst_HostileKeywords::hostileKeyword()
 
     const Reference reference = referenceRows(cataloguePath(), trimmed, fileMode);
     const QString label = QString(fileMode ? "file names" : "package names") + " keyword " + printable(trimmed);
-    if (!closer.boxes.isEmpty())
+    if (!closer.boxes.isEmpty()) {
         qInfo().noquote() << label << "-> box:" << closer.boxes.first().title << printable(closer.boxes.first().text);
+    }
     if (!reference.error.isEmpty()) {
         // SQLite refuses the pattern itself: a failed search box naming that, or no rows
         // when the statement never needed to compare a name with the pattern.
@@ -371,8 +380,9 @@ void tst_HostileKeywords::hostileKeyword()
             } else if (fileMode) {
                 // The statement the search engine ran, with its parameters, as it ran (a
                 // lone surrogate half reaches the engine as U+FFFD).
-                if (!hasUnpairedSurrogate(trimmed))
+                if (!hasUnpairedSurrogate(trimmed)) {
                     QCOMPARE(log.lines().at(1), engineStatement(cataloguePath(), trimmed));
+                }
             } else {
                 QVERIFY(log.lines().at(1).contains(" LIKE '"));
             }

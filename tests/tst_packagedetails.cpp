@@ -98,24 +98,30 @@ void tst_PackageDetails::cleanup()
 PackageDetailsWindow *tst_PackageDetails::open(MainWindow &window, const QString &keyword, bool fileMode,
                                                const QString &how)
 {
-    if (fileMode)
+    if (fileMode) {
         clickRadio(window.findChild<QRadioButton *>("fileNameRadioButton"));
+    }
     searchFor(window, keyword);
     QTableView *table = resultTable(window);
     QModelIndex first = table->model()->index(0, 1);
-    if (!first.isValid())
+    if (!first.isValid()) {
         return nullptr;
+    }
     window.activateWindow(); // back from the details window, as a user clicks it
-    if (!QTest::qWaitForWindowActive(&window))
+    if (!QTest::qWaitForWindowActive(&window)) {
         return nullptr;
+    }
     table->setCurrentIndex(first);
     table->setFocus();
-    if (how == "enter")
+    if (how == "enter") {
         QTest::keyClick(table, Qt::Key_Return);
-    else if (how == "double-click")
+    
+    }else if (how == "double-click") {
         doubleClick(table->viewport(), table->visualRect(first).center());
-    else
+    
+    }else {
         window.findChild<QAction *>("detailsAction")->trigger();
+    }
     auto *details = window.findChild<PackageDetailsWindow *>();
     // The request marks every value as being read, until the loader's answer arrives.
     const bool shown = details && QTest::qWaitFor([&] {
@@ -126,8 +132,9 @@ PackageDetailsWindow *tst_PackageDetails::open(MainWindow &window, const QString
 
 QString tst_PackageDetails::text(PackageDetailsWindow *details, const char *name)
 {
-    if (auto *label = details->findChild<QLabel *>(name))
+    if (auto *label = details->findChild<QLabel *>(name)) {
         return label->text();
+    }
     return details->findChild<QLineEdit *>(name)->text();
 }
 
@@ -170,8 +177,9 @@ void tst_PackageDetails::details()
     QFETCH(bool, withoutDetails);
     QFETCH(QStringList, values);
     QFETCH(QStringList, files);
-    if (withoutDetails)
+    if (withoutDetails) {
         execOnCatalogue(dir->filePath("os_pkg_list.db"), {"DROP TABLE " QV_PKG_INFO_TABLE});
+    }
     MainWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -184,8 +192,9 @@ void tst_PackageDetails::details()
                             text(details, "installCommandEdit")};
     QCOMPARE(shown, values);
     QCOMPARE(details->findChild<QLabel *>("missingDetailsLabel")->isVisibleTo(details), withoutDetails);
-    if (withoutDetails)
+    if (withoutDetails) {
         QVERIFY(text(details, "missingDetailsLabel").contains(QV_PKG_INFO_TABLE));
+    }
     QCOMPARE(shownFiles(details), files);
 }
 

@@ -98,8 +98,9 @@ public:
     SearchTicker(MainWindow &window, std::function<void(int)> action)
     {
         connect(&timer, &QTimer::timeout, this, [this, &window, action] {
-            if (statusText(window) != QString::fromUtf8("正在搜索……"))
+            if (statusText(window) != QString::fromUtf8("正在搜索……")) {
                 return;
+            }
             action(++ticks);
         });
         timer.start(1);
@@ -149,8 +150,9 @@ public:
 
     static int install(sqlite3 *db, const char **, const sqlite3_api_routines *)
     {
-        if (!instance().armed)
+        if (!instance().armed) {
             return SQLITE_OK;
+        }
         for (int args : {2, 3})
             sqlite3_create_function(db, "like", args, SQLITE_UTF8, nullptr, like, nullptr, nullptr);
         sqlite3_trace_v2(db, SQLITE_TRACE_STMT | SQLITE_TRACE_PROFILE, traced, nullptr);
@@ -168,8 +170,9 @@ private:
     bool holdHere(Hold where)
     {
         std::unique_lock<std::mutex> lock(mutex);
-        if (hold != where || held)
+        if (hold != where || held) {
             return false;
+        }
         held = true;
         // A safety net only: the test releases the gate as soon as it has pressed Esc.
         cv.wait_for(lock, std::chrono::seconds(60), [this] { return released; });
@@ -191,17 +194,20 @@ private:
         }
         if (!gate.holdHere(FirstRow)) {
             std::lock_guard<std::mutex> lock(gate.mutex);
-            if (gate.released)
+            if (gate.released) {
                 ++gate.rows;
+            }
         }
         sqlite3_result_int(context, 0);
     }
     static int traced(unsigned type, void *, void *, void *text)
     {
-        if (type == SQLITE_TRACE_PROFILE)
+        if (type == SQLITE_TRACE_PROFILE) {
             instance().holdHere(BetweenStatements);
-        else if (std::strstr(static_cast<const char *>(text), QV_PKG_FILES_TABLE))
+        
+        }else if (std::strstr(static_cast<const char *>(text), QV_PKG_FILES_TABLE)) {
             instance().holdHere(PackageFiles);
+        }
         return 0;
     }
 
@@ -303,8 +309,9 @@ void tst_SearchControl::escStopsRunningSearch()
     QVERIFY(target);
     // The timer ticks while the search waits for the lock; on its third tick, Esc.
     SearchTicker ticker(window, [target](int tick) {
-        if (tick == 3)
+        if (tick == 3) {
             QTest::keyClick(target, Qt::Key_Escape);
+        }
     });
     searchFor(window, "vim");
     QCOMPARE(ticker.ticks, 3);
@@ -338,8 +345,9 @@ void tst_SearchControl::newSearchReplacesRunningOne()
     BoxCloser closer;
     auto *edit = window.findChild<QLineEdit *>("keyworkLineEdit");
     SearchTicker ticker(window, [this, edit](int tick) {
-        if (tick != 2)
+        if (tick != 2) {
             return;
+        }
         unlockCatalogue();
         edit->setText("vim");
         QTest::keyClick(edit, Qt::Key_Return);
@@ -365,8 +373,9 @@ void tst_SearchControl::packageNameButtonStopsRunningSearch()
     lockCatalogue();
     BoxCloser closer;
     SearchTicker ticker(window, [&window](int tick) {
-        if (tick == 1)
+        if (tick == 1) {
             clickRadio(window.findChild<QRadioButton *>("packageNameRadioButton"));
+        }
     });
     searchFor(window, "gcc");
     QCOMPARE(ticker.ticks, 1);
@@ -493,8 +502,9 @@ void tst_SearchControl::stopWhileSqliteWorks()
     gate.arm(SqliteGate::Hold(hold));
     bool pressed = false;
     SearchTicker ticker(window, [&](int) {
-        if (pressed || !gate.isHeld())
+        if (pressed || !gate.isHeld()) {
             return;
+        }
         pressed = true;
         QTest::keyClick(window.findChild<QWidget *>("keyworkLineEdit"), Qt::Key_Escape);
         gate.release();
@@ -510,10 +520,12 @@ void tst_SearchControl::stopWhileSqliteWorks()
     QCOMPARE(resultTable(window)->model()->rowCount(), 9);
     const int examined = gate.rowsAfterRelease();
     qInfo() << "rows examined after the stop:" << examined;
-    if (hold == SqliteGate::FirstRow)
+    if (hold == SqliteGate::FirstRow) {
         QCOMPARE(examined, 0);
-    else
+    
+    }else {
         QVERIFY2(examined < packages / 10, qPrintable(QString::number(examined)));
+    }
 }
 
 void tst_SearchControl::copyStopsWhilePathsAreWorkedOut_data()
@@ -547,15 +559,19 @@ void tst_SearchControl::copyStopsWhilePathsAreWorkedOut()
     bool stopped = false;
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
-        if (stopped || !gate.isHeld())
+        if (stopped || !gate.isHeld()) {
             return;
+        }
         auto *box = window.findChild<QProgressDialog *>();
-        if (onTheBox && !(box && box->isVisible()))
+        if (onTheBox && !(box && box->isVisible())) {
             return; // the box shows once the copy has taken a moment
-        if (onTheBox)
+        }
+        if (onTheBox) {
             QTest::mouseClick(box->findChild<QPushButton *>(), Qt::LeftButton);
-        else
+        
+        }else {
             QTest::keyClick(table, Qt::Key_Escape);
+        }
         stopped = true;
         gate.release();
     });

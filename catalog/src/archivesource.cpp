@@ -32,8 +32,9 @@ ArchiveSource::ArchiveSource(std::string name, int fd, ProgressFn progress)
 ArchiveSource::~ArchiveSource()
 {
     archive_read_free(m_archive);
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
         close(m_fd);
+    }
 }
 
 // A constructor that throws runs no destructor: the reader and the
@@ -47,29 +48,35 @@ void ArchiveSource::openHeader(int openResult)
         m_atEnd = true; // an empty file: nothing to read
         return;
     }
-    if (r >= ARCHIVE_WARN)
+    if (r >= ARCHIVE_WARN) {
         return;
+    }
     try {
         fail("cannot read");
     } catch (...) {
         archive_read_free(m_archive);
-        if (m_fd >= 0)
+        if (m_fd >= 0) {
             close(m_fd);
+        }
         throw;
     }
 }
 
 size_t ArchiveSource::read(char *buffer, size_t size)
 {
-    if (m_atEnd)
+    if (m_atEnd) {
         return 0;
+    }
     const la_ssize_t n = archive_read_data(m_archive, buffer, size);
-    if (n < 0)
+    if (n < 0) {
         fail("cannot read");
-    if (n == 0)
+    }
+    if (n == 0) {
         m_atEnd = true;
-    if (m_progress)
+    }
+    if (m_progress) {
         m_progress(uint64_t(archive_filter_bytes(m_archive, -1)));
+    }
     return size_t(n);
 }
 

@@ -20,8 +20,9 @@ char g_signalPath[PATH_MAX]; // read by the signal handler only
 
 void onSignal(int sig)
 {
-    if (g_signalPath[0])
+    if (g_signalPath[0]) {
         unlink(g_signalPath);
+    }
     signal(sig, SIG_DFL);
     raise(sig);
 }
@@ -71,12 +72,14 @@ bool hasTempSuffix(const std::string &name, size_t prefixSize)
 void fsyncPath(const std::string &path, int flags)
 {
     const int fd = open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
         failErrno(path);
+    }
     const int rc = fsync(fd);
     close(fd);
-    if (rc != 0 && (flags & O_ACCMODE) != O_RDONLY)
+    if (rc != 0 && (flags & O_ACCMODE) != O_RDONLY) {
         failErrno(path + ": fsync");
+    }
 }
 
 } // namespace
@@ -102,8 +105,9 @@ void AtomicOutput::createLockedTemp()
         std::string pattern = CataloguePaths::dirOf(m_target) + "/" + tempPrefix(m_target)
                               + std::to_string(getpid()) + "-XXXXXX";
         const int fd = mkostemp(pattern.data(), O_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
             failErrno("cannot create a temporary file beside " + m_target);
+        }
         struct stat opened = {};
         struct stat named = {};
         if (flock(fd, LOCK_EX) != 0 || fstat(fd, &opened) != 0) {
@@ -123,18 +127,21 @@ void AtomicOutput::createLockedTemp()
 
 AtomicOutput::~AtomicOutput()
 {
-    if (!m_committed)
+    if (!m_committed) {
         unlink(m_tempPath.c_str());
+    }
     clearSignalPath();
-    if (m_lockFd >= 0)
+    if (m_lockFd >= 0) {
         close(m_lockFd);
+    }
 }
 
 void AtomicOutput::commit()
 {
     fsyncPath(m_tempPath, O_RDWR | O_NOFOLLOW);
-    if (rename(m_tempPath.c_str(), m_target.c_str()) != 0)
+    if (rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
         failErrno("cannot rename " + m_tempPath + " to " + m_target);
+    }
     m_committed = true;
     clearSignalPath();
     close(m_lockFd); // the lock ends with the temporary's name
@@ -148,24 +155,28 @@ int AtomicOutput::removeStaleTemps(const std::string &target)
     const std::string dir = CataloguePaths::dirOf(target);
     const std::string prefix = tempPrefix(target);
     DIR *d = opendir(dir.c_str());
-    if (!d)
+    if (!d) {
         return 0;
+    }
     int removed = 0;
     while (const dirent *entry = readdir(d)) {
         const std::string name = entry->d_name;
-        if (name.compare(0, prefix.size(), prefix) != 0 || !hasTempSuffix(name, prefix.size()))
+        if (name.compare(0, prefix.size(), prefix) != 0 || !hasTempSuffix(name, prefix.size())) {
             continue;
+        }
         const std::string path = dir + "/" + name;
         const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
             continue;
+        }
         struct stat opened = {};
         struct stat named = {};
         if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode)
             && flock(fd, LOCK_EX | LOCK_NB) == 0 && lstat(path.c_str(), &named) == 0
             && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino
-            && unlink(path.c_str()) == 0)
+            && unlink(path.c_str()) == 0) {
             ++removed;
+        }
         close(fd);
     }
     closedir(d);
@@ -174,33 +185,41 @@ int AtomicOutput::removeStaleTemps(const std::string &target)
 
 void AtomicOutput::checkTarget(const std::string &target)
 {
-    if (target.empty() || target.back() == '/')
+    if (target.empty() || target.back() == '/') {
         throw std::runtime_error(target + ": names a folder; -o needs a file name");
+    }
     struct stat st = {};
     if (stat(target.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
+        if (S_ISDIR(st.st_mode)) {
             throw std::runtime_error(target + ": is a folder; -o needs a file name");
-        if (!S_ISREG(st.st_mode))
+        }
+        if (!S_ISREG(st.st_mode)) {
             throw std::runtime_error(target + ": not a regular file; it would be replaced"
                                               " by the catalogue");
+        }
     }
     const std::string dir = CataloguePaths::dirOf(target);
-    if (stat(dir.c_str(), &st) != 0)
+    if (stat(dir.c_str(), &st) != 0) {
         failErrno("cannot use the folder " + dir);
-    if (!S_ISDIR(st.st_mode))
+    }
+    if (!S_ISDIR(st.st_mode)) {
         throw std::runtime_error(dir + ": not a folder");
-    if (access(dir.c_str(), W_OK | X_OK) != 0)
+    }
+    if (access(dir.c_str(), W_OK | X_OK) != 0) {
         failErrno("cannot write in the folder " + dir);
+    }
     const size_t max = nameMax(dir);
-    if (baseOf(target).size() > max)
+    if (baseOf(target).size() > max) {
         throw std::runtime_error(target + ": the file name is longer than the folder allows ("
                                  + std::to_string(max) + " bytes)");
+    }
 }
 
 void AtomicOutput::installSignalHandlers(const std::string &path)
 {
-    if (path.size() >= sizeof g_signalPath)
+    if (path.size() >= sizeof g_signalPath) {
         return;
+    }
     std::memcpy(g_signalPath, path.c_str(), path.size() + 1);
     struct sigaction action = {};
     action.sa_handler = onSignal;
@@ -209,8 +228,9 @@ void AtomicOutput::installSignalHandlers(const std::string &path)
     // whose terminal closes when apt ends) a hang-up must not end the build.
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction old = {};
-        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) {
             continue;
+        }
         sigaction(sig, &action, nullptr);
     }
 }

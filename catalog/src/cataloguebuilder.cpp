@@ -38,8 +38,9 @@ bool exists(const std::string &path)
 
 void requireReadable(const std::string &path)
 {
-    if (access(path.c_str(), R_OK) != 0)
+    if (access(path.c_str(), R_OK) != 0) {
         throw ParseError(path, 0, std::string("cannot read: ") + std::strerror(errno));
+    }
 }
 
 bool hasParentStep(const std::string &path)
@@ -49,10 +50,12 @@ bool hasParentStep(const std::string &path)
         const size_t slash = path.find('/', start);
         if (path.compare(start, slash == std::string::npos ? std::string::npos : slash - start,
                          "..")
-            == 0)
+            == 0) {
             return true;
-        if (slash == std::string::npos)
+        }
+        if (slash == std::string::npos) {
             return false;
+        }
         start = slash + 1;
     }
 }
@@ -75,8 +78,9 @@ void CatalogueBuilder::build(const BuildOptions &options, const std::string &out
     PhaseGate::reached("reading packages");
     for (const std::string &path : options.packages)
         readPackages(path);
-    if (!options.dpkgStatus.empty())
+    if (!options.dpkgStatus.empty()) {
         readDpkgStatus(options.dpkgStatus);
+    }
     for (const std::string &dir : options.repodata)
         readRepodataPackages(dir);
     for (const std::string &root : options.rpmdbRoots)
@@ -95,8 +99,9 @@ void CatalogueBuilder::build(const BuildOptions &options, const std::string &out
         readContents(path);
     for (const Repo &repo : m_repos)
         readRepodataFiles(repo);
-    if (!options.dpkgStatus.empty())
+    if (!options.dpkgStatus.empty()) {
         readDpkgLists(options.dpkgInfo, options.dpkgOnThisSystem);
+    }
     for (const auto &[id, paths] : m_rpmdbFiles)
         addFiles(id, paths);
     m_rpmdbFiles.clear();
@@ -120,8 +125,9 @@ void CatalogueBuilder::checkInputs(const BuildOptions &options, const std::strin
     }
     for (const std::string &dir : options.repodata)
         requireReadable(dir);
-    if (!options.dpkgStatus.empty())
+    if (!options.dpkgStatus.empty()) {
         m_inputs.check(options.dpkgStatus);
+    }
 }
 
 // Opens an input with the progress bar following how much of it has been read.
@@ -143,8 +149,9 @@ std::string CatalogueBuilder::repoFile(const Repo &repo, const std::string &href
     const auto outside = [&] {
         return ParseError(repomdPath, 0, "location \"" + href + "\" lies outside the repository");
     };
-    if (href.empty() || href.front() == '/' || hasParentStep(href))
+    if (href.empty() || href.front() == '/' || hasParentStep(href)) {
         throw outside();
+    }
     char *root = realpath(repo.root.c_str(), nullptr);
     char *file = realpath(path.c_str(), nullptr);
     const int error = errno;
@@ -152,10 +159,12 @@ std::string CatalogueBuilder::repoFile(const Repo &repo, const std::string &href
     const bool inside = root && file && std::strncmp(file, rootDir.c_str(), rootDir.size()) == 0;
     std::free(root);
     std::free(file);
-    if (!inside && file == nullptr)
+    if (!inside && file == nullptr) {
         throw ParseError(path, 0, std::string("cannot read: ") + std::strerror(error));
-    if (!inside)
+    }
+    if (!inside) {
         throw outside();
+    }
     return path;
 }
 
@@ -201,8 +210,9 @@ void CatalogueBuilder::readContents(const std::string &path)
                 ++m_stats.droppedEntries;
                 return;
             }
-            if (!interned && !m_files.intern(filePath, ids))
+            if (!interned && !m_files.intern(filePath, ids)) {
                 return;
+            }
             interned = true;
             for (uint32_t pkg : *pkgs)
                 m_files.link(pkg, ids);
@@ -214,13 +224,15 @@ void CatalogueBuilder::readRepodataPackages(const std::string &dir)
 {
     // Accept either the repository root or its repodata/ folder.
     Repo repo{dir, {}};
-    if (!CataloguePaths::isFile(dir + "/repodata/repomd.xml") && CataloguePaths::isFile(dir + "/repomd.xml"))
+    if (!CataloguePaths::isFile(dir + "/repodata/repomd.xml") && CataloguePaths::isFile(dir + "/repomd.xml")) {
         repo.root = dir + "/..";
+    }
     const std::string repomdPath = repo.root + "/repodata/repomd.xml";
     ArchiveSource repomd(repomdPath, m_inputs.open(repomdPath, InputFiles::Rule::RegularFile));
     const RepomdParser::Locations where = RepomdParser::parse(repomd);
-    if (!where.filelists.empty())
+    if (!where.filelists.empty()) {
         repo.filelists = repoFile(repo, where.filelists, repomdPath);
+    }
 
     const std::string primaryPath = repoFile(repo, where.primary, repomdPath);
     const std::unique_ptr<ArchiveSource> primary = openTracked(primaryPath,
@@ -248,17 +260,20 @@ void CatalogueBuilder::readRpmDatabase(const std::string &root)
 
 void CatalogueBuilder::readRepodataFiles(const Repo &repo)
 {
-    if (repo.filelists.empty())
+    if (repo.filelists.empty()) {
         return;
+    }
     const std::unique_ptr<ArchiveSource> source = openTracked(repo.filelists,
                                                               InputFiles::Rule::RegularFile);
     RpmFilelistsParser::parse(*source, [this](const RpmPackage &p,
                                              const std::vector<std::string> &paths) {
         const uint32_t id = m_packages.find(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch);
-        if (id != 0)
+        if (id != 0) {
             addFiles(id, paths);
-        else if (!m_packages.idsNamed(p.name))
+        
+        }else if (!m_packages.idsNamed(p.name)) {
             m_stats.droppedEntries += paths.size();
+        }
         // else: a version that a newer one of the same package replaced
     });
 }
@@ -270,8 +285,9 @@ void CatalogueBuilder::readDpkgLists(const std::string &infoDir, bool onThisSyst
     for (const Installed &pkg : m_installed) {
         m_progress.update(++done);
         std::string path = infoDir + "/" + pkg.name + ":" + pkg.arch + ".list";
-        if (!exists(path))
+        if (!exists(path)) {
             path = infoDir + "/" + pkg.name + ".list";
+        }
         if (!exists(path)) {
             ++m_stats.missingLists;
             continue;
@@ -280,8 +296,9 @@ void CatalogueBuilder::readDpkgLists(const std::string &infoDir, bool onThisSyst
         ArchiveSource source(path, m_inputs.open(path, InputFiles::Rule::RegularNoFollow));
         LineReader reader(source, 1 << 16);
         std::vector<std::string> files = DpkgFileList::readFiles(reader);
-        if (onThisSystem)
+        if (onThisSystem) {
             dropDirectoriesOnDisk(files);
+        }
         addFiles(pkg.id, files);
     }
 }
@@ -304,7 +321,8 @@ void CatalogueBuilder::addFiles(uint32_t pkg, const std::vector<std::string> &pa
 {
     FileIndex::PathIds ids;
     for (const std::string &path : paths) {
-        if (m_files.intern(path, ids))
+        if (m_files.intern(path, ids)) {
             m_files.link(pkg, ids);
+        }
     }
 }

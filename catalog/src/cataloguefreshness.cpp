@@ -30,8 +30,9 @@ std::string repomdOf(const std::string &repository)
 std::string absolute(const std::string &path)
 {
     char cwd[PATH_MAX];
-    if (path.empty() || path[0] == '/' || !getcwd(cwd, sizeof cwd))
+    if (path.empty() || path[0] == '/' || !getcwd(cwd, sizeof cwd)) {
         return path;
+    }
     return std::string(cwd) + "/" + path;
 }
 
@@ -77,13 +78,16 @@ std::vector<std::string> CatalogueFreshness::inputsOf(const BuildOptions &build,
     for (const std::string &root : build.rpmdbRoots) {
         const std::vector<std::string> files = RpmDatabase::databaseFiles(root);
         inputs.insert(inputs.end(), files.begin(), files.end());
-        if (files.empty())
+        if (files.empty()) {
             inputs.emplace_back(); // no database to date: the catalogue is stale
+        }
     }
-    if (!build.dpkgStatus.empty())
+    if (!build.dpkgStatus.empty()) {
         inputs.push_back(build.dpkgStatus);
-    if (!build.dpkgInfo.empty())
+    }
+    if (!build.dpkgInfo.empty()) {
         inputs.push_back(build.dpkgInfo);
+    }
     return inputs;
 }
 
@@ -126,20 +130,24 @@ bool CatalogueFreshness::isUpToDate(const std::string &catalogue, const std::vec
                                     const BuildOptions &build)
 {
     struct stat made = {};
-    if (stat(catalogue.c_str(), &made) != 0 || !S_ISREG(made.st_mode))
+    if (stat(catalogue.c_str(), &made) != 0 || !S_ISREG(made.st_mode)) {
         return false;
+    }
     int version = -1;
     std::vector<std::pair<std::string, std::string>> record;
     if (!readRecord(catalogue, version, record) || version != QV_FORMAT_VERSION
-        || record != describe(build))
+        || record != describe(build)) {
         return false;
+    }
     for (const std::string &input : inputs) {
         struct stat st = {};
-        if (stat(input.c_str(), &st) != 0)
+        if (stat(input.c_str(), &st) != 0) {
             return false;
+        }
         const timespec arrived = later(st.st_ctim, st.st_mtim) ? st.st_ctim : st.st_mtim;
-        if (!later(made.st_mtim, arrived))
+        if (!later(made.st_mtim, arrived)) {
             return false;
+        }
     }
     return true;
 }

@@ -54,8 +54,9 @@ void writePackages(SqliteDb &db, const PackageIndex &packages)
 // repodata always gives.
 std::string shownVersion(const PackageIndex::Row &row)
 {
-    if (row.scheme == VersionScheme::Rpm && row.fullVersion.compare(0, 2, "0:") == 0)
+    if (row.scheme == VersionScheme::Rpm && row.fullVersion.compare(0, 2, "0:") == 0) {
         return row.fullVersion.substr(2);
+    }
     return row.fullVersion;
 }
 
@@ -123,8 +124,9 @@ private:
     {
         m_ends.push_back(uint32_t(m_pkgs.size()));
         ++m_current;
-        if (m_current % QV_NAMES_PER_BLOCK == 0 || m_current == m_files.nameCount())
+        if (m_current % QV_NAMES_PER_BLOCK == 0 || m_current == m_files.nameCount()) {
             writeBlock();
+        }
     }
 
     void writeBlock()
@@ -164,8 +166,9 @@ void writeDirBlocks(SqliteDb &db, FileIndex &files)
     Link last{0, 0, 0};
     bool any = false;
     files.links().forEach(LinkStore::Order::ByPackage, [&](const Link &link) {
-        if (!any || link.pkg != last.pkg || link.dir != last.dir)
+        if (!any || link.pkg != last.pkg || link.dir != last.dir) {
             pairs.push_back(uint64_t(link.dir) << 32 | link.pkg);
+        }
         last = link;
         any = true;
     });
@@ -204,8 +207,9 @@ void writePackageFiles(SqliteDb &db, FileIndex &files)
     uint32_t pkg = 0;
     std::vector<FileRef> refs;
     const auto flush = [&] {
-        if (refs.empty())
+        if (refs.empty()) {
             return;
+        }
         const std::string blob = CatalogueBlobs::encodeFiles(refs);
         insert.bind(1, int64_t(pkg));
         insert.bindBlob(2, blob);
@@ -213,8 +217,9 @@ void writePackageFiles(SqliteDb &db, FileIndex &files)
         refs.clear();
     };
     files.links().forEach(LinkStore::Order::ByPackage, [&](const Link &link) {
-        if (link.pkg != pkg)
+        if (link.pkg != pkg) {
             flush();
+        }
         pkg = link.pkg;
         refs.push_back({link.dir, link.name});
     });
@@ -228,8 +233,9 @@ void CatalogueWriter::write(const std::string &path, const PackageIndex &package
 {
     const int steps = files ? 5 : 1;
     auto step = [&](const char *name, int index) {
-        if (onStep)
+        if (onStep) {
             onStep(name, index, steps);
+        }
     };
     SqliteDb db(path);
     db.exec(kPragmas);

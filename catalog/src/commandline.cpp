@@ -38,8 +38,9 @@ int parseDescriptor(const std::string &text)
     char *end = nullptr;
     errno = 0;
     const long fd = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || fd < 1 || fd > 1 << 20)
+    if (text.empty() || *end != '\0' || errno != 0 || fd < 1 || fd > 1 << 20) {
         throw CommandLine::UsageError("--progress-fd needs a descriptor number, not \"" + text + "\"");
+    }
     return int(fd);
 }
 } // namespace
@@ -150,16 +151,19 @@ std::string CommandLine::usage()
     for (Option::Section section : {Option::Source, Option::General}) {
         text += headings[section];
         for (const Option &option : options()) {
-            if (option.section != section)
+            if (option.section != section) {
                 continue;
+            }
             QStringList names;
             for (const QString &name : option.names)
                 names << dashed(name);
             QString head = "  " + names.join(", ");
-            if (option.value == Option::Required)
+            if (option.value == Option::Required) {
                 head += ' ' + option.valueName;
-            else if (option.value == Option::Optional)
+            
+            }else if (option.value == Option::Optional) {
                 head += " [" + option.valueName + ']';
+            }
             const QString indent(22, ' ');
             const QStringList lines = QString(option.help).split('\n');
             text += (head.size() < 22 ? head.leftJustified(22) : head + '\n' + indent)
@@ -189,14 +193,17 @@ CommandLine CommandLine::parse(int argc, char **argv)
         args << arg;
         const int dashes = arg.startsWith(QLatin1String("--")) ? 2 : 1;
         const Option *option = arg.startsWith('-') ? byName.value(arg.mid(dashes)) : nullptr;
-        if (option && option->value == Option::Optional)
+        if (option && option->value == Option::Optional) {
             args << (i + 1 < argc && argv[i + 1][0] != '-' ? QString::fromLatin1(argv[++i])
                                                           : QString());
+        }
     }
-    if (!parser.parse(args))
+    if (!parser.parse(args)) {
         throw usageError(parser.errorText());
-    if (!parser.positionalArguments().isEmpty())
+    }
+    if (!parser.positionalArguments().isEmpty()) {
         throw usageError("unexpected argument: " + parser.positionalArguments().first());
+    }
 
     CommandLine cl;
     QHash<const Option *, int> seen;
@@ -204,13 +211,15 @@ CommandLine CommandLine::parse(int argc, char **argv)
     for (const QString &name : parser.optionNames()) {
         const Option *option = byName.value(name);
         const int index = seen[option]++;
-        if (option->count == Option::Once && index > 0)
+        if (option->count == Option::Once && index > 0) {
             throw UsageError(displayName(option->names) + " may be given only once");
+        }
         if (option->exclusive) {
             const Option *&other = exclusiveSeen[QString::fromLatin1(option->exclusive)];
-            if (other && other != option)
+            if (other && other != option) {
                 throw UsageError(displayName(other->names) + " and " + displayName(option->names)
                                  + " cannot be combined");
+            }
             other = option;
         }
         const QString value = option->value == Option::NoValue
@@ -218,45 +227,56 @@ CommandLine CommandLine::parse(int argc, char **argv)
                                   : parser.values(option->names.first()).value(index);
         option->apply(cl, value.toLatin1().toStdString());
     }
-    if (!cl.help)
+    if (!cl.help) {
         cl.finish();
+    }
     return cl;
 }
 
 // Checks that need every option, whatever their order.
 void CommandLine::finish()
 {
-    if (!m_dpkgInfo.empty() && build.dpkgStatus.empty())
+    if (!m_dpkgInfo.empty() && build.dpkgStatus.empty()) {
         throw UsageError("--dpkg-info needs --dpkg-status");
-    if (!m_dpkgInfo.empty() && !build.dpkgInfo.empty())
+    }
+    if (!m_dpkgInfo.empty() && !build.dpkgInfo.empty()) {
         throw UsageError("--dpkg-info cannot be combined with --dpkg-admin or --installed");
-    if (!m_dpkgInfo.empty())
+    }
+    if (!m_dpkgInfo.empty()) {
         build.dpkgInfo = m_dpkgInfo;
-    if (!build.dpkgStatus.empty() && build.dpkgInfo.empty())
+    }
+    if (!build.dpkgStatus.empty() && build.dpkgInfo.empty()) {
         build.dpkgInfo = CataloguePaths::dirOf(build.dpkgStatus) + "/info";
+    }
     finishMachineCatalogue();
-    if (output.empty())
+    if (output.empty()) {
         throw UsageError("no output catalogue (-o FILE, --system or --user)");
-    if (build.empty() && m_listFolders.empty())
+    }
+    if (build.empty() && m_listFolders.empty()) {
         throw UsageError("no sources given");
+    }
 }
 
 // --system and --user name the output and, without sources, take this machine's own.
 void CommandLine::finishMachineCatalogue()
 {
     if (machine == MachineCatalogue::Kind::None) {
-        if (force)
+        if (force) {
             throw UsageError("--force goes with --system or --user");
-        if (noWait)
+        }
+        if (noWait) {
             throw UsageError("--no-wait goes with --system or --user");
+        }
         return;
     }
-    if (machine == MachineCatalogue::Kind::System && geteuid() != 0)
+    if (machine == MachineCatalogue::Kind::System && geteuid() != 0) {
         throw UsageError(std::string("--system writes ") + MachineCatalogue::systemPath()
                          + " and needs root (sudo); build your own catalogue with --user");
+    }
     output = MachineCatalogue::pathOf(machine);
-    if (!build.empty() || !m_listFolders.empty())
+    if (!build.empty() || !m_listFolders.empty()) {
         return;
+    }
     const std::string lists = MachineCatalogue::aptListsDir();
     const std::string dpkg = MachineCatalogue::dpkgAdminDir();
     switch (MachineCatalogue::machineSource(lists, dpkg)) {
@@ -284,8 +304,9 @@ void CommandLine::setDpkgAdmin(const std::string &dir)
 void CommandLine::addAptLists(const std::string &dir)
 {
     DIR *d = opendir(dir.c_str());
-    if (!d)
+    if (!d) {
         throw UsageError("cannot open " + dir + ": " + std::strerror(errno));
+    }
     closedir(d);
     m_listFolders.push_back({dir, build.packages.size(), build.contents.size()});
 }
@@ -297,18 +318,21 @@ void CommandLine::readListFolders()
     // From the last folder back, so that the positions of the earlier ones stay valid.
     for (auto folder = m_listFolders.rbegin(); folder != m_listFolders.rend(); ++folder) {
         DIR *d = opendir(folder->dir.c_str());
-        if (!d)
+        if (!d) {
             throw std::runtime_error("cannot open " + folder->dir + ": " + std::strerror(errno));
+        }
         std::vector<std::string> packages;
         std::vector<std::string> contents;
         while (const dirent *entry = readdir(d)) {
             const std::string name = entry->d_name;
             if (name.find("_Packages") != std::string::npos
-                && name.find(".diff") == std::string::npos)
+                && name.find(".diff") == std::string::npos) {
                 packages.push_back(folder->dir + "/" + name);
-            else if (name.find("_Contents-") != std::string::npos
-                     && name.find(".diff") == std::string::npos)
+            
+            }else if (name.find("_Contents-") != std::string::npos
+                     && name.find(".diff") == std::string::npos) {
                 contents.push_back(folder->dir + "/" + name);
+            }
         }
         closedir(d);
         std::sort(packages.begin(), packages.end());
@@ -321,7 +345,8 @@ void CommandLine::readListFolders()
     for (const ListFolder &folder : m_listFolders)
         listFolders.push_back(folder.dir);
     m_listFolders.clear();
-    if (build.empty())
+    if (build.empty()) {
         throw std::runtime_error("no sources: the --apt-lists folders hold no *_Packages* or"
                                  " *_Contents-* file");
+    }
 }

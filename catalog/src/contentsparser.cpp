@@ -29,8 +29,9 @@ bool ContentsParser::splitLine(std::string_view line, std::string_view &path,
     size_t pathStart = 0;
     while (pathStart < pathEnd && isBlankChar(line[pathStart]))
         ++pathStart;
-    if (pathEnd <= pathStart || start == end)
+    if (pathEnd <= pathStart || start == end) {
         return false;
+    }
     path = line.substr(pathStart, pathEnd - pathStart);
     while (!path.empty() && path.front() == '/')
         path.remove_prefix(1);
@@ -40,8 +41,9 @@ bool ContentsParser::splitLine(std::string_view line, std::string_view &path,
 
 bool ContentsParser::isHeaderEnd(std::string_view line)
 {
-    if (line.substr(0, 4) != "FILE" || line.size() < 5 || !isBlankChar(line[4]))
+    if (line.substr(0, 4) != "FILE" || line.size() < 5 || !isBlankChar(line[4])) {
         return false;
+    }
     size_t i = 4;
     while (i < line.size() && isBlankChar(line[i]))
         ++i;
@@ -53,21 +55,25 @@ void ContentsParser::handleLine(const std::string &file, uint64_t lineNumber,
 {
     std::string_view path;
     std::string_view location;
-    if (line.find_first_not_of(" \t") == std::string_view::npos)
+    if (line.find_first_not_of(" \t") == std::string_view::npos) {
         return;
-    if (!splitLine(line, path, location))
+    }
+    if (!splitLine(line, path, location)) {
         throw ParseError(file, lineNumber,
                          "Contents line without a location (\"path  section/package\")");
+    }
     for (size_t start = 0;;) {
         const size_t comma = location.find(',', start);
         const std::string_view item = location.substr(
             start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
-        if (item.empty() || item.back() == '/')
+        if (item.empty() || item.back() == '/') {
             throw ParseError(file, lineNumber,
                              "Contents location \"" + std::string(location)
                                  + "\" lists a package without a name");
-        if (comma == std::string_view::npos)
+        }
+        if (comma == std::string_view::npos) {
             break;
+        }
         start = comma + 1;
     }
     callback(path, location);

@@ -32,12 +32,15 @@ public:
             const size_t comma = location.find(',');
             std::string_view item = location.substr(0, comma);
             const size_t slash = item.rfind('/');
-            if (slash != std::string_view::npos)
+            if (slash != std::string_view::npos) {
                 item.remove_prefix(slash + 1);
-            if (!item.empty())
+            }
+            if (!item.empty()) {
                 fn(item);
-            if (comma == std::string_view::npos)
+            }
+            if (comma == std::string_view::npos) {
                 break;
+            }
             location.remove_prefix(comma + 1);
         }
     }

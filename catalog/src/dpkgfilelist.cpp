@@ -12,8 +12,9 @@ std::vector<std::string> DpkgFileList::readFiles(LineReader &reader)
     while (reader.next(line)) {
         while (line.size() > 1 && line.back() == '/')
             line.remove_suffix(1);
-        if (line.empty() || line == "/" || line == "/.")
+        if (line.empty() || line == "/" || line == "/.") {
             continue; // the root directory
+        }
         entries.emplace_back(line);
     }
     // An entry is a directory when another entry starts with it plus "/".
@@ -28,8 +29,9 @@ std::vector<std::string> DpkgFileList::readFiles(LineReader &reader)
     for (const std::string &entry : entries) {
         below.assign(entry).push_back('/');
         const auto it = std::lower_bound(sorted.begin(), sorted.end(), std::string_view(below));
-        if (it == sorted.end() || it->substr(0, below.size()) != below)
+        if (it == sorted.end() || it->substr(0, below.size()) != below) {
             files.push_back(entry);
+        }
     }
     return files;
 }

@@ -28,10 +28,12 @@ std::vector<uint32_t> catalogueOrder(const StringInterner &texts)
         keys[id] = {uint32_t(prefix >> 32), uint32_t(prefix), id};
     }
     std::sort(keys.begin(), keys.end(), [&texts](const Key &a, const Key &b) {
-        if (a.high != b.high)
+        if (a.high != b.high) {
             return a.high < b.high;
-        if (a.low != b.low)
+        }
+        if (a.low != b.low) {
             return a.low < b.low;
+        }
         return CatalogueBlobs::foldedLess(texts.text(a.id), texts.text(b.id));
     });
     std::vector<uint32_t> order(keys.size());
@@ -56,8 +58,9 @@ bool FileIndex::intern(std::string_view path, PathIds &ids)
         path.remove_prefix(1);
     while (!path.empty() && path.back() == '/')
         path.remove_suffix(1);
-    if (path.empty())
+    if (path.empty()) {
         return false;
+    }
     const size_t slash = path.rfind('/');
     const std::string_view dir = slash == std::string_view::npos ? std::string_view()
                                                                  : path.substr(0, slash);
@@ -88,8 +91,9 @@ void FileIndex::releaseDirectories()
 
 std::string FileIndex::storedPath(std::string_view dir)
 {
-    if (dir.empty())
+    if (dir.empty()) {
         return std::string();
+    }
     std::string path;
     path.reserve(dir.size() + 1);
     path += '/';

@@ -26,43 +26,52 @@ void InputFiles::refuse(const std::string &output)
 
 void InputFiles::checkIdentity(const std::string &path, const struct stat &st) const
 {
-    if (m_hasOutput && st.st_dev == m_outputDev && st.st_ino == m_outputIno)
+    if (m_hasOutput && st.st_dev == m_outputDev && st.st_ino == m_outputIno) {
         throw ParseError(path, 0, "is also the output catalogue (-o); refusing to replace an"
                                   " input");
+    }
 }
 
 void InputFiles::check(const std::string &path) const
 {
     struct stat st = {};
-    if (stat(path.c_str(), &st) != 0 || access(path.c_str(), R_OK) != 0)
+    if (stat(path.c_str(), &st) != 0 || access(path.c_str(), R_OK) != 0) {
         cannotRead(path, errno);
+    }
     checkIdentity(path, st);
 }
 
 int InputFiles::open(const std::string &path, Rule rule) const
 {
     int flags = O_RDONLY | O_CLOEXEC;
-    if (rule != Rule::AsGiven)
+    if (rule != Rule::AsGiven) {
         flags |= O_NONBLOCK;
-    if (rule == Rule::RegularNoFollow)
+    }
+    if (rule == Rule::RegularNoFollow) {
         flags |= O_NOFOLLOW;
+    }
     const int fd = ::open(path.c_str(), flags);
-    if (fd < 0 && errno == ELOOP && rule == Rule::RegularNoFollow)
+    if (fd < 0 && errno == ELOOP && rule == Rule::RegularNoFollow) {
         throw ParseError(path, 0, "a symbolic link, not a file: not followed");
-    if (fd < 0)
+    }
+    if (fd < 0) {
         cannotRead(path, errno);
+    }
     struct stat st = {};
     try {
-        if (fstat(fd, &st) != 0)
+        if (fstat(fd, &st) != 0) {
             cannotRead(path, errno);
-        if (rule != Rule::AsGiven && !S_ISREG(st.st_mode))
+        }
+        if (rule != Rule::AsGiven && !S_ISREG(st.st_mode)) {
             throw ParseError(path, 0, "not a regular file");
+        }
         checkIdentity(path, st);
     } catch (...) {
         close(fd);
         throw;
     }
-    if (flags & O_NONBLOCK)
+    if (flags & O_NONBLOCK) {
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
     return fd;
 }

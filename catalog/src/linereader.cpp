@@ -19,15 +19,17 @@ const std::string &LineReader::name() const
 // Moves the unread tail to the front and appends one block; false at the end.
 bool LineReader::fill()
 {
-    if (m_eof)
+    if (m_eof) {
         return false;
+    }
     if (m_begin > 0) {
         std::memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
         m_end -= m_begin;
         m_begin = 0;
     }
-    if (m_buffer.size() - m_end < m_blockSize)
+    if (m_buffer.size() - m_end < m_blockSize) {
         m_buffer.resize(m_end + m_blockSize);
+    }
     const size_t n = m_source.read(m_buffer.data() + m_end, m_blockSize);
     if (n == 0) {
         m_eof = true;
@@ -43,13 +45,15 @@ bool LineReader::fill()
 void LineReader::checkLine(size_t lineEnd) const
 {
     const size_t checked = std::min(lineEnd - m_begin, m_maxLine);
-    if (std::memchr(m_buffer.data() + m_begin, '\0', checked))
+    if (std::memchr(m_buffer.data() + m_begin, '\0', checked)) {
         throw ParseError(name(), m_lineNumber + 1,
                          "binary data: not a text file, or an unknown compression");
-    if (lineEnd - m_begin > m_maxLine)
+    }
+    if (lineEnd - m_begin > m_maxLine) {
         throw ParseError(name(), m_lineNumber + 1,
                          "line longer than " + std::to_string(m_maxLine >> 10)
                              + " KiB: not a text index, or a damaged one");
+    }
 }
 
 bool LineReader::next(std::string_view &line)
@@ -68,8 +72,9 @@ bool LineReader::next(std::string_view &line)
         checkLine(m_end); // before reading more: no bomb grows the buffer
         const size_t offset = m_end - m_begin; // everything so far has no newline
         if (!fill()) {
-            if (m_begin == m_end)
+            if (m_begin == m_end) {
                 return false;
+            }
             line = std::string_view(m_buffer.data() + m_begin, m_end - m_begin);
             m_begin = m_end;
             break;
@@ -77,7 +82,8 @@ bool LineReader::next(std::string_view &line)
         scanned = m_begin + offset; // fill() moved the unread bytes to the front
     }
     ++m_lineNumber;
-    if (!line.empty() && line.back() == '\r')
+    if (!line.empty() && line.back() == '\r') {
         line.remove_suffix(1);
+    }
     return true;
 }

@@ -14,15 +14,17 @@ using Link = LinkStore::Link;
 
 bool byName(const Link &a, const Link &b)
 {
-    if (a.name != b.name)
+    if (a.name != b.name) {
         return a.name < b.name;
+    }
     return a.pkg != b.pkg ? a.pkg < b.pkg : a.dir < b.dir;
 }
 
 bool byPackage(const Link &a, const Link &b)
 {
-    if (a.pkg != b.pkg)
+    if (a.pkg != b.pkg) {
         return a.pkg < b.pkg;
+    }
     return a.dir != b.dir ? a.dir < b.dir : a.name < b.name;
 }
 
@@ -44,8 +46,9 @@ public:
     const Link &head() const { return *m_next; }
     void pop()
     {
-        if (++m_next == m_end)
+        if (++m_next == m_end) {
             refill();
+        }
     }
 
 private:
@@ -77,23 +80,26 @@ LinkStore::LinkStore(size_t runLength) : m_runLength(std::max<size_t>(runLength,
 
 LinkStore::~LinkStore()
 {
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
         ::close(m_fd);
+    }
 }
 
 void LinkStore::spillTo(const std::string &folder)
 {
     std::string name = (folder.empty() ? std::string(".") : folder) + "/.quorvi-links-XXXXXX";
     m_fd = mkostemp(name.data(), O_CLOEXEC);
-    if (m_fd < 0)
+    if (m_fd < 0) {
         fail(name.c_str());
+    }
     ::unlink(name.c_str());
 }
 
 void LinkStore::endRun()
 {
-    if (m_current.empty())
+    if (m_current.empty()) {
         return;
+    }
     m_runs.emplace_back();
     store(m_runs.back(), m_current);
     m_current.clear();
@@ -105,11 +111,13 @@ void LinkStore::readAt(uint64_t offset, void *data, size_t size) const
     auto *bytes = static_cast<char *>(data);
     while (size > 0) {
         const ssize_t got = ::pread(m_fd, bytes, size, off_t(offset));
-        if (got < 0 && errno == EINTR)
+        if (got < 0 && errno == EINTR) {
             continue;
+        }
         if (got <= 0) {
-            if (got == 0)
+            if (got == 0) {
                 errno = EIO;
+            }
             fail("read");
         }
         bytes += got;
@@ -123,10 +131,12 @@ void LinkStore::writeAt(uint64_t offset, const void *data, size_t size)
     const auto *bytes = static_cast<const char *>(data);
     while (size > 0) {
         const ssize_t put = ::pwrite(m_fd, bytes, size, off_t(offset));
-        if (put < 0 && errno == EINTR)
+        if (put < 0 && errno == EINTR) {
             continue;
-        if (put < 0)
+        }
+        if (put < 0) {
             fail("write");
+        }
         bytes += put;
         offset += uint64_t(put);
         size -= size_t(put);
@@ -199,8 +209,9 @@ void LinkStore::forEach(Order order, const LinkFn &fn)
     const auto later = [&readers, less](size_t a, size_t b) { return less(readers[b].head(), readers[a].head()); };
     std::priority_queue<size_t, std::vector<size_t>, decltype(later)> heads(later);
     for (size_t i = 0; i < readers.size(); ++i) {
-        if (!readers[i].atEnd())
+        if (!readers[i].atEnd()) {
             heads.push(i);
+        }
     }
     uint64_t distinct = 0;
     Link last{};
@@ -214,8 +225,9 @@ void LinkStore::forEach(Order order, const LinkFn &fn)
             last = link;
         }
         readers[i].pop();
-        if (!readers[i].atEnd())
+        if (!readers[i].atEnd()) {
             heads.push(i);
+        }
     }
     m_distinct = distinct;
 }
@@ -224,8 +236,9 @@ void LinkStore::clear()
 {
     std::vector<Run>().swap(m_runs);
     std::vector<Link>().swap(m_current);
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
         ::close(m_fd);
+    }
     m_fd = -1;
     m_fileSize = 0;
     m_order = Order::None;

@@ -42,8 +42,9 @@ public:
     void add(const Link &link)
     {
         m_current.push_back(link);
-        if (m_current.size() == m_runLength)
+        if (m_current.size() == m_runLength) {
             endRun();
+        }
     }
 
     // Replaces every directory id d by dirIds[d] and every name id n by nameIds[n].

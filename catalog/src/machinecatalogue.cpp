@@ -24,10 +24,12 @@ std::string MachineCatalogue::userPath(const char *xdgCacheHome, const char *hom
 
 std::string MachineCatalogue::pathOf(Kind kind)
 {
-    if (kind == Kind::System)
+    if (kind == Kind::System) {
         return systemPath();
-    if (kind == Kind::User)
+    }
+    if (kind == Kind::User) {
         return userPath(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+    }
     return std::string();
 }
 
@@ -53,12 +55,14 @@ MachineCatalogue::Source MachineCatalogue::machineSource(const std::string &aptL
             }
         }
         closedir(d);
-        if (packages)
+        if (packages) {
             return Source::AptLists;
+        }
     }
     struct stat st = {};
-    if (stat((dpkgAdmin + "/status").c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    if (stat((dpkgAdmin + "/status").c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
         return Source::Dpkg;
+    }
     return Source::None;
 }
 
@@ -66,8 +70,9 @@ namespace {
 std::string parentOf(const std::string &path)
 {
     const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
+    if (slash == std::string::npos) {
         return ".";
+    }
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
@@ -89,14 +94,18 @@ void checkOwned(const std::string &dir)
 {
     struct stat link = {};
     struct stat st = {};
-    if (lstat(dir.c_str(), &link) != 0 || stat(dir.c_str(), &st) != 0)
+    if (lstat(dir.c_str(), &link) != 0 || stat(dir.c_str(), &st) != 0) {
         failErrno("cannot use the folder " + dir);
-    if (!S_ISDIR(st.st_mode))
+    }
+    if (!S_ISDIR(st.st_mode)) {
         throw std::runtime_error(dir + ": not a folder");
-    if (link.st_uid != geteuid())
+    }
+    if (link.st_uid != geteuid()) {
         notOwned(dir, link.st_uid);
-    if (st.st_uid != geteuid())
+    }
+    if (st.st_uid != geteuid()) {
         notOwned(dir, st.st_uid);
+    }
 }
 } // namespace
 
@@ -105,34 +114,40 @@ void MachineCatalogue::makeFolderFor(const std::string &catalogue, Kind kind)
     const bool user = kind == Kind::User;
     const std::string folder = parentOf(catalogue);
     const std::string cache = parentOf(folder);
-    if (!user)
+    if (!user) {
         umask(022);
+    }
     for (size_t slash = catalogue.find('/', 1); slash != std::string::npos;
          slash = catalogue.find('/', slash + 1)) {
         const std::string dir = catalogue.substr(0, slash);
         struct stat st = {};
         if (lstat(dir.c_str(), &st) != 0) {
-            if (errno != ENOENT)
+            if (errno != ENOENT) {
                 failErrno("cannot use the folder " + dir);
+            }
             struct stat parent = {};
             if (user && stat(parentOf(dir).c_str(), &parent) == 0 && parent.st_uid != geteuid()
-                && parent.st_uid != 0)
+                && parent.st_uid != 0) {
                 throw std::runtime_error("refusing to make " + dir + ": " + parentOf(dir)
                                          + " belongs to uid " + std::to_string(parent.st_uid)
                                          + ", not to uid " + std::to_string(geteuid())
                                          + " who runs this build (another user's HOME, as with"
                                            " sudo -E?)");
-            if (mkdir(dir.c_str(), user ? 0700 : 0755) != 0 && errno != EEXIST)
+            }
+            if (mkdir(dir.c_str(), user ? 0700 : 0755) != 0 && errno != EEXIST) {
                 failErrno("cannot make the folder " + dir);
+            }
         }
-        if (user && (dir == cache || dir == folder))
+        if (user && (dir == cache || dir == folder)) {
             checkOwned(dir);
+        }
     }
     // A folder an earlier run made under a stricter umask is opened up again.
     struct stat st = {};
     if (!user && stat(folder.c_str(), &st) == 0 && (st.st_mode & 07777) != 0755
-        && chmod(folder.c_str(), 0755) != 0)
+        && chmod(folder.c_str(), 0755) != 0) {
         failErrno("cannot make " + folder + " readable by all");
+    }
 }
 
 bool MachineCatalogue::lockUntilExit(const std::string &catalogue, bool wait)
@@ -142,10 +157,12 @@ bool MachineCatalogue::lockUntilExit(const std::string &catalogue, bool wait)
     // The descriptor stays open on purpose: the lock ends with the process. Opened
     // without blocking so that a FIFO put there is refused instead of waited on.
     const int fd = open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0 && errno == ELOOP)
+    if (fd < 0 && errno == ELOOP) {
         throw std::runtime_error("the lock file " + lock + " is a symbolic link; not followed");
-    if (fd < 0)
+    }
+    if (fd < 0) {
         failErrno("cannot open the lock file " + lock);
+    }
     struct stat st = {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
@@ -156,8 +173,9 @@ bool MachineCatalogue::lockUntilExit(const std::string &catalogue, bool wait)
             close(fd);
             return false;
         }
-        if (errno != EINTR)
+        if (errno != EINTR) {
             failErrno("cannot lock " + lock);
+        }
     }
     return true;
 }

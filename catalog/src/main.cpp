@@ -22,21 +22,25 @@ namespace {
 void printSummary(const CatalogueBuilder &builder, const std::string &output, double seconds)
 {
     const CatalogueBuilder::Stats &stats = builder.stats();
-    if (stats.droppedEntries > 0)
+    if (stats.droppedEntries > 0) {
         std::printf("quorvi-catalog: %llu file entries named packages not in the catalogue "
                     "and were left out\n",
                     static_cast<unsigned long long>(stats.droppedEntries));
-    if (stats.headerLines > 0)
+    }
+    if (stats.headerLines > 0) {
         std::printf("quorvi-catalog: %llu lines before a Contents header (\"FILE  LOCATION\")"
                     " were skipped as that header\n",
                     static_cast<unsigned long long>(stats.headerLines));
-    if (stats.missingLists > 0)
+    }
+    if (stats.missingLists > 0) {
         std::printf("quorvi-catalog: %llu installed packages have no dpkg file list\n",
                     static_cast<unsigned long long>(stats.missingLists));
-    if (stats.directoriesOnDisk > 0)
+    }
+    if (stats.directoriesOnDisk > 0) {
         std::printf("quorvi-catalog: %llu dpkg file-list entries are directories on this system "
                     "and were left out\n",
                     static_cast<unsigned long long>(stats.directoriesOnDisk));
+    }
     // The summary is the last line, for scripts that read it with tail -n 1.
     std::printf("quorvi-catalog: %zu packages, %zu files in %.1f s, %llu bytes written to %s\n",
                 builder.packages().size(), size_t(builder.files().linkCount()), seconds,
@@ -47,8 +51,9 @@ void printSummary(const CatalogueBuilder &builder, const std::string &output, do
 bool lockMachineCatalogue(const CommandLine &cl)
 {
     MachineCatalogue::makeFolderFor(cl.output, cl.machine);
-    if (MachineCatalogue::lockUntilExit(cl.output, !cl.noWait))
+    if (MachineCatalogue::lockUntilExit(cl.output, !cl.noWait)) {
         return true;
+    }
     std::printf("quorvi-catalog: another build of %s is running; it or the next run reads any"
                 " change\n",
                 cl.output.c_str());
@@ -60,8 +65,9 @@ bool machineCatalogueIsCurrent(const CommandLine &cl)
 {
     if (cl.force
         || !CatalogueFreshness::isUpToDate(
-            cl.output, CatalogueFreshness::inputsOf(cl.build, cl.listFolders), cl.build))
+            cl.output, CatalogueFreshness::inputsOf(cl.build, cl.listFolders), cl.build)) {
         return false;
+    }
     std::printf("quorvi-catalog: %s is up to date: newer than every input, from the same sources"
                 " and options; nothing to do (--force builds it anew)\n",
                 cl.output.c_str());
@@ -97,26 +103,30 @@ int main(int argc, char **argv)
     CatalogueBuilder builder(progress);
     try {
         PhaseGate::reached("started");
-        if (machine && !lockMachineCatalogue(cl))
+        if (machine && !lockMachineCatalogue(cl)) {
             return 0;
+        }
         // The catalogue is dated by the moment its inputs are looked at, after any wait
         // for another build: an input that changes from here on leaves it stale.
         const timespec started = CatalogueFreshness::now();
         cl.readListFolders();
-        if (machine && machineCatalogueIsCurrent(cl))
+        if (machine && machineCatalogueIsCurrent(cl)) {
             return 0;
+        }
         AtomicOutput::checkTarget(cl.output);
         builder.checkInputs(cl.build, cl.output);
         AtomicOutput output(cl.output);
         PhaseGate::reached("temporary file created");
         builder.build(cl.build, output.tempPath());
-        if (machine)
+        if (machine) {
             recordBuild(output.tempPath(), cl.build);
+        }
         PhaseGate::reached("written");
         output.commit();
         PhaseGate::reached("renamed");
-        if (machine)
+        if (machine) {
             CatalogueFreshness::stamp(cl.output, started);
+        }
     } catch (const std::exception &e) {
         progress.end();
         std::fprintf(stderr, "quorvi-catalog: %s\n", e.what());

@@ -17,24 +17,29 @@ uint32_t PackageIndex::add(std::string_view name, std::string_view ver, std::str
 {
     Row row{std::string(name), std::string(ver), std::string(rel), std::string(arch),
             std::string(fullVersion), scheme, std::string(summary), std::string(section)};
-    if (row.fullVersion.empty())
+    if (row.fullVersion.empty()) {
         row.fullVersion = row.ver + '-' + row.rel;
+    }
     if (!m_newestOnly) {
         const uint32_t id = find(name, ver, rel, arch);
-        if (id == 0)
+        if (id == 0) {
             return addRow(std::move(row));
+        }
         fillIn(id, row);
         return id;
     }
     std::string nameArch = key(name, {}, {}, arch);
     nameArch.push_back(scheme == VersionScheme::Rpm ? 'r' : 'd');
     const auto [it, isNew] = m_byNameArch.emplace(std::move(nameArch), 0);
-    if (isNew)
+    if (isNew) {
         it->second = addRow(std::move(row));
-    else if (m_rows[it->second - 1].fullVersion == row.fullVersion)
+    
+    }else if (m_rows[it->second - 1].fullVersion == row.fullVersion) {
         fillIn(it->second, row);
-    else
+    
+    }else {
         replaceIfNewer(it->second, row);
+    }
     return it->second;
 }
 
@@ -43,10 +48,12 @@ uint32_t PackageIndex::add(std::string_view name, std::string_view ver, std::str
 void PackageIndex::fillIn(uint32_t id, const Row &row)
 {
     Row &kept = m_rows[id - 1];
-    if (kept.summary.empty())
+    if (kept.summary.empty()) {
         kept.summary = row.summary;
-    if (kept.section.empty())
+    }
+    if (kept.section.empty()) {
         kept.section = row.section;
+    }
 }
 
 uint32_t PackageIndex::addRow(Row row)
@@ -63,8 +70,9 @@ uint32_t PackageIndex::addRow(Row row)
 void PackageIndex::replaceIfNewer(uint32_t id, Row &row)
 {
     Row &kept = m_rows[id - 1];
-    if (VersionOrder::compare(row.scheme, row.fullVersion, kept.fullVersion) <= 0)
+    if (VersionOrder::compare(row.scheme, row.fullVersion, kept.fullVersion) <= 0) {
         return;
+    }
     m_byKey.erase(key(kept.name, kept.ver, kept.rel, kept.arch));
     kept.ver = std::move(row.ver);
     kept.rel = std::move(row.rel);

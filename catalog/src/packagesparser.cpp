@@ -36,8 +36,9 @@ bool filesOnDisk(std::string_view status)
     const std::string_view state = blank == std::string_view::npos ? status : status.substr(blank + 1);
     for (const char *onDisk : {"installed", "half-configured", "unpacked", "half-installed",
                                "triggers-awaited", "triggers-pending"}) {
-        if (state == onDisk)
+        if (state == onDisk) {
             return true;
+        }
     }
     return false;
 }
@@ -52,15 +53,18 @@ void PackagesParser::parse(LineReader &reader, Mode mode, const Callback &callba
             finishStanza(reader, mode, stanza, callback);
             continue;
         }
-        if (stanza.line == 0)
+        if (stanza.line == 0) {
             stanza.line = reader.lineNumber();
-        if (line.front() == ' ' || line.front() == '\t')
+        }
+        if (line.front() == ' ' || line.front() == '\t') {
             continue; // continuation of a multi-line field
+        }
         const size_t colon = line.find(':');
-        if (colon == std::string_view::npos || colon == 0)
+        if (colon == std::string_view::npos || colon == 0) {
             throw ParseError(reader.name(), reader.lineNumber(),
                              "not a \"Field: value\" line: not a Packages/status file,"
                              " or an unknown format");
+        }
         const std::string_view field = line.substr(0, colon);
         const std::string_view value = trim(line.substr(colon + 1));
         noteField(reader, field, stanza);
@@ -70,14 +74,18 @@ void PackagesParser::parse(LineReader &reader, Mode mode, const Callback &callba
             stanza.version.assign(value);
             stanza.versionLine = reader.lineNumber();
         }
-        else if (fieldIs(field, "Architecture"))
+        else if (fieldIs(field, "Architecture")) {
             stanza.architecture.assign(value);
-        else if (fieldIs(field, "Status"))
+        
+        }else if (fieldIs(field, "Status")) {
             stanza.status.assign(value);
-        else if (fieldIs(field, "Description"))
+        
+        }else if (fieldIs(field, "Description")) {
             stanza.summary.assign(value); // the synopsis; the long text follows on continuation lines
-        else if (fieldIs(field, "Section"))
+        
+        }else if (fieldIs(field, "Section")) {
             stanza.section.assign(value);
+        }
     }
     finishStanza(reader, mode, stanza, callback);
 }
@@ -86,10 +94,11 @@ void PackagesParser::noteField(const LineReader &reader, std::string_view field,
                                PackageStanza &stanza)
 {
     for (const std::string &seen : stanza.fields) {
-        if (fieldIs(field, seen.c_str()))
+        if (fieldIs(field, seen.c_str())) {
             throw ParseError(reader.name(), reader.lineNumber(),
                              "malformed stanza: field " + std::string(field)
                                  + " given twice (a missing blank line between two stanzas?)");
+        }
     }
     stanza.fields.emplace_back(field);
 }
@@ -97,29 +106,34 @@ void PackagesParser::noteField(const LineReader &reader, std::string_view field,
 void PackagesParser::finishStanza(const LineReader &reader, Mode mode, PackageStanza &stanza,
                                   const Callback &callback)
 {
-    if (stanza.line == 0)
+    if (stanza.line == 0) {
         return; // only blank lines so far
+    }
     const bool wanted = mode == Mode::Packages || filesOnDisk(stanza.status);
     if (wanted) {
         const char *missing = stanza.package.empty()        ? "Package"
                               : stanza.version.empty()      ? "Version"
                               : stanza.architecture.empty() ? "Architecture"
                                                             : nullptr;
-        if (missing)
+        if (missing) {
             throw ParseError(reader.name(), stanza.line,
                              std::string("malformed stanza: no ") + missing + " field");
-        if (DebianVersion::split(stanza.version).upstream.empty())
+        }
+        if (DebianVersion::split(stanza.version).upstream.empty()) {
             throw ParseError(reader.name(), stanza.versionLine,
                              "malformed stanza: version \"" + stanza.version
                                  + "\" has no upstream part");
+        }
         // dpkg refuses a "-" with no revision after it ("1.0-").
-        if (stanza.version.back() == '-')
+        if (stanza.version.back() == '-') {
             throw ParseError(reader.name(), stanza.versionLine,
                              "malformed stanza: version \"" + stanza.version
                                  + "\" has an empty revision");
-        if ((stanza.package + stanza.architecture).find('/') != std::string::npos)
+        }
+        if ((stanza.package + stanza.architecture).find('/') != std::string::npos) {
             throw ParseError(reader.name(), stanza.line,
                              "malformed stanza: '/' in the package name or architecture");
+        }
         callback(stanza);
     }
     stanza.package.clear();

@@ -27,10 +27,12 @@ private:
                               const std::string &message)
     {
         std::string text = file;
-        if (line > 0)
+        if (line > 0) {
             text += ':' + std::to_string(line);
-        if (column > 0)
+        }
+        if (column > 0) {
             text += ':' + std::to_string(column);
+        }
         return text + ": " + message;
     }
 

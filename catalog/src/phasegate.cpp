@@ -9,8 +9,9 @@
 void PhaseGate::reached(const char *name)
 {
     static const bool enabled = std::getenv("QUORVI_CATALOG_PHASES") != nullptr;
-    if (!enabled)
+    if (!enabled) {
         return;
+    }
     std::fprintf(stderr, "quorvi-catalog: phase %s\n", name);
     std::fflush(stderr);
     char c = 0;

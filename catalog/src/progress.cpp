@@ -14,14 +14,17 @@ constexpr size_t kLabelWidth = 40;
 void Progress::begin(const std::string &label, uint64_t total, uint64_t done)
 {
     end();
-    if (!m_enabled)
+    if (!m_enabled) {
         return;
+    }
     // The lines carry the whole label, on one line; the bar shortens it to its width.
     m_label = label;
-    if (m_lineFd >= 0)
+    if (m_lineFd >= 0) {
         std::replace(m_label.begin(), m_label.end(), '\n', ' ');
-    else if (label.size() > kLabelWidth)
+    
+    }else if (label.size() > kLabelWidth) {
         m_label = "..." + label.substr(label.size() - kLabelWidth + 3);
+    }
     m_total = std::max<uint64_t>(total, 1);
     m_active = true;
     m_lastPermille = -1;
@@ -30,23 +33,26 @@ void Progress::begin(const std::string &label, uint64_t total, uint64_t done)
 
 void Progress::update(uint64_t done)
 {
-    if (!m_active)
+    if (!m_active) {
         return;
+    }
     if (m_lineFd >= 0) {
         draw(done);
         return;
     }
     const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastDraw < std::chrono::milliseconds(100))
+    if (now - m_lastDraw < std::chrono::milliseconds(100)) {
         return;
+    }
     draw(done);
 }
 
 void Progress::draw(uint64_t done)
 {
     const int permille = int(std::min<uint64_t>(done, m_total) * 1000 / m_total);
-    if (permille == m_lastPermille)
+    if (permille == m_lastPermille) {
         return;
+    }
     m_lastPermille = permille;
     m_lastDraw = std::chrono::steady_clock::now();
     if (m_lineFd >= 0) {
@@ -61,8 +67,9 @@ void Progress::draw(uint64_t done)
 
 void Progress::end()
 {
-    if (!m_active)
+    if (!m_active) {
         return;
+    }
     m_active = false;
     if (m_lineFd >= 0) {
         writeLine("progress end\n");
@@ -79,10 +86,12 @@ void Progress::writeLine(const std::string &text) const
     size_t written = 0;
     while (written < text.size()) {
         const ssize_t n = ::write(m_lineFd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && errno == EINTR) {
             continue;
-        if (n <= 0)
+        }
+        if (n <= 0) {
             return;
+        }
         written += size_t(n);
     }
 }

@@ -17,15 +17,18 @@ RepomdParser::Locations RepomdParser::parse(ByteSource &source)
             dataType = RpmXml::attribute(xml, "type");
         } else if (xml.name() == QLatin1String("location")) {
             const std::string href = RpmXml::attribute(xml, "href");
-            if (dataType == "primary")
+            if (dataType == "primary") {
                 found.primary = href;
-            else if (dataType == "filelists")
+            
+            }else if (dataType == "filelists") {
                 found.filelists = href;
+            }
         }
     }
     device.rethrowFailure();
     RpmXml::checkError(xml, source);
-    if (found.primary.empty())
+    if (found.primary.empty()) {
         throw ParseError(source.name(), 0, "repomd.xml names no primary metadata");
+    }
     return found;
 }

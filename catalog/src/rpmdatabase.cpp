@@ -42,8 +42,9 @@ std::string configuredDbPath()
 bool holdsDatabase(const std::string &dir)
 {
     for (const char *file : {"/rpmdb.sqlite", "/Packages.db", "/Packages"}) {
-        if (CataloguePaths::isFile(dir + file))
+        if (CataloguePaths::isFile(dir + file)) {
             return true;
+        }
     }
     return false;
 }
@@ -55,8 +56,9 @@ std::string chooseDbPath(const std::string &root)
 {
     std::vector<std::string> candidates{configuredDbPath(), "/var/lib/rpm", "/usr/lib/sysimage/rpm"};
     for (const std::string &candidate : candidates) {
-        if (!candidate.empty() && holdsDatabase(root + candidate))
+        if (!candidate.empty() && holdsDatabase(root + candidate)) {
             return candidate;
+        }
     }
     return std::string();
 }
@@ -71,11 +73,13 @@ std::vector<std::string> filesOf(rpmts ts, Header h)
 {
     std::vector<std::string> paths;
     rpmfi fi = rpmfiNew(ts, h, RPMTAG_BASENAMES, RPMFI_KEEPHEADER);
-    if (!fi)
+    if (!fi) {
         return paths;
+    }
     while (rpmfiNext(fi) >= 0) {
-        if (!S_ISDIR(rpmfiFMode(fi)))
+        if (!S_ISDIR(rpmfiFMode(fi))) {
             paths.emplace_back(rpmfiFN(fi));
+        }
     }
     rpmfiFree(fi);
     return paths;
@@ -87,8 +91,9 @@ class RpmConfig
 public:
     explicit RpmConfig(const std::string &root)
     {
-        if (rpmReadConfigFiles(nullptr, nullptr) != 0)
+        if (rpmReadConfigFiles(nullptr, nullptr) != 0) {
             throw ParseError(root, 0, "cannot read librpm's configuration");
+        }
     }
     ~RpmConfig()
     {
@@ -127,10 +132,12 @@ private:
 std::string resolvedRoot(const std::string &rootArg)
 {
     char resolved[PATH_MAX];
-    if (!realpath(rootArg.c_str(), resolved))
+    if (!realpath(rootArg.c_str(), resolved)) {
         throw ParseError(rootArg, 0, std::string("cannot read: ") + std::strerror(errno));
-    if (!isDirectory(resolved))
+    }
+    if (!isDirectory(resolved)) {
         throw ParseError(rootArg, 0, "not a directory");
+    }
     return std::strcmp(resolved, "/") == 0 ? "" : resolved;
 }
 
@@ -151,36 +158,42 @@ void RpmDatabase::read(const std::string &rootArg, const Callback &callback)
     RpmConfig config(rootArg);
     RpmErrors errors;
     const std::string dbPath = chooseDbPath(root);
-    if (dbPath.empty())
+    if (dbPath.empty()) {
         throw ParseError(rootArg, 0, "no RPM database in " + (root.empty() ? "/" : root)
                                          + " (looked in %_dbpath, /var/lib/rpm, /usr/lib/sysimage/rpm)");
+    }
     rpmPushMacro(nullptr, "_dbpath", nullptr, dbPath.c_str(), RMIL_CMDLINE);
     std::unique_ptr<rpmts_s, TsDeleter> ts(rpmtsCreate());
     rpmtsSetRootDir(ts.get(), root.empty() ? "/" : root.c_str());
-    if (rpmtsOpenDB(ts.get(), O_RDONLY) != 0)
+    if (rpmtsOpenDB(ts.get(), O_RDONLY) != 0) {
         throw ParseError(rootArg, 0, "cannot open the RPM database " + root + dbPath);
+    }
     std::unique_ptr<rpmdbMatchIterator_s, IteratorDeleter> mi(
         rpmtsInitIterator(ts.get(), RPMDBI_PACKAGES, nullptr, 0));
     RpmPackage package;
     while (Header h = rpmdbNextIterator(mi.get())) {
         package.clear();
         package.arch = stringTag(h, RPMTAG_ARCH);
-        if (package.arch.empty())
+        if (package.arch.empty()) {
             continue;
+        }
         package.name = stringTag(h, RPMTAG_NAME);
         package.ver = stringTag(h, RPMTAG_VERSION);
         package.rel = stringTag(h, RPMTAG_RELEASE);
         package.summary = stringTag(h, RPMTAG_SUMMARY);
         package.group = stringTag(h, RPMTAG_GROUP);
-        if (package.group == "Unspecified")
+        if (package.group == "Unspecified") {
             package.group.clear();
-        if (headerIsEntry(h, RPMTAG_EPOCH))
+        }
+        if (headerIsEntry(h, RPMTAG_EPOCH)) {
             package.epoch = std::to_string(headerGetNumber(h, RPMTAG_EPOCH));
+        }
         callback(package, filesOf(ts.get(), h));
     }
-    if (!errors.first().empty())
+    if (!errors.first().empty()) {
         throw ParseError(rootArg, 0, "cannot read the RPM database " + root + dbPath + ": "
                                          + errors.first());
+    }
 }
 
 std::vector<std::string> RpmDatabase::databaseFiles(const std::string &rootArg)
@@ -190,8 +203,9 @@ std::vector<std::string> RpmDatabase::databaseFiles(const std::string &rootArg)
         const std::string root = resolvedRoot(rootArg);
         RpmConfig config(rootArg);
         const std::string dbPath = chooseDbPath(root);
-        if (dbPath.empty())
+        if (dbPath.empty()) {
             return files;
+        }
         const std::string dir = root + dbPath;
         if (DIR *d = opendir(dir.c_str())) {
             // Not the lock file, nor SQLite's shared-memory index, which readers (this
@@ -199,8 +213,9 @@ std::vector<std::string> RpmDatabase::databaseFiles(const std::string &rootArg)
             while (const dirent *entry = readdir(d)) {
                 const std::string name = entry->d_name;
                 if (name[0] != '.' && !(name.size() > 4 && name.compare(name.size() - 4, 4, "-shm") == 0)
-                    && CataloguePaths::isFile(dir + "/" + name))
+                    && CataloguePaths::isFile(dir + "/" + name)) {
                     files.push_back(dir + "/" + name);
+                }
             }
             closedir(d);
         }

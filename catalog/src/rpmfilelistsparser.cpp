@@ -14,8 +14,9 @@ void RpmFilelistsParser::parse(ByteSource &source, const Callback &callback)
     std::vector<std::string> files;
     int depth = 0;
     while (RpmXml::nextStartElement(xml, depth)) {
-        if (xml.name() != QLatin1String("package"))
+        if (xml.name() != QLatin1String("package")) {
             continue;
+        }
         const uint64_t line = uint64_t(xml.lineNumber());
         package.clear();
         package.name = RpmXml::attribute(xml, "name");
@@ -38,8 +39,9 @@ void RpmFilelistsParser::readPackage(QXmlStreamReader &xml, RpmPackage &package,
     QStringList seen;
     while (xml.readNextStartElement()) {
         const QStringRef tag = xml.name();
-        if (tag == QLatin1String("version") && !RpmXml::firstTime(xml, seen))
+        if (tag == QLatin1String("version") && !RpmXml::firstTime(xml, seen)) {
             return;
+        }
         if (tag == QLatin1String("version")) {
             package.epoch = RpmXml::attribute(xml, "epoch");
             package.ver = RpmXml::attribute(xml, "ver");
@@ -48,8 +50,9 @@ void RpmFilelistsParser::readPackage(QXmlStreamReader &xml, RpmPackage &package,
         } else if (tag == QLatin1String("file")) {
             const bool isDir = xml.attributes().value(QLatin1String("type")) == QLatin1String("dir");
             std::string path = RpmXml::elementText(xml);
-            if (!isDir)
+            if (!isDir) {
                 files.push_back(std::move(path));
+            }
         } else {
             RpmXml::skipElement(xml);
         }

@@ -13,8 +13,9 @@ void RpmPrimaryParser::parse(ByteSource &source, const Callback &callback)
     RpmPackage package;
     int depth = 0;
     while (RpmXml::nextStartElement(xml, depth)) {
-        if (xml.name() != QLatin1String("package"))
+        if (xml.name() != QLatin1String("package")) {
             continue;
+        }
         const bool isRpm = xml.attributes().value(QLatin1String("type")) == QLatin1String("rpm");
         const uint64_t line = uint64_t(xml.lineNumber());
         package.clear();
@@ -39,8 +40,9 @@ void RpmPrimaryParser::readFormat(QXmlStreamReader &xml, RpmPackage &package)
             continue;
         }
         package.group = RpmXml::elementText(xml);
-        if (package.group == "Unspecified")
+        if (package.group == "Unspecified") {
             package.group.clear();
+        }
     }
 }
 
@@ -52,8 +54,9 @@ void RpmPrimaryParser::readPackage(QXmlStreamReader &xml, RpmPackage &package)
         const QStringRef tag = xml.name();
         const bool identity = tag == QLatin1String("name") || tag == QLatin1String("arch")
                               || tag == QLatin1String("version");
-        if (identity && !RpmXml::firstTime(xml, seen))
+        if (identity && !RpmXml::firstTime(xml, seen)) {
             return;
+        }
         if (tag == QLatin1String("name")) {
             package.name = RpmXml::elementText(xml);
         } else if (tag == QLatin1String("arch")) {

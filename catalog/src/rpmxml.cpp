@@ -38,8 +38,9 @@ void skipElement(QXmlStreamReader &xml)
     for (int depth = 1; depth > 0 && !xml.atEnd();) {
         switch (xml.readNext()) {
         case QXmlStreamReader::StartElement:
-            if (++depth > kMaxDepth)
+            if (++depth > kMaxDepth) {
                 raiseTooDeep(xml);
+            }
             break;
         case QXmlStreamReader::EndElement:
             --depth;
@@ -52,8 +53,9 @@ void skipElement(QXmlStreamReader &xml)
 
 void checkError(const QXmlStreamReader &xml, const ByteSource &source)
 {
-    if (!xml.hasError())
+    if (!xml.hasError()) {
         return;
+    }
     throw ParseError(source.name(), uint64_t(xml.lineNumber()),
                      "XML error: " + xml.errorString().toStdString(),
                      uint64_t(xml.columnNumber()));
@@ -108,10 +110,12 @@ void checkPackage(const RpmPackage &package, const ByteSource &source, uint64_t 
                           : package.ver.empty() ? "version"
                           : package.arch.empty() ? "architecture"
                                                  : nullptr;
-    if (missing)
+    if (missing) {
         throw ParseError(source.name(), line, std::string("<package> without a ") + missing);
-    if ((package.name + package.arch).find('/') != std::string::npos)
+    }
+    if ((package.name + package.arch).find('/') != std::string::npos) {
         throw ParseError(source.name(), line, "<package> with '/' in its name or architecture");
+    }
 }
 
 bool firstTime(QXmlStreamReader &xml, QStringList &seen)

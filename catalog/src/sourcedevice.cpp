@@ -19,8 +19,9 @@ bool SourceDevice::atEnd() const
 
 qint64 SourceDevice::readData(char *data, qint64 maxSize)
 {
-    if (m_eof || maxSize <= 0)
+    if (m_eof || maxSize <= 0) {
         return m_eof ? -1 : 0;
+    }
     // Fill the whole request unless the input ends: QXmlStreamReader decodes
     // each read as a unit, and where it reports an encoding error depends on
     // those units, so they must not depend on how the source chunks its data.
@@ -45,8 +46,9 @@ qint64 SourceDevice::readData(char *data, qint64 maxSize)
 
 void SourceDevice::rethrowFailure() const
 {
-    if (m_failure)
+    if (m_failure) {
         std::rethrow_exception(m_failure);
+    }
 }
 
 // Follows the '<' and the line count through the bytes handed out.
@@ -56,13 +58,15 @@ void SourceDevice::scan(const char *data, size_t size)
     while (pos <= size) {
         const void *open = std::memchr(data + pos, '<', size - pos);
         const size_t end = open ? size_t(static_cast<const char *>(open) - data) : size;
-        if (m_offset + end - m_lastOpen > m_maxRun)
+        if (m_offset + end - m_lastOpen > m_maxRun) {
             throw ParseError(m_source.name(), m_openLine,
                              "XML text or tag longer than " + std::to_string(m_maxRun >> 10)
                                  + " KiB: not repository metadata, or a damaged file");
+        }
         m_lines += uint64_t(std::count(data + pos, data + end, '\n'));
-        if (!open)
+        if (!open) {
             break;
+        }
         m_lastOpen = m_offset + end;
         m_openLine = m_lines + 1;
         pos = end + 1;

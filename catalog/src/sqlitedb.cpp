@@ -41,8 +41,9 @@ SqliteDb::~SqliteDb()
 
 void SqliteDb::exec(const char *sql)
 {
-    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
         fail(sql);
+    }
 }
 
 void SqliteDb::interrupt()
@@ -52,8 +53,9 @@ void SqliteDb::interrupt()
 
 void SqliteDb::close()
 {
-    if (sqlite3_close(m_db) != SQLITE_OK)
+    if (sqlite3_close(m_db) != SQLITE_OK) {
         fail("cannot close the database");
+    }
     m_db = nullptr;
 }
 
@@ -67,13 +69,15 @@ void SqliteDb::copyRows(SqliteDb &from, const char *selectSql, SqliteDb &to,
         const int columns = sqlite3_column_count(select.m_stmt);
         for (int i = 0; i < columns; ++i) {
             if (sqlite3_bind_value(insert.m_stmt, i + 1, sqlite3_column_value(select.m_stmt, i))
-                != SQLITE_OK)
+                != SQLITE_OK) {
                 to.fail("bind");
+            }
         }
         insert.run();
     }
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
         from.fail(selectSql);
+    }
 }
 
 void SqliteDb::fail(const std::string &what) const
@@ -83,8 +87,9 @@ void SqliteDb::fail(const std::string &what) const
 
 SqliteDb::Statement::Statement(SqliteDb &db, const char *sql) : m_db(db)
 {
-    if (sqlite3_prepare_v2(db.m_db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db.m_db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) {
         db.fail(sql);
+    }
 }
 
 SqliteDb::Statement::~Statement()
@@ -94,26 +99,30 @@ SqliteDb::Statement::~Statement()
 
 void SqliteDb::Statement::bind(int index, int64_t value)
 {
-    if (sqlite3_bind_int64(m_stmt, index, value) != SQLITE_OK)
+    if (sqlite3_bind_int64(m_stmt, index, value) != SQLITE_OK) {
         m_db.fail("bind");
+    }
 }
 
 void SqliteDb::Statement::bind(int index, std::string_view text)
 {
     if (sqlite3_bind_text(m_stmt, index, text.data(), int(text.size()), SQLITE_STATIC)
-        != SQLITE_OK)
+        != SQLITE_OK) {
         m_db.fail("bind");
+    }
 }
 
 void SqliteDb::Statement::bindBlob(int index, std::string_view bytes)
 {
-    if (sqlite3_bind_blob64(m_stmt, index, bytes.data(), bytes.size(), SQLITE_STATIC) != SQLITE_OK)
+    if (sqlite3_bind_blob64(m_stmt, index, bytes.data(), bytes.size(), SQLITE_STATIC) != SQLITE_OK) {
         m_db.fail("bind");
+    }
 }
 
 void SqliteDb::Statement::run()
 {
-    if (sqlite3_step(m_stmt) != SQLITE_DONE)
+    if (sqlite3_step(m_stmt) != SQLITE_DONE) {
         m_db.fail(sqlite3_sql(m_stmt));
+    }
     sqlite3_reset(m_stmt);
 }

@@ -18,8 +18,9 @@ constexpr uint32_t kSecondPass = uint32_t(1) << 31;
 uint32_t *zeroedKeyTable()
 {
     void *table = std::calloc(kKeys, sizeof(uint32_t));
-    if (!table)
+    if (!table) {
         throw std::bad_alloc();
+    }
     return static_cast<uint32_t *>(table);
 }
 } // namespace
@@ -87,8 +88,9 @@ void TrigramIndex::writeLists(SqliteDb::Statement &insert, uint32_t first, uint3
     uint32_t begin = 0;
     for (uint32_t key = first; key < end; ++key) {
         const uint32_t listEnd = m_place[key];
-        if (listEnd <= begin)
+        if (listEnd <= begin) {
             continue;
+        }
         list.assign(m_blocks.begin() + begin, m_blocks.begin() + listEnd);
         const std::string blob = CatalogueBlobs::encodePostings(list);
         insert.bind(1, int64_t(key));

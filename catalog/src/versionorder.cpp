@@ -11,18 +11,21 @@ int compareRpm(const std::string &a, const std::string &b)
     // librpm rejects an EVR it cannot split (an epoch that is no number);
     // such strings are then compared as one version.
     const int order = va && vb ? rpmverCmp(va, vb) : rpmvercmp(a.c_str(), b.c_str());
-    if (va)
+    if (va) {
         rpmverFree(va);
-    if (vb)
+    }
+    if (vb) {
         rpmverFree(vb);
+    }
     return order;
 }
 } // namespace
 
 int VersionOrder::compare(VersionScheme scheme, const std::string &a, const std::string &b)
 {
-    if (scheme == VersionScheme::Rpm)
+    if (scheme == VersionScheme::Rpm) {
         return compareRpm(a, b);
+    }
     return debVS.CmpVersion(a, b);
 }
 
@@ -30,10 +33,12 @@ std::string VersionOrder::rpmEvr(const std::string &epoch, const std::string &ve
                                  const std::string &rel)
 {
     std::string evr;
-    if (!epoch.empty())
+    if (!epoch.empty()) {
         evr.append(epoch).append(1, ':');
+    }
     evr.append(ver);
-    if (!rel.empty())
+    if (!rel.empty()) {
         evr.append(1, '-').append(rel);
+    }
     return evr;
 }

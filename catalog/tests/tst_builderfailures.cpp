@@ -93,8 +93,9 @@ QByteArray BuilderFailuresTest::buildOldCatalogue()
     const Run run = runBuilder({"-o", db(), "--packages", dataPath("Packages"), "--contents",
                                 dataPath("Contents")});
     const QByteArray bytes = readBytes(db());
-    if (run.exitCode != 0 || bytes.isEmpty())
+    if (run.exitCode != 0 || bytes.isEmpty()) {
         qWarning("could not build the old catalogue: %s", qPrintable(run.err));
+    }
     return bytes;
 }
 
@@ -222,22 +223,27 @@ QStringList BuilderFailuresTest::runToPhase(const QStringList &args, const QStri
     env.insert("QUORVI_CATALOG_PHASES", "1");
     process.setProcessEnvironment(env);
     process.setReadChannel(QProcess::StandardError);
-    if (wrapper.isEmpty())
+    if (wrapper.isEmpty()) {
         process.start(QStringLiteral(QUORVI_CATALOG_BIN), args);
-    else
+    
+    }else {
         process.start(wrapper, QStringList{QStringLiteral(QUORVI_CATALOG_BIN)} + args);
+    }
     QStringList phases;
-    if (!process.waitForStarted())
+    if (!process.waitForStarted()) {
         return phases;
+    }
     const QString announce = QStringLiteral("quorvi-catalog: phase ");
     for (;;) {
         while (!process.canReadLine() && process.waitForReadyRead(-1)) {
         }
-        if (!process.canReadLine())
+        if (!process.canReadLine()) {
             break; // the builder has ended
+        }
         const QString line = QString::fromUtf8(process.readLine()).trimmed();
-        if (!line.startsWith(announce))
+        if (!line.startsWith(announce)) {
             continue;
+        }
         phases << line.mid(announce.size());
         if (phases.last() == stopAt) {
             ::kill(pid_t(process.processId()), signal);
@@ -248,8 +254,9 @@ QStringList BuilderFailuresTest::runToPhase(const QStringList &args, const QStri
         process.waitForBytesWritten(-1);
     }
     process.waitForFinished(-1);
-    if (status)
+    if (status) {
         *status = process.exitStatus();
+    }
     return phases;
 }
 
@@ -338,8 +345,9 @@ void BuilderFailuresTest::terminatedRun()
 {
     QFETCH(int, signal);
     QFETCH(QString, wrapper);
-    if (!wrapper.isEmpty() && QStandardPaths::findExecutable(wrapper).isEmpty())
+    if (!wrapper.isEmpty() && QStandardPaths::findExecutable(wrapper).isEmpty()) {
         QSKIP("nohup (coreutils) is not installed");
+    }
     const QByteArray before = "the old catalogue";
     QVERIFY(writeBytes(db(), before));
     QProcess::ExitStatus status = QProcess::NormalExit;
@@ -348,10 +356,12 @@ void BuilderFailuresTest::terminatedRun()
                "reading file lists", signal, &status, wrapper);
     QCOMPARE(status, wrapper.isEmpty() ? QProcess::CrashExit : QProcess::NormalExit);
     QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
-    if (wrapper.isEmpty())
+    if (wrapper.isEmpty()) {
         QCOMPARE(readBytes(db()), before);
-    else
+    
+    }else {
         QCOMPARE(packageRows(db()).size(), 8);
+    }
 }
 
 // A temporary file is in use while a build holds its lock, whatever PID its
@@ -392,8 +402,9 @@ Run BuilderFailuresTest::runThrough(const QString &program, const QStringList &a
     QProcess process;
     process.start(program, args);
     Run run;
-    if (!process.waitForStarted() || !process.waitForFinished(120000))
+    if (!process.waitForStarted() || !process.waitForFinished(120000)) {
         return run;
+    }
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
@@ -409,8 +420,9 @@ void BuilderFailuresTest::unwritableFolder()
     QStringList command{QStringLiteral(QUORVI_CATALOG_BIN), "-o", db(), "--packages", dataPath("Packages")};
     QString program = command.takeFirst();
     if (::geteuid() == 0) {
-        if (QStandardPaths::findExecutable("setpriv").isEmpty())
+        if (QStandardPaths::findExecutable("setpriv").isEmpty()) {
             QSKIP("running as root without setpriv: no user to whom the folder is closed");
+        }
         command.prepend(program);
         command = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--"} + command;
         program = QStringLiteral("setpriv");
@@ -422,8 +434,9 @@ void BuilderFailuresTest::unwritableFolder()
     }
     const Run run = runThrough(program, command);
     QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (run.exitCode == 0 || run.err.isEmpty())
+    if (run.exitCode == 0 || run.err.isEmpty()) {
         QVERIFY2(false, qPrintable("exit " + QString::number(run.exitCode) + ": " + run.err));
+    }
     QVERIFY2(run.err.startsWith("quorvi-catalog: "), qPrintable(run.err));
     QVERIFY2(run.err.contains(m_dir->path()), qPrintable(run.err));
     QCOMPARE(readBytes(db()), before);
@@ -434,8 +447,9 @@ void BuilderFailuresTest::unwritableFolder()
 // disk): a clear error, the old catalogue untouched, no temporary file left.
 void BuilderFailuresTest::fileSizeLimitReached()
 {
-    if (QStandardPaths::findExecutable("prlimit").isEmpty())
+    if (QStandardPaths::findExecutable("prlimit").isEmpty()) {
         QSKIP("prlimit (util-linux) is not installed");
+    }
     writeLargeContents();
     const QByteArray before = buildOldCatalogue();
     QVERIFY(!before.isEmpty());

@@ -146,8 +146,9 @@ void BuilderRoundTripTest::fileTables()
         const QString package = i % 3 == 0 ? "one" : "two";
         contents += (dir + '/' + name + "   devel/" + package + (i % 7 == 0 ? ",admin/three" : "") + '\n').toUtf8();
         expected << package + "|all|" + dir + '/' + name;
-        if (i % 7 == 0)
+        if (i % 7 == 0) {
             expected << "three|all|" + dir + '/' + name;
+        }
     }
     expected.sort();
     QVERIFY(writeBytes(m_dir->filePath("Contents"), contents));
@@ -214,8 +215,9 @@ void BuilderRoundTripTest::newestVersions()
                                 "Package: bsdutils\nVersion: 1:2.38.1-4\nArchitecture: amd64\n"));
     QStringList args{"-o", db(), "--packages", dataPath("Packages"), "--packages", updates,
                      "--contents", dataPath("Contents")};
-    if (allVersions)
+    if (allVersions) {
         args << "--all-versions";
+    }
     const Run run = runBuilder(args);
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QCOMPARE(packageRows(db()), expected);
@@ -298,8 +300,9 @@ void BuilderRoundTripTest::compressions()
 {
     QFETCH(QString, tool);
     QFETCH(QString, suffix);
-    if (QStandardPaths::findExecutable(tool).isEmpty())
+    if (QStandardPaths::findExecutable(tool).isEmpty()) {
         QSKIP(qPrintable(tool + " is not installed"));
+    }
     QStringList args{"-o", db()};
     for (const QString &kind : {QStringLiteral("Packages"), QStringLiteral("Contents")}) {
         const QString packed = m_dir->filePath(kind + suffix);
@@ -348,8 +351,9 @@ void BuilderRoundTripTest::emptyInputs_data()
 void BuilderRoundTripTest::emptyInputs()
 {
     QFETCH(QString, tool);
-    if (QStandardPaths::findExecutable(tool).isEmpty())
+    if (QStandardPaths::findExecutable(tool).isEmpty()) {
         QSKIP(qPrintable(tool + " is not installed"));
+    }
     const QString empty = m_dir->filePath("Packages.empty");
     QCOMPARE(QProcess::execute("sh", {"-c", QString("%1 < /dev/null > '%2'").arg(tool, empty)}),
              0);
@@ -391,8 +395,9 @@ void BuilderRoundTripTest::linkRuns()
     QFETCH(int, runLength);
     QFETCH(bool, spill);
     LinkStore store{size_t(runLength)};
-    if (spill)
+    if (spill) {
         store.spillTo(m_dir->path().toStdString());
+    }
     const std::vector<uint32_t> dirIds{2, 0, 1};
     const std::vector<uint32_t> nameIds{3, 1, 4, 0, 2};
     using Triple = std::tuple<uint32_t, uint32_t, uint32_t>;

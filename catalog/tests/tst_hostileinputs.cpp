@@ -89,8 +89,9 @@ void HostileInputsTest::makeDpkgAdmin(const QString &listName)
     QVERIFY(QDir(m_dir->path()).mkpath("adm/info"));
     QVERIFY(writeBytes(path("adm/status"), "Package: pw\nStatus: install ok installed\n"
                                            "Architecture: amd64\nVersion: 1.0-1\n"));
-    if (!listName.isEmpty())
+    if (!listName.isEmpty()) {
         QVERIFY(writeBytes(path("adm/info/" + listName), "/usr/bin/pw\n"));
+    }
 }
 
 // repo/repodata/repomd.xml naming `primaryHref` as the primary metadata.
@@ -98,9 +99,10 @@ void HostileInputsTest::makeRepo(const QString &primaryHref, const QString &file
 {
     QVERIFY(QDir(m_dir->path()).mkpath("repo/repodata"));
     QByteArray filelists;
-    if (!filelistsHref.isEmpty())
+    if (!filelistsHref.isEmpty()) {
         filelists = "<data type=\"filelists\"><location href=\"" + filelistsHref.toUtf8()
                     + "\"/></data>\n";
+    }
     QVERIFY(writeBytes(path("repo/repodata/repomd.xml"),
                        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                        "<repomd xmlns=\"http://linux.duke.edu/metadata/repo\">\n"
@@ -113,15 +115,17 @@ void HostileInputsTest::makeRepo(const QString &primaryHref, const QString &file
 Run HostileInputsTest::runLimited(const QStringList &args)
 {
     QStringList command{QStringLiteral(QUORVI_CATALOG_BIN)};
-    if (kCanLimitMemory && !QStandardPaths::findExecutable("prlimit").isEmpty())
+    if (kCanLimitMemory && !QStandardPaths::findExecutable("prlimit").isEmpty()) {
         command = QStringList{"prlimit", "--as=200000000"} + command;
+    }
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
     const QString program = command.takeFirst();
     process.start(program, command + args);
     Run run;
-    if (!process.waitForFinished(120000))
+    if (!process.waitForFinished(120000)) {
         return run;
+    }
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
@@ -220,32 +224,39 @@ void HostileInputsTest::readingOutside()
     QStringList args;
     if (kind.endsWith("list") || kind.contains("package") || kind.contains("arch")) {
         makeDpkgAdmin(QString());
-        if (kind == "symlinked list")
+        if (kind == "symlinked list") {
             QVERIFY(QFile::link(path("secret"), path("adm/info/pw.list")));
-        if (kind == "fifo list")
+        }
+        if (kind == "fifo list") {
             QCOMPARE(::mkfifo(qPrintable(path("adm/info/pw.list")), 0600), 0);
-        if (kind == "dotdot package")
+        }
+        if (kind == "dotdot package") {
             QVERIFY(writeBytes(path("adm/status"), "Package: ../../secret\nStatus: install ok"
                                                    " installed\nArchitecture: amd64\nVersion: 1\n"));
-        if (kind == "slash arch")
+        }
+        if (kind == "slash arch") {
             QVERIFY(writeBytes(path("adm/status"), "Package: pw\nStatus: install ok installed\n"
                                                    "Architecture: ../../x\nVersion: 1\n"));
+        }
         args << "--dpkg-admin" << path("adm");
     } else {
         makeRepo(kind.startsWith("..") ? kind
                  : kind.startsWith("@") ? path("outside.xml")
                                         : QString("repodata/p.xml"));
-        if (kind == "symlink out")
+        if (kind == "symlink out") {
             QVERIFY(QFile::link(path("outside.xml"), path("repo/repodata/p.xml")));
-        if (kind == "fifo href")
+        }
+        if (kind == "fifo href") {
             QCOMPARE(::mkfifo(qPrintable(path("repo/repodata/p.xml")), 0600), 0);
+        }
         if (kind == "fifo repomd") {
             QVERIFY(QFile::remove(path("repo/repodata/repomd.xml")));
             QCOMPARE(::mkfifo(qPrintable(path("repo/repodata/repomd.xml")), 0600), 0);
         }
-        if (kind == "slash rpm")
+        if (kind == "slash rpm") {
             QVERIFY(writeBytes(path("repo/repodata/p.xml"),
                                QByteArray(kPrimary).replace("<name>hello", "<name>a/../b")));
+        }
         args << "--repodata" << path("repo");
     }
     const Run run = runBuilder(QStringList{"-q", "-o", path("out.db")} + args);
@@ -437,10 +448,12 @@ void HostileInputsTest::malformedStanzas()
         args = QStringList{"--repodata", path("repo")};
     } else {
         QVERIFY(writeBytes(path("input"), text));
-        if (option == "--contents")
+        if (option == "--contents") {
             args << option << path("input");
-        else
+        
+        }else {
             args = QStringList{option, path("input")};
+        }
     }
     const Run run = runBuilder(QStringList{"-q", "-o", path("out.db")} + args);
     QCOMPARE(run.exitCode, 1);

@@ -74,13 +74,15 @@ void InstalledSourcesTest::rpmDatabase()
     QFETCH(bool, joined);
     QFETCH(bool, damaged);
     for (const char *tool : {"rpmbuild", "rpm"}) {
-        if (QStandardPaths::findExecutable(tool).isEmpty())
+        if (QStandardPaths::findExecutable(tool).isEmpty()) {
             QSKIP(qPrintable(QString("%1 is not installed (Debian package rpm)").arg(tool)));
+        }
     }
     const QString root = m_dir->filePath("root");
     makeRpmRoot(root, dbPath);
-    if (QTest::currentTestFailed())
+    if (QTest::currentTestFailed()) {
         return;
+    }
     const QString db = m_dir->filePath("os_pkg_list.db");
     const QStringList args = joined ? QStringList{"-o", db, "--rpmdb=" + root}
                                     : QStringList{"-o", db, "--rpmdb", root};
@@ -171,8 +173,9 @@ void InstalledSourcesTest::directoriesOnThisSystem()
 
     QStringList expected{"p|all|" + root + "/full-dir/file", "p|all|" + root + "/link-to-dir",
                          "p|all|" + root + "/not-on-disk"};
-    if (!onThisSystem)
+    if (!onThisSystem) {
         expected << "p|all|" + root + "/empty-dir"; // nothing in the list lies beneath it
+    }
     expected.sort();
     QCOMPARE(fileRows(db), expected);
     QCOMPARE(builder.stats().directoriesOnDisk, uint64_t(onThisSystem ? 1 : 0));

@@ -29,8 +29,9 @@ namespace {
 timespec changeTime(const QString &path)
 {
     struct stat st = {};
-    if (stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (stat(QFile::encodeName(path).constData(), &st) != 0) {
         return timespec{};
+    }
     const bool changedLater = st.st_ctim.tv_sec != st.st_mtim.tv_sec ? st.st_ctim.tv_sec > st.st_mtim.tv_sec
                                                                      : st.st_ctim.tv_nsec > st.st_mtim.tv_nsec;
     return changedLater ? st.st_ctim : st.st_mtim;
@@ -108,10 +109,12 @@ void MachineCatalogueTest::init()
 
 void MachineCatalogueTest::cleanup()
 {
-    if (m_xdgWasSet)
+    if (m_xdgWasSet) {
         qputenv("XDG_CACHE_HOME", m_savedXdg);
-    else
+    
+    }else {
         qunsetenv("XDG_CACHE_HOME");
+    }
     m_dir.reset();
 }
 
@@ -169,8 +172,9 @@ void MachineCatalogueTest::machineSource()
     QVERIFY(QDir().mkpath(dpkg));
     for (const QString &name : listFiles)
         QVERIFY(writeBytes(apt + "/" + name, "x"));
-    if (dpkgStatus)
+    if (dpkgStatus) {
         QVERIFY(writeBytes(dpkg + "/status", ""));
+    }
     QCOMPARE(int(MachineCatalogue::machineSource(apt.toStdString(), dpkg.toStdString())), expected);
 }
 
@@ -191,8 +195,9 @@ void MachineCatalogueTest::unchangedInputsAreNotReadAgain()
     timespec newest = changeTime(lists());
     for (const QString &name : QDir(lists()).entryList(QDir::Files)) {
         const timespec t = changeTime(lists() + "/" + name);
-        if (t.tv_sec > newest.tv_sec)
+        if (t.tv_sec > newest.tv_sec) {
             newest = t;
+        }
     }
     QVERIFY(setModified(userCatalogue(), shifted(newest, 2)));
     const QByteArray before = readBytes(userCatalogue());
@@ -274,8 +279,9 @@ void MachineCatalogueTest::forceBuildsAnyway()
 
 int MachineCatalogueTest::holdLock()
 {
-    if (!QDir().mkpath(QFileInfo(userCatalogue()).path()))
+    if (!QDir().mkpath(QFileInfo(userCatalogue()).path())) {
         return -1;
+    }
     const QByteArray lockPath = QFile::encodeName(m_dir->filePath("cache/quorvi/.os_pkg_list.db.lock"));
     const int fd = open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd >= 0 && flock(fd, LOCK_EX) != 0) {
@@ -363,15 +369,18 @@ void MachineCatalogueTest::foldersAndLockRefused()
     QFETCH(QString, error);
     QFETCH(QString, untouched);
     const bool otherOwner = !setup.startsWith("lock");
-    if (otherOwner && geteuid() != 0)
+    if (otherOwner && geteuid() != 0) {
         QSKIP("only root can give a folder to another user");
+    }
     const QString quorvi = m_dir->filePath("cache/quorvi");
     const QByteArray home = qgetenv("HOME");
     QVERIFY(QDir().mkpath(setup == "home" || setup == "cache" ? m_dir->filePath(setup) : quorvi));
-    if (setup == "lock link")
+    if (setup == "lock link") {
         QVERIFY(QFile::link(m_dir->filePath("target"), quorvi + "/.os_pkg_list.db.lock"));
-    if (setup == "lock fifo")
+    }
+    if (setup == "lock fifo") {
         QCOMPARE(mkfifo(QFile::encodeName(quorvi + "/.os_pkg_list.db.lock").constData(), 0644), 0);
+    }
     if (otherOwner) {
         const QString owned = setup == "quorvi" ? quorvi : m_dir->filePath(setup);
         QCOMPARE(chown(QFile::encodeName(owned).constData(), 65534, 65534), 0);
@@ -407,8 +416,9 @@ void MachineCatalogueTest::modesWhateverTheUmask()
     QFETCH(int, folderMode);
     QFETCH(int, fileMode);
     const QString folder = m_dir->filePath("cache/quorvi");
-    if (folderExists)
+    if (folderExists) {
         QVERIFY(QDir().mkpath(folder) && QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
     const mode_t saved = umask(077);
     struct stat dir = {};
     struct stat file = {};
@@ -453,8 +463,9 @@ void MachineCatalogueTest::systemNeedsRoot()
                               "--packages", dataPath("Packages")};
     if (geteuid() == 0) {
         const QString setpriv = QStandardPaths::findExecutable("setpriv");
-        if (setpriv.isEmpty())
+        if (setpriv.isEmpty()) {
             QSKIP("setpriv (util-linux) is needed to run as an ordinary user");
+        }
         process.start(setpriv, QStringList{"--reuid=65534", "--regid=65534", "--clear-groups"} + builder);
     } else {
         process.start(builder.first(), builder.mid(1));

@@ -50,9 +50,10 @@ private:
 void RpmRepodataTest::initTestCase()
 {
     for (const char *tool : {"rpmbuild", "createrepo_c"}) {
-        if (QStandardPaths::findExecutable(tool).isEmpty())
+        if (QStandardPaths::findExecutable(tool).isEmpty()) {
             QSKIP(qPrintable(QString("%1 is not installed (Debian packages rpm, createrepo-c)")
                                  .arg(tool)));
+        }
     }
     QVERIFY(m_work.isValid());
     m_rpms = m_work.filePath("rpms");
@@ -86,8 +87,9 @@ void RpmRepodataTest::repository()
     QVERIFY(runTool("createrepo_c",
                 {"--no-database", "--general-compress-type", zstd ? "gz" : compression, repo},
                 m_work.path()));
-    if (zstd)
+    if (zstd) {
         recompressWithZstd(repo + "/repodata");
+    }
     const QStringList metadata = QDir(repo + "/repodata").entryList({"*-filelists.xml.*"});
     QCOMPARE(metadata.size(), 1);
     QVERIFY2(metadata.first().endsWith(".xml." + QString(zstd ? "zst" : compression)),
@@ -105,8 +107,9 @@ void RpmRepodataTest::repository()
 // the gzip metadata is recompressed and repomd.xml pointed at the new files.
 void RpmRepodataTest::recompressWithZstd(const QString &repodata)
 {
-    if (QStandardPaths::findExecutable("zstd").isEmpty())
+    if (QStandardPaths::findExecutable("zstd").isEmpty()) {
         QSKIP("zstd is not installed");
+    }
     QByteArray repomd = readBytes(repodata + "/repomd.xml");
     for (const QString &gz : QDir(repodata).entryList({"*.xml.gz"})) {
         const QString zst = gz.chopped(3) + ".zst";

@@ -18,8 +18,9 @@ int sign(int order)
 // dpkg --compare-versions answers one relation per call, through its exit code.
 int dpkgOrder(const QString &a, const QString &b)
 {
-    if (QProcess::execute("dpkg", {"--compare-versions", a, "lt", b}) == 0)
+    if (QProcess::execute("dpkg", {"--compare-versions", a, "lt", b}) == 0) {
         return -1;
+    }
     return QProcess::execute("dpkg", {"--compare-versions", a, "eq", b}) == 0 ? 0 : 1;
 }
 
@@ -27,8 +28,9 @@ int rpmOrder(const QString &a, const QString &b)
 {
     QProcess rpm;
     rpm.start("rpm", {"--eval", QString("%{lua: print(rpm.vercmp(\"%1\", \"%2\"))}").arg(a, b)});
-    if (!rpm.waitForFinished(60000) || rpm.exitCode() != 0)
+    if (!rpm.waitForFinished(60000) || rpm.exitCode() != 0) {
         return 99;
+    }
     return rpm.readAllStandardOutput().trimmed().toInt();
 }
 
@@ -103,8 +105,9 @@ void VersionOrderTest::compare()
     QCOMPARE(sign(VersionOrder::compare(scheme, a.toStdString(), b.toStdString())), order);
     QCOMPARE(sign(VersionOrder::compare(scheme, b.toStdString(), a.toStdString())), -order);
     const char *tool = rpm ? "rpm" : "dpkg";
-    if (QStandardPaths::findExecutable(tool).isEmpty())
+    if (QStandardPaths::findExecutable(tool).isEmpty()) {
         QSKIP("the package manager is not installed: the table is not checked against it");
+    }
     QCOMPARE(rpm ? rpmOrder(a, b) : dpkgOrder(a, b), order);
 }
 

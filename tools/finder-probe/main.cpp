@@ -38,8 +38,9 @@ QStringList shownBoxes;
 void closeMessageBoxes()
 {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-    if (!box)
+    if (!box) {
         return;
+    }
     shownBoxes << box->windowTitle() + QStringLiteral(": ") + box->text() + QLatin1Char(' ')
                       + box->informativeText();
     box->reject();
@@ -81,11 +82,13 @@ int printEveryPath(const char *path)
 
 int main(int argc, char *argv[])
 {
-    if (argc == 3 && std::string(argv[1]) == "--every-path")
+    if (argc == 3 && std::string(argv[1]) == "--every-path") {
         return printEveryPath(argv[2]);
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool fileName = args.removeAll(QStringLiteral("--file-name")) > 0;
@@ -114,11 +117,11 @@ int main(int argc, char *argv[])
     mode->click();
     edit->setText(args.first());
     button->click();
-    // Should the search answer later than click() returns, events run until rows or a box
-    // arrive, for at most a minute.
+    // The click returns at once; events run until the window has the search's answer (its
+    // rows, or a box), for at most a minute.
     QElapsedTimer clock;
     clock.start();
-    while (table->model()->rowCount() == 0 && shownBoxes.isEmpty() && clock.elapsed() < 60000)
+    while (window.isBusy() && clock.elapsed() < 60000)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
 
     for (const QString &box : shownBoxes)

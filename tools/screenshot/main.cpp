@@ -30,8 +30,9 @@ QStringList shownBoxes;
 void closeMessageBoxes()
 {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-    if (!box)
+    if (!box) {
         return;
+    }
     shownBoxes << box->windowTitle() + QStringLiteral(": ") + box->text();
     box->reject();
 }
@@ -46,8 +47,9 @@ int main(int argc, char *argv[])
 {
     // Headless runs (CI, containers) have neither X11 nor Wayland; draw offscreen there.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
 
     QApplication app(argc, argv);
     QCommandLineParser parser;
@@ -107,7 +109,12 @@ int main(int argc, char *argv[])
     edit->clear();
     QTest::keyClicks(edit, parser.value(keywordOption));
     QTest::mouseClick(button, Qt::LeftButton);
-    // Let the table take the new model and lay out and paint its rows.
+    // The click returns at once: wait for the search's answer, then let the table take the
+    // new model and lay out and paint its rows.
+    if (!QTest::qWaitFor([&window] { return !window.isBusy(); }, 60000)) {
+        complain(QStringLiteral("the search did not end within a minute"));
+        return 1;
+    }
     QTest::qWait(300);
 
     if (!shownBoxes.isEmpty()) {
