@@ -1,4 +1,5 @@
 #include "cataloguebuilddialog.h"
+#include "builderprogram.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -80,12 +81,7 @@ QString CatalogueBuildDialog::builderProgram()
     if (!builderOverride().program.isEmpty()) {
         return builderOverride().program;
     }
-    const QString name = QStringLiteral("quorvi-catalog");
-    const QFileInfo beside(QDir(QCoreApplication::applicationDirPath()).filePath(name));
-    if (beside.isFile() && beside.isExecutable()) {
-        return beside.absoluteFilePath();
-    }
-    return QStandardPaths::findExecutable(name);
+    return BuilderProgram::find(QCoreApplication::applicationDirPath());
 }
 
 void CatalogueBuildDialog::overrideBuilder(const QString &program, const QStringList &extraArguments)
@@ -148,8 +144,9 @@ void CatalogueBuildDialog::handleLine(const QString &line)
     if (!number || space < 0) {
         return;
     }
-    setLabelText(tr("正在建立软件包目录……\n%1").arg(rest.mid(space + 1)));
-    setValue(qBound(0, permille, fullScale));
+    const QString label = rest.mid(space + 1);
+    setLabelText(tr("正在建立软件包目录……\n%1").arg(BuildProgressScale::phaseText(label)));
+    setValue(scale.advance(permille, label));
     emit progressed(permille, rest.mid(space + 1));
 }
 

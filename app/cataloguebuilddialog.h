@@ -1,6 +1,8 @@
 #ifndef CATALOGUEBUILDDIALOG_H
 #define CATALOGUEBUILDDIALOG_H
 
+#include "buildprogressscale.h"
+
 #include <QProcess>
 #include <QProgressDialog>
 #include <QStringList>
@@ -18,8 +20,8 @@ public:
     explicit CatalogueBuildDialog(QWidget *parent = nullptr);
     ~CatalogueBuildDialog() override;
 
-    // quorvi-catalog beside the finder's executable, else the first on PATH; empty when
-    // there is none.
+    // quorvi-catalog beside the finder's executable or in the build tree, else the first
+    // on PATH (BuilderProgram); empty when there is none.
     static QString builderProgram();
     // For tests: the builder to run and arguments added after "--user" (its sources);
     // an empty program restores the search above.
@@ -51,6 +53,7 @@ private:
     QStringList output;  // the last of what else the builder said: its error, if it fails
     int outputChars = 0; // in output, one for each line's end
     bool cancelling = false;
+    BuildProgressScale scale; // the bar over all the builder's steps
 };
 
 #endif // CATALOGUEBUILDDIALOG_H

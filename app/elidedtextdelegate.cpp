@@ -1,6 +1,8 @@
 #include "elidedtextdelegate.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QStyle>
 #include <QTextDocument>
@@ -39,4 +41,39 @@ bool ElidedTextDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, c
         QToolTip::hideText();
     }
     return true;
+}
+
+// As QStyledItemDelegate::paint, with a path elided before the style would elide it at
+// its own place.
+void ElidedTextDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    elidePath(&item);
+    const QStyle *style = item.widget ? item.widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
+}
+
+void ElidedTextDelegate::elidePath(QStyleOptionViewItem *item)
+{
+    if (!item->text.startsWith(QLatin1Char('/')) || item->rect.width() <= 0) {
+        return;
+    }
+    const QStyle *style = item->widget ? item->widget->style() : QApplication::style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, item->widget) + 1;
+    item->text = elidedPath(item->text, item->fontMetrics, item->rect.width() - 2 * margin);
+}
+
+QString ElidedTextDelegate::elidedPath(const QString &path, const QFontMetrics &metrics, int width)
+{
+    if (metrics.horizontalAdvance(path) <= width) {
+        return path;
+    }
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString name = path.mid(slash); // with its "/"
+    const int nameWidth = metrics.horizontalAdvance(name);
+    if (slash <= 0 || nameWidth >= width) {
+        return metrics.elidedText(name, Qt::ElideMiddle, width);
+    }
+    return metrics.elidedText(path.left(slash), Qt::ElideMiddle, width - nameWidth) + name;
 }

@@ -1,20 +1,16 @@
+#include "finderstartup.h"
 #include "mainwindow.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    // Qt's own texts (the boxes' standard buttons) in the user's language, where Qt ships
-    // a translation for it (Debian: qttranslations5-l10n); the finder's texts are its own.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
-        app.installTranslator(&qtTexts);
+    const int printed = FinderStartup::printRequested(argc, argv);
+    if (printed >= 0) {
+        return printed;
     }
+    QApplication app(argc, argv);
+    FinderStartup::installQtTranslation(app);
     MainWindow window;
     window.show();
     return app.exec();

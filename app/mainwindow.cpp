@@ -5,6 +5,8 @@
 #include "catalogueopening.h"
 #include "elidedtextdelegate.h"
 #include "hintlabel.h"
+#include "installcommandaction.h"
+#include "keywordhistory.h"
 #include "packagedetailswindow.h"
 #include "searchworker.h"
 #include "searchresultmodel.h"
@@ -28,6 +30,7 @@
 #include "plainmessagebox.h"
 #include <QPointer>
 #include <QProgressDialog>
+#include <QShortcut>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -93,6 +96,7 @@ void MainWindow::init()
     initSearchThread();
     initTableView();
     initStatusBarOffers();
+    initKeyboard();
     initDatabase();
     qDebug() << "app dir " << QCoreApplication::applicationDirPath();
     qDebug() << "currentPath: " << QDir::currentPath();
@@ -133,7 +137,47 @@ void MainWindow::initTableView()
     ui->tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ui->tableView->setItemDelegate(new ElidedTextDelegate(ui->tableView));
     initCopyAction();
+    auto *installAction = new InstallCommandAction(ui->tableView, [this] { return shownSource; });
+    connect(installAction, &InstallCommandAction::reported, ui->statusbar, [this](const QString &message) {
+        ui->statusbar->showMessage(message);
+    });
+    ui->tableView->addAction(installAction);
     initDetailsAction();
+}
+
+// Tab and Shift+Tab go through every input from top to bottom and leave the table (whose
+// cells Tab would otherwise walk); Ctrl+L and F6, from any of the finder's windows, bring
+// the keyword field back with its text selected, ready for the next keyword.
+void MainWindow::initKeyboard()
+{
+    ui->tableView->setTabKeyNavigation(false);
+    QWidget::setTabOrder(ui->osTypeComboBox, ui->keyworkLineEdit);
+    QWidget::setTabOrder(ui->keyworkLineEdit, ui->searchPushButton);
+    QWidget::setTabOrder(ui->searchPushButton, ui->packageNameRadioButton);
+    QWidget::setTabOrder(ui->packageNameRadioButton, ui->fileNameRadioButton);
+    QWidget::setTabOrder(ui->fileNameRadioButton, ui->tableView);
+    // Ctrl+Tab moves on from the table too, as from any widget that takes Tab itself.
+    auto *leaveTable = new QShortcut(QKeySequence(Qt::CTRL + Qt::Key_Tab), ui->tableView, nullptr, nullptr,
+                                     Qt::WidgetShortcut);
+    connect(leaveTable, &QShortcut::activated, this, [this] { focusNextPrevChild(true); });
+    auto *keywordAction = new QAction(tr("输入关键字"), this);
+    keywordAction->setObjectName(QStringLiteral("focusKeywordAction"));
+    keywordAction->setShortcuts({QKeySequence(Qt::CTRL + Qt::Key_L), QKeySequence(Qt::Key_F6)});
+    keywordAction->setShortcutContext(Qt::ApplicationShortcut);
+    connect(keywordAction, &QAction::triggered, this, &MainWindow::focusKeyword);
+    addAction(keywordAction);
+    keywordHistory = new KeywordHistory(ui->keyworkLineEdit);
+    connect(ui->searchPushButton, &QPushButton::clicked, keywordHistory,
+            [this] { keywordHistory->add(ui->keyworkLineEdit->text().trimmed()); });
+    ui->keyworkLineEdit->setFocus();
+}
+
+void MainWindow::focusKeyword()
+{
+    activateWindow();
+    raise();
+    ui->keyworkLineEdit->setFocus(Qt::ShortcutFocusReason);
+    ui->keyworkLineEdit->selectAll();
 }
 
 // Ctrl+C and the table's context menu copy the selected rows as tab-separated lines.
@@ -263,6 +307,9 @@ void MainWindow::openDetails(int row)
     }
     if (!detailsWindow) {
         detailsWindow = new PackageDetailsWindow(this);
+        // Esc closes it, as it does a dialog.
+        connect(new QShortcut(QKeySequence::Cancel, detailsWindow), &QShortcut::activated, detailsWindow,
+                &QWidget::close);
     }
     PackageDetailsRequest request = shownSource;
     request.package = model->index(row, 0).data().toLongLong();
@@ -323,6 +370,11 @@ void MainWindow::showModel(QAbstractItemModel *model)
     QItemSelectionModel *previousSelection = ui->tableView->selectionModel();
     ui->tableView->setModel(model);
     applyColumnLayout();
+    // A new search starts at its first row, which is the current one.
+    ui->tableView->scrollToTop();
+    if (model->rowCount() > 0) {
+        ui->tableView->selectionModel()->setCurrentIndex(model->index(0, 0), QItemSelectionModel::NoUpdate);
+    }
     delete previousSelection;
     if (previous != headerModel) {
         delete previous;
@@ -447,6 +499,8 @@ void MainWindow::relocateCatalogue()
     }
     const QString found = catalogueLocator.find();
     if (found.isEmpty()) {
+        catalogueFound = false; // the one in use has gone: the search offers the build
+        buildOffer->offer(true);
         return;
     }
     catalogueFound = true;
@@ -487,6 +541,12 @@ void MainWindow::on_searchPushButton_clicked()
     request.mode = ui->packageNameRadioButton->isChecked() ? SearchMode::PackageName : SearchMode::FileName;
     request.keyword = keyword;
     relocateCatalogue();
+    if (!catalogueFound) {
+        showModel(headerModel);
+        ui->statusbar->showMessage(tr("没有找到软件包目录"));
+        buildOffer->offerForSearch();
+        return;
+    }
     // The search opens the very file, with the very options, of the window's own
     // connection; how it may be opened without writing is decided anew for each search.
     const CatalogueOpening opening = CatalogueOpening::inspect(db.databaseName());

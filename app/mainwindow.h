@@ -14,6 +14,7 @@
 
 class CatalogueBuildOffer;
 class HintLabel;
+class KeywordHistory;
 class PackageDetailsWindow;
 class QAbstractItemModel;
 class CatalogueError;
@@ -57,6 +58,8 @@ private:
     void init();
     void initSearchThread();
     void initTableView();
+    void initKeyboard();
+    void focusKeyword();
     void initCopyAction();
     void initDetailsAction();
     void openDetails(int row);
@@ -113,6 +116,7 @@ private:
     bool catalogueFound = false;
     QString catalogueChange;
     HintLabel *hintLabel = nullptr; // after a search that found nothing
+    KeywordHistory *keywordHistory = nullptr; // Up and Down in the keyword field
     quint64 hintedSearch = 0;       // the search whose hint the label may show
 };
 

@@ -24,6 +24,17 @@ QChar folded(QChar c)
 SearchHint SearchHint::find(sqlite3 *db, const QString &keyword, SearchMode mode, const StopFn &stop)
 {
     SearchHint hint;
+    if (mode == SearchMode::FileName && keyword.contains(QLatin1Char('/'))) {
+        for (const QString &alternative : pathAlternatives(keyword)) {
+            const qint64 count = countFilePackages(db, alternative, stop);
+            if (count > 0) {
+                hint.wildKeyword = alternative;
+                hint.wildCount = count;
+                break;
+            }
+        }
+        return hint;
+    }
     const QChar star('*');
     if (!keyword.contains(star)) {
         hint.wildKeyword = star + keyword + star;
@@ -34,6 +45,21 @@ SearchHint SearchHint::find(sqlite3 *db, const QString &keyword, SearchMode mode
         }
     }
     return hint;
+}
+
+QStringList SearchHint::pathAlternatives(const QString &keyword)
+{
+    // The merged-/usr name of a path is searched with it already (the engine's path
+    // aliases), so the one alternative left is the path's last two parts anywhere.
+    QStringList alternatives;
+    const QStringList parts = keyword.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.size() >= 2) {
+        const QString tail = QLatin1String("*/") + parts.at(parts.size() - 2) + QLatin1Char('/') + parts.last();
+        if (tail != keyword && !alternatives.contains(tail)) {
+            alternatives << tail;
+        }
+    }
+    return alternatives;
 }
 
 // The package-name statement's own LIKE clause, counted.

@@ -12,7 +12,8 @@ struct sqlite3;
 
 // What the status bar offers after a search that found nothing: the same search with
 // "*" around the keyword and how many packages it finds, and in package-name mode the
-// package names within two edits of the keyword. Worked out on the search thread, and
+// package names within two edits of the keyword. A path keyword in file-name mode gets
+// instead the first of its alternatives (pathAlternatives) that finds packages. Worked out on the search thread, and
 // only after an empty result, so that no search that finds rows waits for it.
 class SearchHint
 {
@@ -26,8 +27,8 @@ public:
     // edit distance costs the product of the two lengths.
     static constexpr int maxNameKeyword = 64;
 
-    QString wildKeyword;   // "*KEY*", or empty where the keyword holds a "*"
-    qint64 wildCount = -1; // the packages "*KEY*" finds; -1 when it was not counted
+    QString wildKeyword;   // "*KEY*" or a path's alternative; empty where there is none
+    qint64 wildCount = -1; // the packages wildKeyword finds; -1 when it was not counted
     QStringList names;     // the nearest names first
 
     bool isEmpty() const { return wildCount <= 0 && names.isEmpty(); }
@@ -35,6 +36,10 @@ public:
     // The hint for an empty result of `keyword` (trimmed) in `mode`, read through the
     // search's own connection; a search that stops (or fails) leaves that part out.
     static SearchHint find(sqlite3 *db, const QString &keyword, SearchMode mode, const StopFn &stop);
+
+    // For a keyword with a "/": "*/" and its last two parts ("*/bin/ls"), leaving out the
+    // keyword itself. Its merged-/usr name needs no hint: the search looks under both.
+    static QStringList pathAlternatives(const QString &keyword);
 
     // Edits (insertions, deletions, substitutions) between two texts, ASCII letters
     // compared regardless of case; any count above `limit` is returned as limit + 1.

@@ -8,7 +8,8 @@ set -eu
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target quorvi quorvi-catalog
+# The man pages too, so that "cmake --install build" works after this script.
+cmake --build build -j2 --target quorvi quorvi-catalog quorvi_docs
 
 run=demo/run
 catalogue=$run/os_pkg_list.db
@@ -30,14 +31,21 @@ if command -v apt-get >/dev/null 2>&1 && ! ls "$lists"/*_Contents-* >/dev/null 2
         && rm -f "$catalogue" \
         || echo "apt-get update failed: the catalogue is made without file lists"
 fi
+# The builder draws its progress bar on a terminal; this line says what is coming.
+making() {
+    echo "Making $catalogue from $1 with quorvi-catalog (Debian bookworm's lists with their Contents indexes take about 15 seconds)"
+}
 newest=$(ls -t "$lists"/*_Packages* "$lists"/*_Contents-* /var/lib/dpkg/status 2>/dev/null | head -n 1 || true)
 if [ -s "$catalogue" ] && [ -n "$newest" ] && [ "$catalogue" -nt "$newest" ]; then
     echo "Using $catalogue (newer than the package lists)"
 elif ls "$lists"/*_Packages* >/dev/null 2>&1; then
+    making "$lists"
     build/catalog/quorvi-catalog -o "$catalogue" --apt-lists "$lists"
 elif [ -f /var/lib/dpkg/status ]; then
+    making "the installed packages"
     build/catalog/quorvi-catalog -o "$catalogue" --installed
 else
+    making "the demo lists"
     build/catalog/quorvi-catalog -o "$catalogue" --packages demo/Packages --contents demo/Contents
 fi
 cd "$run"

@@ -1,3 +1,4 @@
+#include "elidedtextdelegate.h"
 #include "mainwindow.h"
 #include "searchresultmodel.h"
 #include "searchworker.h"
@@ -12,6 +13,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <catalogueschema.h>
 
@@ -23,6 +25,7 @@
 
 // File-name searches: which package ships a file, through the window.
 namespace {
+const QString libcPath = "/usr/lib/x86_64-linux-gnu/libc.so.6";
 
 // Each row the table shows, its three cells joined by "|".
 QStringList shownRows(QTableView *table)
@@ -55,6 +58,8 @@ private slots:
     void elidedCellsShowTooltips();
     void countsTooltipsAndHints_data();
     void countsTooltipsAndHints();
+    void pathCellsKeepTheFileName_data();
+    void pathCellsKeepTheFileName();
     void tooltipSaysHowManyMore();
     void manyPackagesShowEveryPath();
     void laterPathsComeFromTheSearchedCatalogue();
@@ -366,6 +371,10 @@ void tst_FileSearch::countsTooltipsAndHints_data()
                                      << "/usr/lib/x86_64-linux-gnu/libcrypto.so.3\n/usr/lib/x86_64-linux-gnu/libssl.so.3" << "";
     QTest::newRow("file no match") << true << "gc" << QString::fromUtf8("找到 0 个软件包，0 个文件，") << -1 << ""
                                    << QString::fromUtf8("试试 *gc*：3 个");
+    // A path: its merged-/usr alias or "*/" and its last two parts, never "*PATH*".
+    const QString none = QString::fromUtf8("找到 0 个软件包，0 个文件，");
+    QTest::newRow("path tail") << true << "/opt/x86_64-linux-gnu/libssl.so.3" << none << -1 << ""
+                               << QString::fromUtf8("试试 */x86_64-linux-gnu/libssl.so.3：1 个");
     QTest::newRow("package two edits") << false << "gc" << QString::fromUtf8("找到 0 个软件包，用时") << -1 << ""
                                        << QString::fromUtf8("试试 *gc*：2 个；您是不是要找：gcc");
     QTest::newRow("package name only") << false << "LIBSL3" << QString::fromUtf8("找到 0 个软件包，用时") << -1 << ""
@@ -519,6 +528,26 @@ void tst_FileSearch::laterPathsComeFromTheSearchedCatalogue()
     // The next search reads the new catalogue.
     searchFor(window, "*");
     QTRY_COMPARE(resultTable(window)->model()->index(count - 1, 2).data().toString(), QString("/opt/other/pkg-%1").arg(count));
+}
+
+void tst_FileSearch::pathCellsKeepTheFileName_data()
+{
+    QTest::addColumn<QString>("room"); // a text as wide as the cell's text area
+    QTest::addColumn<QString>("end");  // how the text shown ends
+    QTest::newRow("fits") << libcPath << libcPath;
+    QTest::newRow("folders elided") << "/usr/lib/x8…u/libc.so.6" << "/libc.so.6";
+    QTest::newRow("name too long") << "/libc.s" << "";
+}
+
+// A path too long for its cell loses the middle of its folders before its file's name.
+void tst_FileSearch::pathCellsKeepTheFileName()
+{
+    QFETCH(QString, room);
+    QFETCH(QString, end);
+    const QFontMetrics metrics(QApplication::font());
+    const QString shown = ElidedTextDelegate::elidedPath(libcPath, metrics, metrics.horizontalAdvance(room));
+    QVERIFY2(shown.endsWith(end) && shown.contains(QChar(0x2026)) == (end != libcPath)
+                 && metrics.horizontalAdvance(shown) <= metrics.horizontalAdvance(room), qPrintable(shown));
 }
 
 QTEST_MAIN(tst_FileSearch)

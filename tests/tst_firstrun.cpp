@@ -39,6 +39,8 @@ private slots:
     void init();
     void cleanup();
     void buildsAndSearchesTheNewCatalogue();
+    void realExecutable_data();
+    void realExecutable();
     void cancelLeavesNoCatalogue();
     void nextSearchFindsCatalogueMadeMeanwhile_data();
     void nextSearchFindsCatalogueMadeMeanwhile();
@@ -91,6 +93,9 @@ void tst_FirstRun::buildsAndSearchesTheNewCatalogue()
     CatalogueBuildDialog *dialog = startBuild(window);
     QVERIFY(dialog);
     QSignalSpy progress(dialog, &CatalogueBuildDialog::progressed);
+    QList<int> bar; // never going back, its steps named in Chinese
+    QStringList phases;
+    connect(dialog, &CatalogueBuildDialog::progressed, this, [&] { bar << dialog->value(); phases << dialog->labelText(); });
     QSignalSpy finished(dialog, &QDialog::finished);
     QVERIFY(finished.wait(buildTimeoutMs));
     QCOMPARE(finished.first().first().toInt(), int(QDialog::Accepted));
@@ -105,6 +110,8 @@ void tst_FirstRun::buildsAndSearchesTheNewCatalogue()
     QVERIFY2(labels.contains(QUORVI_DEMO_DATA "/Packages") && labels.contains(QUORVI_DEMO_DATA "/Contents"),
              qPrintable(labels.join('|')));
     QVERIFY2(labels.last().startsWith("writing "), qPrintable(labels.join('|')));
+    QVERIFY2(std::is_sorted(bar.begin(), bar.end()) && phases.filter(QString::fromUtf8("\n正在读取 Contents")).size()
+                 && phases.last().endsWith(QString::fromUtf8("正在建立索引")), qPrintable(phases.join('|')));
 
     // The same window names the new catalogue and searches it.
     QCOMPARE(statusBar(window)->currentMessage(),
@@ -113,6 +120,56 @@ void tst_FirstRun::buildsAndSearchesTheNewCatalogue()
     searchFor(window, "gcc*");
     QCOMPARE(tableColumn(resultTable(window), 1).value(0), QString("gcc-12.2.0-3.amd64"));
     QCOMPARE(closer.boxes.size(), 1);
+}
+
+void tst_FirstRun::realExecutable_data()
+{
+    QTest::addColumn<QString>("arguments"); // "driven": the test driver answers the window
+    QTest::addColumn<bool>("alone");        // the executable copied to a folder of its own
+    QTest::addColumn<QStringList>("lines"); // some of what it prints
+    const QStringList boxes{QString::fromUtf8("box: 无法创建数据库连接！  [取消]"),
+                            QString::fromUtf8("box: 还没有软件包目录，无法搜索。 [建立软件包目录…,取消]"), "dialogs: 0"};
+    QTest::newRow("build tree") << "driven" << false << boxes + QStringList{QString::fromUtf8("status: 找到 4 个软件包")};
+    QTest::newRow("no builder near") << "driven" << true
+                                     << boxes + QStringList{QString::fromUtf8("box: 没有找到软件包目录生成器 quorvi-catalog。 [确定]"),
+                                                            QString::fromUtf8("status: 没有找到软件包目录")};
+    QTest::newRow("--help") << "--help" << false << QStringList{QString::fromUtf8("  -v, --version  显示版本，然后退出。")};
+    QTest::newRow("-v after Qt's -reverse") << "-reverse -v" << false << QStringList{"quorvi " QUORVI_VERSION};
+}
+
+// The finder's own executable in an empty folder, under a locale that is not Chinese and
+// without a display for --help and --version. Driven (tests/firstrundriver.cpp): a search
+// offers the build, which finds the builder in the build tree and makes the catalogue the
+// next search reads; with no builder near, one box says so and no build dialog is made.
+void tst_FirstRun::realExecutable()
+{
+    QFETCH(QString, arguments);
+    QFETCH(bool, alone);
+    QFETCH(QStringList, lines);
+    const QString program = alone ? dir->filePath("quorvi") : QString(QUORVI_FINDER_BIN);
+    QVERIFY(!alone || QFile::copy(QUORVI_FINDER_BIN, program));
+    QVERIFY(QDir().mkpath(dir->filePath("empty")));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    env.insert("LANG", "C.UTF-8");
+    env.insert("PATH", "/usr/bin:/bin");
+    const bool driven = arguments == "driven";
+    if (driven) {
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QT_PLUGIN_PATH", QUORVI_DRIVER_PLUGINS);
+        env.insert("QT_QPA_GENERIC_PLUGINS", "quorvifirstrundriver");
+        env.insert("QUORVI_DRIVER_SOURCES", demoSources.join('|'));
+    }
+    QProcess finder;
+    finder.setProcessEnvironment(env);
+    finder.setWorkingDirectory(dir->filePath("empty"));
+    finder.start(program, driven ? QStringList() : arguments.split(' '));
+    QVERIFY(finder.waitForFinished(buildTimeoutMs));
+    QCOMPARE(finder.exitCode(), 0);
+    const QStringList printed = QString::fromUtf8(finder.readAllStandardOutput()).split('\n');
+    for (const QString &line : lines)
+        QVERIFY2(printed.contains(line), qPrintable(line + " not in:\n" + printed.join('\n')));
 }
 
 // The builder is held at its phase gate once its temporary file exists; Cancel ends it,

@@ -12,7 +12,10 @@
 #include <QSqlDatabase>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QScrollBar>
 #include <QTableView>
+
+#include "packagedetailswindow.h"
 
 // The window as it starts: its form, title, empty table, catalogue probe and
 // search-mode buttons.
@@ -39,6 +42,7 @@ private slots:
     void packageNameButtonResetsTable();
     void packageNameSlotIgnoresUncheckedButton();
     void fileNameButtonChangesNothing();
+    void keyboardReachesEverything();
 
 private:
     std::unique_ptr<CatalogueFolder> dir;
@@ -301,6 +305,67 @@ void tst_MainWindow::fileNameButtonChangesNothing()
     QVERIFY(log.lines().isEmpty());
     QCOMPARE(resultTable(window)->model(), searchModel);
     QCOMPARE(searchModel->rowCount(), 2);
+}
+
+namespace {
+QString focusAfter(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    return QApplication::focusWidget()->objectName();
+}
+} // namespace
+
+// Tab goes round every input and out of the table, Shift+Tab back, Ctrl+Tab out of it; a new search starts at
+// its first row, the current one; Ctrl+L and F6 bring the keyword field back with its text
+// selected, also from the details window, which Esc closes; Up and Down in the keyword
+// field walk the keywords searched.
+void tst_MainWindow::keyboardReachesEverything()
+{
+    QList<CataloguePackage> packages;
+    for (int i = 0; i < 300; ++i)
+        packages << CataloguePackage{QString("pkg%1").arg(i, 3, 10, QChar('0')), "1", "1", "all"};
+    writeCatalogue(dir->filePath("os_pkg_list.db"), packages);
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto *edit = window.findChild<QLineEdit *>("keyworkLineEdit");
+    QStringList round{QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < 5; ++i)
+        round << focusAfter(Qt::Key_Tab);
+    QCOMPARE(round, QStringList({"keyworkLineEdit", "searchPushButton", "packageNameRadioButton", "tableView",
+                                 "osTypeComboBox", "keyworkLineEdit"}));
+    QTableView *table = resultTable(window);
+    table->setFocus();
+    QCOMPARE(focusAfter(Qt::Key_Tab, Qt::ShiftModifier), QString("packageNameRadioButton"));
+    table->setFocus();
+    QCOMPARE(focusAfter(Qt::Key_Tab, Qt::ControlModifier), QString("osTypeComboBox"));
+
+    searchFor(window, "*");
+    QTRY_COMPARE(table->model()->rowCount(), 300);
+    table->scrollToBottom();
+    searchFor(window, "pkg1*");
+    QTRY_COMPARE(table->model()->rowCount(), 100);
+    QCOMPARE(table->verticalScrollBar()->value(), 0);
+    QCOMPARE(table->currentIndex().row(), 0);
+    QCOMPARE(focusAfter(Qt::Key_L, Qt::ControlModifier), QString("keyworkLineEdit"));
+    QCOMPARE(edit->selectedText(), QString("pkg1*"));
+    edit->setText("x");
+    QStringList walked;
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down})
+        walked << (QTest::keyClick(edit, key), edit->text());
+    QCOMPARE(walked, QStringList({"pkg1*", "*", "*", "pkg1*", "x", "x"}));
+
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Return);
+    auto *details = window.findChild<PackageDetailsWindow *>();
+    QApplication::setActiveWindow(details);
+    QTRY_COMPARE(QApplication::activeWindow(), details);
+    QTest::keyClick(details, Qt::Key_F6);
+    QTRY_COMPARE(QApplication::focusWidget(), edit);
+    QApplication::setActiveWindow(details);
+    QTRY_COMPARE(QApplication::activeWindow(), details);
+    QTest::keyClick(details, Qt::Key_Escape);
+    QVERIFY(!details->isVisible());
 }
 
 QTEST_MAIN(tst_MainWindow)
