@@ -59,7 +59,8 @@ QStringList SearchHint::pathAlternatives(const QString &keyword)
     if (rest.startsWith(QLatin1Char('/')) && mergedFolders.contains(top) && rest.size() > top.size() + 2) {
         alternatives << (underUsr ? rest : QLatin1String("/usr") + rest);
     }
-    const QStringList parts = keyword.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QStringList parts = keyword.split(QLatin1Char('/'));
+    parts.removeAll(QString());
     if (parts.size() >= 2) {
         const QString tail = QLatin1String("*/") + parts.at(parts.size() - 2) + QLatin1Char('/') + parts.last();
         if (tail != keyword && !alternatives.contains(tail)) {

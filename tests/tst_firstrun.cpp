@@ -159,7 +159,7 @@ void tst_FirstRun::realExecutable()
     QProcess finder;
     finder.setProcessEnvironment(env);
     finder.setWorkingDirectory(dir->filePath("empty"));
-    finder.start(program, arguments.split(' ', Qt::SkipEmptyParts));
+    finder.start(program, arguments.isEmpty() ? QStringList() : arguments.split(' '));
     QVERIFY(finder.waitForFinished(buildTimeoutMs));
     QCOMPARE(finder.exitCode(), 0);
     const QStringList printed = QString::fromUtf8(finder.readAllStandardOutput()).split('\n');
