@@ -52,7 +52,8 @@ QStringList SearchHint::pathAlternatives(const QString &keyword)
     // The merged-/usr name of a path is searched with it already (the engine's path
     // aliases), so the one alternative left is the path's last two parts anywhere.
     QStringList alternatives;
-    const QStringList parts = keyword.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QStringList parts = keyword.split(QLatin1Char('/'));
+    parts.removeAll(QString());
     if (parts.size() >= 2) {
         const QString tail = QLatin1String("*/") + parts.at(parts.size() - 2) + QLatin1Char('/') + parts.last();
         if (tail != keyword && !alternatives.contains(tail)) {

@@ -18,47 +18,34 @@
 #include <cstdio>
 
 namespace {
-class Driver : public QObject
+int searches = 0;
+bool noBuilder = false;
+
+void step()
 {
-public:
-    Driver()
-    {
-        CatalogueBuildDialog::overrideBuilder(QString(), qEnvironmentVariable("QUORVI_DRIVER_SOURCES").split('|'));
-        connect(&timer, &QTimer::timeout, this, &Driver::step);
-        timer.start(20);
+    if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        QStringList texts;
+        for (QAbstractButton *button : box->buttons())
+            texts << button->text();
+        std::printf("box: %s [%s]\n", qPrintable(box->text()), qPrintable(texts.join(',')));
+        noBuilder = noBuilder || box->text().contains("quorvi-catalog");
+        box->buttons().value(texts.indexOf(QString::fromUtf8("建立软件包目录…")), box->buttons().first())->click();
+        return;
     }
-
-private:
-    void step()
-    {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            QStringList texts;
-            for (QAbstractButton *button : box->buttons())
-                texts << button->text();
-            std::printf("box: %s [%s]\n", qPrintable(box->text()), qPrintable(texts.join(',')));
-            noBuilder = noBuilder || box->text().contains("quorvi-catalog");
-            box->buttons().value(texts.indexOf(QString::fromUtf8("建立软件包目录…")), box->buttons().first())->click();
-            return;
-        }
-        QMainWindow *window = nullptr;
-        for (QWidget *widget : QApplication::topLevelWidgets())
-            window = widget->inherits("MainWindow") && widget->isVisible() ? qobject_cast<QMainWindow *>(widget) : window;
-        const QString status = window && !QApplication::activeModalWidget() ? window->statusBar()->currentMessage() : "";
-        if (!status.isEmpty() && (noBuilder || (searches == 2 && status.startsWith(QString::fromUtf8("找到"))))) {
-            std::printf("dialogs: %d\nstatus: %s\n", int(window->findChildren<QProgressDialog *>().size()),
-                        qPrintable(status.section(QString::fromUtf8("，"), 0, 0)));
-            QApplication::exit(0);
-        } else if (!status.isEmpty() && (searches == 0 || (searches == 1 && status.startsWith(QString::fromUtf8("软件包目录："))))) {
-            window->findChild<QLineEdit *>("keyworkLineEdit")->setText("gcc*");
-            window->findChild<QPushButton *>("searchPushButton")->click();
-            ++searches;
-        }
+    QMainWindow *window = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        window = widget->inherits("MainWindow") && widget->isVisible() ? qobject_cast<QMainWindow *>(widget) : window;
+    const QString status = window && !QApplication::activeModalWidget() ? window->statusBar()->currentMessage() : "";
+    if (!status.isEmpty() && (noBuilder || (searches == 2 && status.startsWith(QString::fromUtf8("找到"))))) {
+        std::printf("dialogs: %d\nstatus: %s\n", int(window->findChildren<QProgressDialog *>().size()),
+                    qPrintable(status.section(QString::fromUtf8("，"), 0, 0)));
+        QApplication::exit(0);
+    } else if (!status.isEmpty() && (searches == 0 || (searches == 1 && status.startsWith(QString::fromUtf8("软件包目录："))))) {
+        window->findChild<QLineEdit *>("keyworkLineEdit")->setText("gcc*");
+        window->findChild<QPushButton *>("searchPushButton")->click();
+        ++searches;
     }
-
-    QTimer timer;
-    int searches = 0;
-    bool noBuilder = false;
-};
+}
 } // namespace
 
 class FirstRunDriverPlugin : public QGenericPlugin
@@ -67,7 +54,14 @@ class FirstRunDriverPlugin : public QGenericPlugin
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "firstrundriver.json")
 
 public:
-    QObject *create(const QString &, const QString &) override { return new Driver; }
+    QObject *create(const QString &, const QString &) override
+    {
+        CatalogueBuildDialog::overrideBuilder(QString(), qEnvironmentVariable("QUORVI_DRIVER_SOURCES").split('|'));
+        auto *timer = new QTimer;
+        connect(timer, &QTimer::timeout, &step);
+        timer->start(20);
+        return timer;
+    }
 };
 
 #include "firstrundriver.moc"
