@@ -44,7 +44,15 @@ InstallCommand InstallCommand::make(const InstalledPackages &machine,
     }
     command.packages = words.size();
     if (!words.isEmpty()) {
-        command.text = (rpm ? QStringLiteral("sudo dnf install ") : QStringLiteral("sudo apt install "))
+        // As the details window shows one package's command: the words after "--", and an
+        // RPM name with "%{}" in single quotes, so that the shell takes each as it is.
+        static const QRegularExpression plainWord(QStringLiteral("^[A-Za-z0-9.+_:-]+$"));
+        for (QString &word : words) {
+            if (!plainWord.match(word).hasMatch()) {
+                word = QLatin1Char('\'') + word + QLatin1Char('\'');
+            }
+        }
+        command.text = (rpm ? QStringLiteral("sudo dnf install -- ") : QStringLiteral("sudo apt install -- "))
                        + words.join(QLatin1Char(' '));
     }
     return command;

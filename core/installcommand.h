@@ -12,7 +12,7 @@ class InstalledPackages;
 struct sqlite3;
 
 // One shell command that installs packages of the catalogue with this machine's package
-// manager: "sudo apt install a b:i386 c" (dpkg), "sudo dnf install a b.i686" (rpm). Only
+// manager: "sudo apt install -- a b:i386 c" (dpkg), "sudo dnf install -- a b.i686" (rpm). Only
 // names within the manager's own rule go in (PackageNameRule), with a foreign architecture
 // only of letters, digits and "_+.-": no word can be an option to apt or dnf, or more than
 // one word to the shell. The others are left out and counted, as are repeated words and

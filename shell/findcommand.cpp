@@ -1,6 +1,6 @@
 #include "findcommand.h"
 
-#include "installcommand.h"
+#include "shellpackages.h"
 #include "shellcatalogue.h"
 
 #include <filesearch.h>
@@ -220,8 +220,8 @@ int FindCommand::show(ShellCatalogue &catalogue, LineOutput &out)
     const bool stateKnown = packages.manager() != InstalledPackages::Manager::None;
     for (size_t i = 0; i < rows.size(); ++i) {
         const PackageRow &row = rows[i];
-        const std::string installed = InstallCommand::installedVersion(packages, row.name, row.arch);
-        const std::string command = InstallCommand::forPackage(packages, row.name, row.arch);
+        const std::string installed = ShellPackages::installedVersion(packages, row.name, row.arch);
+        const std::string command = ShellPackages::forPackage(packages, row.name, row.arch);
         if (out.format() == LineOutput::Format::Json) {
             out.object({{"package", quoted(row.name)}, {"version", quoted(row.version)},
                         {"architecture", quoted(row.arch)}, {"summary", quoted(row.summary)},

@@ -2,7 +2,7 @@
 
 #include "alternatives.h"
 #include "commandlookup.h"
-#include "installcommand.h"
+#include "shellpackages.h"
 #include "shellcatalogue.h"
 
 #include <filesearch.h>
@@ -147,7 +147,7 @@ void NotFoundHandler::installLines(ShellCatalogue &catalogue, const std::vector<
     for (const CommandFile &file : files) {
         const PackageRow row = catalogue.package(file.pkg);
         if (shown.insert(row.name).second) {
-            say("  " + InstallCommand::forPackage(installed, row.name, row.arch) + "    （" + file.path + "）");
+            say("  " + ShellPackages::forPackage(installed, row.name, row.arch) + "    （" + file.path + "）");
         }
     }
 }
@@ -164,7 +164,7 @@ void NotFoundHandler::nearLines(ShellCatalogue &catalogue, const std::string &co
         rows.push_back(catalogue.package(file.pkg));
         packageNames.push_back(rows.back().name);
     }
-    const std::set<std::string> installed = InstallCommand::installedOf(packages, packageNames);
+    const std::set<std::string> installed = ShellPackages::installedOf(packages, packageNames);
     struct Candidate
     {
         std::tuple<bool, bool, bool, std::string> rank;
@@ -177,7 +177,7 @@ void NotFoundHandler::nearLines(ShellCatalogue &catalogue, const std::string &co
         const bool here = onPath(name, path);
         const bool isInstalled = installed.count(row.name) > 0;
         std::string line = "  " + name + "（软件包 " + row.name;
-        line += here || isInstalled ? "，已安装）" : "）：" + InstallCommand::forPackage(packages, row.name, row.arch);
+        line += here || isInstalled ? "，已安装）" : "）：" + ShellPackages::forPackage(packages, row.name, row.arch);
         candidates.push_back({{!here, !isInstalled, row.name != name, name}, line});
     }
     std::sort(candidates.begin(), candidates.end(), [](const Candidate &a, const Candidate &b) { return a.rank < b.rank; });

@@ -106,7 +106,7 @@ void tst_Copy::installCommandOfSelectedRows_data()
     QTest::addColumn<QString>("keyword"); // every row it finds is selected
     QTest::addColumn<QString>("clipboard");
     QTest::addColumn<QString>("status");
-    QTest::newRow("names within the rule") << "*" << "sudo apt install gcc gcc-12 gcc-doc libc6:i386"
+    QTest::newRow("names within the rule") << "*" << "sudo apt install -- gcc gcc-12 gcc-doc libc6:i386"
                                            << QString::fromUtf8("已复制安装命令（4 个软件包）；2 行没有列入");
     QTest::newRow("an option's name") << "-oDebug" << "before"
                                       << QString::fromUtf8("没有可以安装的软件包，没有复制；1 行没有列入");

@@ -1,4 +1,4 @@
-#include "installcommand.h"
+#include "shellpackages.h"
 
 #include <installedpackages.h>
 
@@ -13,7 +13,7 @@ QString qt(const std::string &text)
 
 } // namespace
 
-std::string InstallCommand::forPackage(const InstalledPackages &installed, const std::string &name, const std::string &arch)
+std::string ShellPackages::forPackage(const InstalledPackages &installed, const std::string &name, const std::string &arch)
 {
     std::string command = installed.installCommand(qt(name), qt(arch)).toUtf8().toStdString();
     const std::string sudo = "sudo ";
@@ -23,7 +23,7 @@ std::string InstallCommand::forPackage(const InstalledPackages &installed, const
     return command;
 }
 
-std::string InstallCommand::installedVersion(const InstalledPackages &installed, const std::string &name,
+std::string ShellPackages::installedVersion(const InstalledPackages &installed, const std::string &name,
                                              const std::string &arch)
 {
     QVector<InstalledPackages::Installed> versions;
@@ -40,7 +40,7 @@ std::string InstallCommand::installedVersion(const InstalledPackages &installed,
     return {};
 }
 
-std::set<std::string> InstallCommand::installedOf(const InstalledPackages &installed, const std::vector<std::string> &names)
+std::set<std::string> ShellPackages::installedOf(const InstalledPackages &installed, const std::vector<std::string> &names)
 {
     QStringList wanted;
     for (const std::string &name : names) {

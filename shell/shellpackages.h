@@ -1,5 +1,5 @@
-#ifndef INSTALLCOMMAND_H
-#define INSTALLCOMMAND_H
+#ifndef SHELLPACKAGES_H
+#define SHELLPACKAGES_H
 
 // The install command the shell's programs print: the core's (InstalledPackages), without
 // "sudo " for root, who needs none.
@@ -10,7 +10,7 @@
 
 class InstalledPackages;
 
-namespace InstallCommand {
+namespace ShellPackages {
 
 std::string forPackage(const InstalledPackages &installed, const std::string &name, const std::string &arch);
 // Whether the package has a version in dpkg's (or RPM's) "installed" state, read now; its
@@ -19,6 +19,6 @@ std::string installedVersion(const InstalledPackages &installed, const std::stri
 // Of the packages named, those with a version in the "installed" state, read in one go.
 std::set<std::string> installedOf(const InstalledPackages &installed, const std::vector<std::string> &names);
 
-} // namespace InstallCommand
+} // namespace ShellPackages
 
-#endif // INSTALLCOMMAND_H
+#endif // SHELLPACKAGES_H
