@@ -55,8 +55,9 @@ CatalogueBuildDialog::CatalogueBuildDialog(QWidget *parent)
     connect(builder, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
             &CatalogueBuildDialog::ended);
     connect(builder, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
+        if (error == QProcess::FailedToStart) {
             failed(tr("无法启动 %1：%2").arg(builder->program(), builder->errorString()));
+        }
     });
 }
 
@@ -159,8 +160,9 @@ void CatalogueBuildDialog::cancelBuild()
     setLabelText(tr("正在停止……"));
     builder->terminate();
     QTimer::singleShot(terminateGraceMs, builder, [process = builder] {
-        if (process->state() != QProcess::NotRunning)
+        if (process->state() != QProcess::NotRunning) {
             process->kill();
+        }
     });
 }
 
@@ -176,8 +178,9 @@ void CatalogueBuildDialog::reject()
 void CatalogueBuildDialog::ended(int exitCode, QProcess::ExitStatus status)
 {
     readProgress();
-    if (!pending.isEmpty())
+    if (!pending.isEmpty()) {
         keepOutput(QString::fromUtf8(pending));
+    }
     pending.clear();
     if (cancelling) {
         reject();

@@ -412,8 +412,7 @@ void MainWindow::showCatalogueInStatusBar(const QString &catalogue)
     QSqlQuery count(db);
     if (count.exec(QLatin1String(SearchStatement::packageCount)) && count.next()) {
         ui->statusbar->showMessage(tr("软件包目录：%1（%2 个软件包）").arg(path).arg(count.value(0).toLongLong()));
-    
-    }else {
+    } else {
         ui->statusbar->showMessage(tr("软件包目录：%1（没有软件包表）").arg(path));
     }
 }

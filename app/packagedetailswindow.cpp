@@ -265,8 +265,7 @@ void PackageDetailsWindow::showInstalled(const PackageDetails &details)
     QString text = tr("已安装 %1").arg(same->version);
     if (same->state != QLatin1String("installed")) {
         text += tr("（状态：%1）").arg(same->state);
-    
-    }else if (info.hasDetails && same->version != info.version) {
+    } else if (info.hasDetails && same->version != info.version) {
         text += tr("（软件包目录中是 %1）").arg(info.version);
     }
     installedValue->setText(text);
@@ -297,12 +296,15 @@ void PackageDetailsWindow::showFiles(const PackageDetails &details)
 void PackageDetailsWindow::showFileCounts()
 {
     QString text = tr("文件：共 %1 个").arg(number(files->totalCount() + unlistedFiles));
-    if (unlistedFiles > 0)
+    if (unlistedFiles > 0) {
         text += tr("，列出前 %1 个，还有 %2 个未列出").arg(number(files->totalCount()), number(unlistedFiles));
-    if (!keyword.isEmpty())
+    }
+    if (!keyword.isEmpty()) {
         text += tr("，其中 %1 个与“%2”匹配（排在前面，粗体）").arg(number(files->matchedCount()), keyword);
-    if (!filterEdit->text().isEmpty())
+    }
+    if (!filterEdit->text().isEmpty()) {
         text += tr("；筛选后显示 %1 个").arg(number(files->rowCount()));
+    }
     filesLabel->setText(text);
 }
 

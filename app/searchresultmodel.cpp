@@ -127,8 +127,7 @@ int SearchResultModel::rowOf(qint64 id) const
         const int middle = (low + high) / 2;
         if (cells.at(middle * titles.size()).toLongLong() < id) {
             low = middle + 1;
-        
-        }else {
+        } else {
             high = middle;
         }
     }
@@ -171,8 +170,7 @@ void SearchResultModel::addMatches(const QVector<qint64> &ids, const QStringList
         }
         if (i < texts.size()) {
             tooltips[row] = texts.at(i);
-        
-        }else {
+        } else {
             matchesAsked[row] = false;
         }
     }

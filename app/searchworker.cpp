@@ -29,8 +29,7 @@ std::string engineKeyword(QString keyword)
     for (int i = 0; i < keyword.size(); ++i) {
         if (keyword.at(i).isHighSurrogate() && i + 1 < keyword.size() && keyword.at(i + 1).isLowSurrogate()) {
             ++i;
-        
-        }else if (keyword.at(i).isSurrogate()) {
+        } else if (keyword.at(i).isSurrogate()) {
             keyword[i] = QChar(QChar::ReplacementCharacter);
         }
     }
@@ -145,11 +144,9 @@ void SearchWorker::run(quint64 work, const SearchRequest &request, SearchOutcome
     }
     if (request.mode == SearchMode::PackageName) {
         searchPackages(work, request.keyword, outcome);
-    
-    }else if (features.fileLists) {
+    } else if (features.fileLists) {
         searchFiles(work, request.keyword, outcome);
-    
-    }else {
+    } else {
         outcome.end = features.olderKind ? SearchOutcome::End::OlderCatalogue : SearchOutcome::End::NoFileLists;
     }
 }

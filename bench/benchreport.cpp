@@ -35,10 +35,11 @@ void endingTargets(const Context &c)
     const Context::Figures *slowest = nullptr;
     for (const auto &f : c.file)
         slowest = !slowest || f.finder > slowest->finder ? &f : slowest;
-    if (slowest)
+    if (slowest) {
         target(QStringLiteral("any file-name keyword: the slowest of the run, `%1`").arg(slowest->keyword),
                slowest->finder, QStringLiteral("ms"), 100,
                QStringLiteral("; stretch (<= 60 ms) ") + verdict(slowest->finder <= 60));
+    }
     // A literal of three or more characters, or one of two or more at the end: 30 ms, or
     // 60 ms where it finds over 10,000 packages.
     for (const char *k : {"*.h", "*.rs", "*.desktop", "*/lib/systemd/system/*", "*.gz", "/usr/share/*", "*.c",

@@ -53,8 +53,7 @@ SqlRun runStatement(const QString &dbPath, const QString &statement)
     }
     if (rc != SQLITE_DONE) {
         result.error = QString::fromUtf8(sqlite3_errmsg(db));
-    
-    }else {
+    } else {
         result.rows = rows;
     }
     keep(bytes);

@@ -87,8 +87,7 @@ void addHookRows(Context &c)
         const double returned = w.value(1).toDouble();
         if (w.value(0) == QLatin1String("first")) {
             c.hookFirstMs = returned;
-        
-        }else if (w.value(0) == QLatin1String("changed")) {
+        } else if (w.value(0) == QLatin1String("changed")) {
             c.hookChangedMs = returned;
         }
         const QString what = w.value(0) == QLatin1String("first")     ? QStringLiteral("no catalogue yet")

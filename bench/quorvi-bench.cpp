@@ -31,8 +31,9 @@ namespace {
 // Debug lines of the finder (one statement per search) would flood the output.
 void quietHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
-    if (type != QtDebugMsg && type != QtInfoMsg && !message.contains(QLatin1String("propagateSizeHints")))
+    if (type != QtDebugMsg && type != QtInfoMsg && !message.contains(QLatin1String("propagateSizeHints"))) {
         fprintf(stderr, "%s\n", qPrintable(message));
+    }
 }
 
 struct Peer
@@ -47,8 +48,9 @@ int peerRows(const QByteArray &output, bool distinctPackages)
     QSet<QByteArray> packages;
     int lines = 0;
     for (const QByteArray &line : output.split('\n')) {
-        if (line.isEmpty())
+        if (line.isEmpty()) {
             continue;
+        }
         ++lines;
         packages.insert(line.left(line.indexOf(':')));
     }
@@ -73,10 +75,11 @@ void measureSearch(Context &c, FinderDriver &driver, SearchMode mode, const QStr
     EngineRun engine;
     const Timed finder = timeIt(c.reps, [&] { finderRows = driver.search(keyword); });
     const Timed floor = timeIt(c.reps, [&] {
-        if (file)
+        if (file) {
             floorRows = (engine = runEngine(c.full, keyword)).rows;
-        else
+        } else {
             floorRows = runStatement(c.full, statement).rows;
+        }
     });
     Timed peerTime;
     int peerCount = -1;
@@ -89,29 +92,33 @@ void measureSearch(Context &c, FinderDriver &driver, SearchMode mode, const QStr
     row.kind = file ? QStringLiteral("file") : QStringLiteral("package");
     row.keyword = QLatin1Char('`') + keyword + QLatin1Char('`');
     row.rows = QString::number(finderRows);
-    if (floorRows != finderRows)
+    if (floorRows != finderRows) {
         row.rows += QStringLiteral(" (floor %1!%2)").arg(floorRows).arg(engine.error.isEmpty() ? QString() : QStringLiteral(" ") + engine.error);
+    }
     row.plan = file ? engine.plan : QStringLiteral("–");
     row.finder = cell(finder, c.reps);
     row.floor = cell(floor, c.reps);
     row.over = fmtMs(finder.ms - floor.ms);
-    if (finder.ms < floor.ms)
+    if (finder.ms < floor.ms) {
         row.over = QStringLiteral("−") + fmtMs(floor.ms - finder.ms);
+    }
     row.peer = cell(peerTime, file ? 3 : 5);
     row.peerRows = peerCount < 0 ? QStringLiteral("–") : QString::number(peerCount);
     row.finderFloor = fmtRatio(ratio(finder.ms, floor.ms));
     row.peerFinder = fmtRatio(ratio(peerTime.ms, finder.ms));
     c.rows.push_back(row);
     (file ? c.file : c.pkg).push_back({keyword, finder.ms, floor.ms, peerTime.ms, finderRows});
-    if (c.plans)
+    if (c.plans) {
         addPlan(c, row.kind, keyword, file ? engine.statement : statement);
+    }
     fprintf(stderr, "  %s %s: %s ms\n", qPrintable(row.kind), qPrintable(keyword), qPrintable(row.finder));
 }
 
 Peer aptCache(const Context &c, const QString &regex)
 {
-    if (!c.haveAptCache)
+    if (!c.haveAptCache) {
         return {};
+    }
     return {QStringLiteral("apt-cache"), {QStringLiteral("search"), QStringLiteral("--names-only"), regex}};
 }
 
@@ -120,11 +127,13 @@ Peer aptCache(const Context &c, const QString &regex)
 // -i because the finder's LIKE ignores ASCII case too.
 Peer aptFile(const Context &c, const QString &pattern, bool regex)
 {
-    if (!c.haveAptFile)
+    if (!c.haveAptFile) {
         return {};
+    }
     QStringList args{QStringLiteral("-i"), QStringLiteral("search")};
-    if (regex)
+    if (regex) {
         args << QStringLiteral("-x");
+    }
     args << QStringLiteral("--") << pattern;
     return {QStringLiteral("apt-file"), args};
 }
@@ -288,26 +297,30 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int childStart = args.indexOf(QStringLiteral("--child-startup"));
-    if (childStart > 0)
+    if (childStart > 0) {
         childStartup(args.value(childStart + 1));
-    if (args.contains(QStringLiteral("--child-memory")))
+    }
+    if (args.contains(QStringLiteral("--child-memory"))) {
         childMemory();
+    }
     const int loop = args.indexOf(QStringLiteral("--loop-search"));
-    if (loop > 0) // for perf/callgrind: N searches of one keyword in the catalogue of the current directory
+    if (loop > 0) { // for perf/callgrind: N searches of one keyword in the catalogue of the current directory
         return loopSearch(args.value(loop + 1), args.value(loop + 2).toInt(), args.contains(QStringLiteral("--file")));
+    }
 
     out.setCodec("UTF-8");
     Context c;
     QString data = QStringLiteral("build/bench-data");
     for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--data"))
+        if (args[i] == QLatin1String("--data")) {
             data = args.value(++i);
-        else if (args[i] == QLatin1String("--reps"))
+        } else if (args[i] == QLatin1String("--reps")) {
             c.reps = qMax(1, args.value(++i).toInt());
-        else if (args[i] == QLatin1String("--no-peers"))
+        } else if (args[i] == QLatin1String("--no-peers")) {
             c.peers = false;
-        else if (args[i] == QLatin1String("--plans"))
+        } else if (args[i] == QLatin1String("--plans")) {
             c.plans = true;
+        }
     }
     c.data = QFileInfo(data).absoluteFilePath();
     const QString fullDir = c.data + QStringLiteral("/full");
@@ -329,8 +342,9 @@ int main(int argc, char *argv[])
             return 1;
         }
         FinderDriver driver(window);
-        if (!searchRows(c, driver))
+        if (!searchRows(c, driver)) {
             return 1;
+        }
         windowRows(c, window);
     }
     addPlocateRows(c); // also with --no-peers: it takes a second
@@ -344,8 +358,9 @@ int main(int argc, char *argv[])
     printTable(c);
     printNotes(c, loadStart);
     printTargets(c);
-    if (c.plans)
+    if (c.plans) {
         out << "\nQuery plans:\n\n```\n" << c.planLines.join(QLatin1Char('\n')) << "\n```\n";
+    }
     out.flush();
     return 0;
 }

@@ -91,18 +91,19 @@ uint32_t BlockReader::blocksBefore(BlockTable table, std::string_view key)
         const bool below = first.bytes(0) < key;
         if (below) {
             low = mid + 1;
-        
-        }else {
+        } else {
             high = mid;
         }
     }
     first.reset();
     // The search went by `first` alone: the blocks it ends between must begin with the
     // text their `first` says, or a damaged column would hide names without a word.
-    if (low > 0)
+    if (low > 0) {
         checkFirst(table, low - 1);
-    if (low < blockCount(table))
+    }
+    if (low < blockCount(table)) {
         checkFirst(table, low);
+    }
     return low;
 }
 
@@ -111,12 +112,14 @@ void BlockReader::checkFirst(BlockTable table, uint32_t block)
     Statement &first = *tableOf(table).first;
     first.reset();
     first.bind(1, block);
-    if (!first.step())
+    if (!first.step()) {
         broken("missing block " + std::to_string(block));
+    }
     const std::string stored(first.bytes(0));
     first.reset();
-    if (folded(text(table, block * perBlock)) != stored)
+    if (folded(text(table, block * perBlock)) != stored) {
         broken("block " + std::to_string(block) + " does not begin with its first text");
+    }
 }
 
 void BlockReader::checkTexts(BlockTable table, uint32_t block, const TextBlock &texts) const

@@ -43,12 +43,15 @@ bool isWildcard(char c)
 // or three ASCII bytes in a row, else by reading them all.
 FilePlan namePlanFor(const KeywordPattern &pattern)
 {
-    if (!pattern.literalPrefix().empty() || pattern.isPlainAscii())
+    if (!pattern.literalPrefix().empty() || pattern.isPlainAscii()) {
         return FilePlan::NameRange;
-    if (!pattern.literalSuffix().empty())
+    }
+    if (!pattern.literalSuffix().empty()) {
         return FilePlan::NameEnds;
-    if (!pattern.trigrams(maxTrigrams).empty() || !pattern.pair().empty())
+    }
+    if (!pattern.trigrams(maxTrigrams).empty() || !pattern.pair().empty()) {
         return FilePlan::NameTrigrams;
+    }
     return FilePlan::NameScan;
 }
 
@@ -57,8 +60,9 @@ std::string prefixEnd(std::string prefix)
 {
     while (!prefix.empty() && static_cast<unsigned char>(prefix.back()) == 0xff)
         prefix.pop_back();
-    if (!prefix.empty())
+    if (!prefix.empty()) {
         prefix.back() = char(static_cast<unsigned char>(prefix.back()) + 1);
+    }
     return prefix;
 }
 
@@ -82,8 +86,9 @@ std::vector<uint32_t> placesByName(const std::vector<FileRef> &files)
         size_t counts[257] = {};
         for (const FileRef &file : files)
             ++counts[(file.name >> shift & 0xff) + 1];
-        if (counts[(files.empty() ? 0 : files[0].name >> shift & 0xff) + 1] == files.size())
+        if (counts[(files.empty() ? 0 : files[0].name >> shift & 0xff) + 1] == files.size()) {
             continue; // every id has the same byte here
+        }
         for (size_t b = 1; b < 257; ++b)
             counts[b] += counts[b - 1];
         for (const uint32_t i : order)
@@ -210,8 +215,9 @@ FileSearch::Impl::Impl(sqlite3 *db, std::string_view text, StopFn stopFn)
     const std::string_view namePart = slash == std::string::npos ? keyword : std::string_view(keyword).substr(slash + 1);
     if (slash == std::string::npos || std::none_of(namePart.begin(), namePart.end(), isWildcard)) {
         namePattern = std::make_unique<KeywordPattern>(namePart);
-        if (slash != std::string::npos)
+        if (slash != std::string::npos) {
             dirOfName = std::make_unique<KeywordPattern>(std::string_view(keyword).substr(0, slash));
+        }
         plan = namePlanFor(*namePattern);
         return;
     }
@@ -231,16 +237,19 @@ FileSearch::Impl::Impl(sqlite3 *db, std::string_view text, StopFn stopFn)
 
 void FileSearch::Impl::checkStop() const
 {
-    if (stop && stop())
+    if (stop && stop()) {
         throw FileSearchError("search stopped");
+    }
 }
 
 void FileSearch::Impl::search()
 {
-    if (searched)
+    if (searched) {
         return;
-    if (KeywordPattern::likePatternLength(keyword) > likePatternLimit)
+    }
+    if (KeywordPattern::likePatternLength(keyword) > likePatternLimit) {
         throw FileSearchError("LIKE or GLOB pattern too complex");
+    }
     // A search that failed part way starts again from nothing.
     reader = std::make_unique<BlockReader>(db);
     matchedNames = BlockBits();
@@ -252,10 +261,11 @@ void FileSearch::Impl::search()
     files = -1;
     sql.clear();
     IdSet pkgs(size_t(reader->maxPackage()) + 1);
-    if (isNamePlan())
+    if (isNamePlan()) {
         searchNames(pkgs);
-    else
+    } else {
         searchDirs(pkgs);
+    }
     rows = pkgs.ids();
     searched = true;
 }
@@ -288,8 +298,9 @@ void FileSearch::Impl::nameBlockRange(const KeywordPattern &pattern, FilePlan ho
 std::vector<uint32_t> FileSearch::Impl::trigramBlocks(const KeywordPattern &pattern)
 {
     const std::vector<uint32_t> keys = pattern.trigrams(maxTrigrams);
-    if (keys.empty())
+    if (keys.empty()) {
         return pairBlocks(pattern);
+    }
     std::vector<uint32_t> blocks, list;
     bool firstList = true;
     for (const uint32_t key : keys) {
@@ -297,8 +308,9 @@ std::vector<uint32_t> FileSearch::Impl::trigramBlocks(const KeywordPattern &patt
         reader->postings(key, list);
         blocks = firstList ? list : intersect(blocks, list);
         firstList = false;
-        if (blocks.empty())
+        if (blocks.empty()) {
             break;
+        }
     }
     return blocks;
 }
@@ -318,8 +330,9 @@ std::vector<uint32_t> FileSearch::Impl::endBlocks(const KeywordPattern &pattern)
         blocks.erase(std::unique(blocks.begin(), blocks.end()), blocks.end());
     }
     for (const uint32_t key : pattern.trigrams(maxTrigrams)) {
-        if (blocks.empty())
+        if (blocks.empty()) {
             break;
+        }
         checkStop();
         reader->postings(key, list);
         blocks = intersect(blocks, list);
@@ -333,11 +346,13 @@ void FileSearch::Impl::everyPackageWithFiles(IdSet &pkgs)
     Statement read(db, "SELECT " QV_PKG_FILES_PKG " FROM " QV_PKG_FILES_TABLE);
     sql = read.expandedSql();
     for (uint64_t row = 0; read.step(); ++row) {
-        if (row % 4096 == 0)
+        if (row % 4096 == 0) {
             checkStop();
+        }
         const int64_t pkg = read.integer(0);
-        if (pkg <= 0 || pkg > reader->maxPackage())
+        if (pkg <= 0 || pkg > reader->maxPackage()) {
             throw FileSearchError("damaged catalogue: file list of an unknown package");
+        }
         pkgs.insert(uint32_t(pkg));
     }
 }
@@ -367,20 +382,23 @@ std::vector<uint32_t> FileSearch::Impl::pairBlocks(const KeywordPattern &pattern
     };
     if (!pattern.endsWith(pair)) {
         reader->postingsBetween(trigramKey(a, b, 0), trigramKey(a, b, 255), list);
-        if (!addAll(list))
+        if (!addAll(list)) {
             return allBlocks(total);
+        }
     }
     for (unsigned before = 1; before < 256; ++before) { // a key below 1 << 16 is an ending
         checkStop();
         reader->postings(trigramKey((unsigned char)before, a, b), list);
-        if (!addAll(list))
+        if (!addAll(list)) {
             return allBlocks(total);
+        }
     }
     uint32_t first = 0, last = 0;
     nameBlockRange(KeywordPattern(pair), FilePlan::NameRange, first, last);
     for (uint64_t block = first; block <= last; ++block) {
-        if (!add(uint32_t(block)))
+        if (!add(uint32_t(block))) {
             return allBlocks(total);
+        }
     }
     return seen.ids();
 }
@@ -396,8 +414,9 @@ std::vector<uint32_t> FileSearch::Impl::allBlocks(uint32_t total)
 
 void FileSearch::Impl::searchNames(IdSet &pkgs)
 {
-    if (reader->blockCount(BlockTable::Names) == 0)
+    if (reader->blockCount(BlockTable::Names) == 0) {
         return;
+    }
     if (namePattern->matchesEverything() && !dirOfName) {
         everyName = true;
         everyPackageWithFiles(pkgs);
@@ -417,8 +436,9 @@ void FileSearch::Impl::searchNames(IdSet &pkgs)
         return;
     }
     auto onLink = [&](uint32_t pkg, uint32_t dir, std::string_view) {
-        if (dirOfName && !nameDirMatches(dir))
+        if (dirOfName && !nameDirMatches(dir)) {
             return;
+        }
         ++files;
         pkgs.insert(pkg);
     };
@@ -485,15 +505,18 @@ void FileSearch::Impl::scanBlocks(Statement &read, const BlockList &list, const 
     while (read.step()) {
         checkStop();
         const int64_t id = read.integer(0);
-        if (next < list.count && id < int64_t(list.at(next)))
+        if (next < list.count && id < int64_t(list.at(next))) {
             continue; // a block between the listed ones
-        if (next >= list.count || id != int64_t(list.at(next)))
+        }
+        if (next >= list.count || id != int64_t(list.at(next))) {
             throw FileSearchError("damaged catalogue: name blocks out of order");
+        }
         nameBlock(pattern, uint32_t(list.at(next)), read.bytes(1), read.bytes(2), keep, onLink);
         ++next;
     }
-    if (next != list.count)
+    if (next != list.count) {
         throw FileSearchError("damaged catalogue: missing name block");
+    }
 }
 
 // Matches one block's names and passes on the links of those that match.
@@ -504,8 +527,9 @@ void FileSearch::Impl::nameBlock(const KeywordPattern &pattern, uint32_t block, 
     decodeTexts(namesBlob, perBlock, texts);
     reader->checkTexts(BlockTable::Names, block, texts);
     const uint64_t mask = pattern.matchBlock(texts);
-    if (mask == 0)
+    if (mask == 0) {
         return;
+    }
     decodeLinks(linksBlob, perBlock, links);
     reader->checkLinks(block, links);
     for (uint64_t bits = mask; bits; bits &= bits - 1) {
@@ -513,8 +537,9 @@ void FileSearch::Impl::nameBlock(const KeywordPattern &pattern, uint32_t block, 
         for (uint32_t j = links.begin(i); j < links.end(i); ++j)
             onLink(links.pkgs[j], links.dirs[j], texts.text(i));
     }
-    if (!keep)
+    if (!keep) {
         return;
+    }
     matchedNames.add(block, mask);
     for (uint64_t bits = mask; bits; bits &= bits - 1) {
         const size_t i = size_t(__builtin_ctzll(bits));
@@ -525,8 +550,9 @@ void FileSearch::Impl::nameBlock(const KeywordPattern &pattern, uint32_t block, 
 bool FileSearch::Impl::nameDirMatches(uint32_t dir)
 {
     const auto known = dirVerdicts.find(dir);
-    if (known != dirVerdicts.end())
+    if (known != dirVerdicts.end()) {
         return known->second;
+    }
     const bool verdict = dirOfName->matches(reader->dir(dir));
     dirVerdicts.emplace(dir, verdict);
     return verdict;
@@ -535,15 +561,17 @@ bool FileSearch::Impl::nameDirMatches(uint32_t dir)
 void FileSearch::Impl::searchDirs(IdSet &pkgs)
 {
     const uint32_t blocks = reader->blockCount(BlockTable::Dirs);
-    if (blocks == 0)
+    if (blocks == 0) {
         return;
+    }
     uint32_t first = 0, last = blocks - 1;
     if (plan == FilePlan::DirRange) {
         const uint32_t before = reader->blocksBefore(BlockTable::Dirs, folder);
         const std::string end = prefixEnd(folder);
         const uint32_t upto = end.empty() ? blocks : reader->blocksBefore(BlockTable::Dirs, end);
-        if (upto == 0)
+        if (upto == 0) {
             return;
+        }
         first = before > 0 ? before - 1 : 0;
         last = upto - 1;
     }
@@ -556,17 +584,20 @@ void FileSearch::Impl::searchDirs(IdSet &pkgs)
     uint64_t next = first;
     while (read.step()) {
         checkStop();
-        if (read.integer(0) != int64_t(next))
+        if (read.integer(0) != int64_t(next)) {
             throw FileSearchError("damaged catalogue: directory blocks out of order");
+        }
         matchedDirs.add(uint32_t(next), dirBlock(uint32_t(next), read.bytes(1), read.bytes(2), candidates));
         ++next;
     }
-    if (next != uint64_t(last) + 1)
+    if (next != uint64_t(last) + 1) {
         throw FileSearchError("damaged catalogue: missing directory block");
-    if (everyFileOfDir)
+    }
+    if (everyFileOfDir) {
         pkgs = candidates;
-    else
+    } else {
         checkPackages(candidates, pkgs);
+    }
 }
 
 // Which candidate packages ship a matching file. A matching file's name ends with the
@@ -581,13 +612,15 @@ void FileSearch::Impl::checkPackages(const IdSet &candidates, IdSet &pkgs)
     if (narrow || dirPackagePairs > maxPairsByPackage) {
         std::string path;
         scanNames(*tailPattern, tailPlan, false, [&](uint32_t pkg, uint32_t dir, std::string_view name) {
-            if (!candidates.contains(pkg) || pkgs.contains(pkg) || !matchedDirs.contains(dir, perBlock))
+            if (!candidates.contains(pkg) || pkgs.contains(pkg) || !matchedDirs.contains(dir, perBlock)) {
                 return;
+            }
             path.assign(reader->dir(dir));
             path += '/';
             path += name;
-            if (pathPattern->matches(path))
+            if (pathPattern->matches(path)) {
                 pkgs.insert(pkg);
+            }
         });
         return;
     }
@@ -598,8 +631,9 @@ void FileSearch::Impl::checkPackages(const IdSet &candidates, IdSet &pkgs)
             found = true;
             return false;
         });
-        if (found)
+        if (found) {
             pkgs.insert(pkg);
+        }
     }
 }
 
@@ -618,8 +652,9 @@ uint64_t FileSearch::Impl::dirBlock(uint32_t block, std::string_view pathsBlob, 
         slashed.ends.push_back(uint32_t(slashed.bytes.size()));
     }
     const uint64_t mask = dirFilter->matchBlock(slashed);
-    if (mask == 0)
+    if (mask == 0) {
         return 0;
+    }
     decodeIdLists(pkgsBlob, perBlock, dirPkgs);
     reader->checkDirPackages(block, dirPkgs);
     for (uint64_t bits = mask; bits; bits &= bits - 1) {
@@ -644,24 +679,29 @@ void FileSearch::Impl::forEachMatch(uint32_t pkg, Fn fn)
     std::string dirText;
     std::string path;
     for (const FileRef &file : files) {
-        if (names && !everyName && !matchedNames.contains(file.name, perBlock))
+        if (names && !everyName && !matchedNames.contains(file.name, perBlock)) {
             continue;
+        }
         if (file.dir != currentDir) {
             currentDir = file.dir;
             dirPasses = names ? !dirOfName || nameDirMatches(file.dir) : matchedDirs.contains(file.dir, perBlock);
-            if (dirPasses)
+            if (dirPasses) {
                 dirText.assign(reader->dir(file.dir));
+            }
         }
-        if (!dirPasses)
+        if (!dirPasses) {
             continue;
+        }
         path.assign(dirText);
         path += '/';
         std::string_view name;
         path += names && matchedTexts.find(file.name, name) ? name : reader->name(file.name);
-        if (!names && !everyFileOfDir && !pathPattern->matches(path))
+        if (!names && !everyFileOfDir && !pathPattern->matches(path)) {
             continue;
-        if (!fn(path))
+        }
+        if (!fn(path)) {
             return;
+        }
     }
 }
 
@@ -719,17 +759,19 @@ std::string FileSearch::firstPath(uint32_t pkg)
                 continue;
             }
             search->forEachMatch(pkg, [&](const std::string &path) {
-                if (!any || path < best)
+                if (!any || path < best) {
                     best = path;
+                }
                 any = true;
                 return true;
             });
         }
         // The name blocks' links and the package's own file list are two records of the
         // same files: a row that its files do not bear out is a damaged catalogue's.
-        if (!any)
+        if (!any) {
             throw FileSearchError("damaged catalogue: package " + std::to_string(pkg)
                                   + " ships no file that its name links say it does");
+        }
         return best;
     } catch (const BlobError &e) {
         throw FileSearchError(std::string("damaged catalogue: ") + e.what());
@@ -751,10 +793,12 @@ std::vector<std::string> FileSearch::matchingFiles(uint32_t pkg, size_t max, siz
             });
         }
         std::sort(paths.begin(), paths.end());
-        if (total)
+        if (total) {
             *total = paths.size();
-        if (paths.size() > max)
+        }
+        if (paths.size() > max) {
             paths.resize(max);
+        }
         return paths;
     } catch (const BlobError &e) {
         throw FileSearchError(std::string("damaged catalogue: ") + e.what());

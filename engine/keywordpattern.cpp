@@ -20,13 +20,15 @@ uint32_t readCharacter(const unsigned char *&p, const unsigned char *end)
         0x04, 0x05, 0x06, 0x07, 0x00, 0x01, 0x02, 0x03, 0x00, 0x01, 0x00, 0x00,
     };
     uint32_t c = *p++;
-    if (c < 0xc0)
+    if (c < 0xc0) {
         return c;
+    }
     c = leadBits[c - 0xc0];
     while (p < end && (*p & 0xc0) == 0x80)
         c = (c << 6) + (0x3f & *p++);
-    if (c < 0x80 || (c & 0xfffff800) == 0xd800 || (c & 0xfffffffe) == 0xfffe)
+    if (c < 0x80 || (c & 0xfffff800) == 0xd800 || (c & 0xfffffffe) == 0xfffe) {
         c = 0xfffd;
+    }
     return c;
 }
 
@@ -42,8 +44,9 @@ std::vector<uint32_t> decodeText(std::string_view text)
 
 bool sameCharacter(uint32_t a, uint32_t b)
 {
-    if (a == b)
+    if (a == b) {
         return true;
+    }
     return a < 0x80 && b < 0x80
         && CatalogueBlobs::foldAscii(char(a)) == CatalogueBlobs::foldAscii(char(b));
 }
@@ -70,8 +73,9 @@ KeywordPattern::KeywordPattern(std::string_view text)
         const uint32_t c = readCharacter(p, end);
         const Kind kind = c == '*' ? Kind::All : c == '?' ? Kind::One : Kind::Char;
         tokens.push_back({c, kind});
-        if (kind == Kind::Char && c >= 0x80)
+        if (kind == Kind::Char && c >= 0x80) {
             asciiNeverMatches = true;
+        }
     }
     everything = !tokens.empty()
         && std::all_of(tokens.begin(), tokens.end(), [](const Token &t) { return t.kind == Kind::All; });
@@ -90,8 +94,9 @@ void KeywordPattern::addSegments(std::string_view text)
         segment.one.assign(run.size(), '\0');
         size_t literalStart = 0;
         for (size_t i = 0; i <= run.size(); ++i) {
-            if (i < run.size() && run[i] != '?')
+            if (i < run.size() && run[i] != '?') {
                 continue;
+            }
             if (i - literalStart > segment.anchorLen) {
                 segment.anchorPos = literalStart;
                 segment.anchorLen = i - literalStart;
@@ -102,11 +107,13 @@ void KeywordPattern::addSegments(std::string_view text)
                 segment.hasOne = true;
             }
         }
-        if (segment.anchorLen > filterRun.size())
+        if (segment.anchorLen > filterRun.size()) {
             filterRun = segment.bytes.substr(segment.anchorPos, segment.anchorLen);
+        }
         segments.push_back(std::move(segment));
-        if (star == std::string_view::npos)
+        if (star == std::string_view::npos) {
             break;
+        }
         start = star + 1;
     }
     // "*run*" (stars around one literal run): a text matches where the run is found in it.
@@ -131,8 +138,9 @@ bool KeywordPattern::matches(std::string_view text) const
             plain &= isPlainByte(c);
             buffer[i] = CatalogueBlobs::foldAscii(char(c));
         }
-        if (plain)
+        if (plain) {
             return !asciiNeverMatches && matchesAscii(buffer, size);
+        }
     }
     return matchesDecoded(text);
 }
@@ -141,10 +149,12 @@ uint64_t KeywordPattern::matchBlock(const CatalogueBlobs::TextBlock &block) cons
 {
     const size_t count = block.size();
     uint64_t mask = 0;
-    if (everything)
+    if (everything) {
         return count >= 64 ? ~uint64_t(0) : (uint64_t(1) << count) - 1;
-    if (tailFirst && !std::memchr(block.bytes.data(), 0, block.bytes.size()))
+    }
+    if (tailFirst && !std::memchr(block.bytes.data(), 0, block.bytes.size())) {
         return matchTails(block);
+    }
     thread_local std::string folded;
     folded.resize(block.bytes.size());
     // Branch-free, so that the compiler runs it over many bytes at a time.
@@ -165,8 +175,9 @@ uint64_t KeywordPattern::matchBlock(const CatalogueBlobs::TextBlock &block) cons
             mask |= uint64_t(matches(block.text(i))) << i;
         return mask;
     }
-    if (asciiNeverMatches)
+    if (asciiNeverMatches) {
         return 0;
+    }
     const char *bytes = folded.data();
     const size_t total = folded.size();
     if (filterRun.empty()) {
@@ -181,14 +192,16 @@ uint64_t KeywordPattern::matchBlock(const CatalogueBlobs::TextBlock &block) cons
     while (pos < total) {
         const void *hit = filterRun.size() == 1 ? std::memchr(bytes + pos, filterRun[0], total - pos)
                                                : memmem(bytes + pos, total - pos, filterRun.data(), filterRun.size());
-        if (!hit)
+        if (!hit) {
             break;
+        }
         const size_t at = size_t(static_cast<const char *>(hit) - bytes);
         while (block.ends[i] <= at)
             ++i;
         const size_t begin = i == 0 ? 0 : block.ends[i - 1];
-        if (at + filterRun.size() <= block.ends[i])
+        if (at + filterRun.size() <= block.ends[i]) {
             mask |= uint64_t(runMatches || matchesAscii(bytes + begin, block.ends[i] - begin)) << i;
+        }
         pos = block.ends[i];
         ++i;
     }
@@ -206,14 +219,16 @@ uint64_t KeywordPattern::matchTails(const CatalogueBlobs::TextBlock &block) cons
     uint64_t mask = 0;
     for (size_t i = 0, begin = 0; i < block.size(); begin = block.ends[i++]) {
         const size_t end = block.ends[i];
-        if (end - begin < n)
+        if (end - begin < n) {
             continue;
+        }
         const char *at = block.bytes.data() + end - n;
         bool same = true;
         for (size_t k = 0; k < n && same; ++k)
             same = CatalogueBlobs::foldAscii(at[k]) == tail[k];
-        if (same && (tailMatches || matches(std::string_view(block.bytes).substr(begin, end - begin))))
+        if (same && (tailMatches || matches(std::string_view(block.bytes).substr(begin, end - begin)))) {
             mask |= uint64_t(1) << i;
+        }
     }
     return mask;
 }
@@ -221,11 +236,13 @@ uint64_t KeywordPattern::matchTails(const CatalogueBlobs::TextBlock &block) cons
 bool KeywordPattern::segmentAt(const Segment &segment, const char *at) const
 {
     const size_t n = segment.bytes.size();
-    if (!segment.hasOne)
+    if (!segment.hasOne) {
         return n == 0 || std::memcmp(at, segment.bytes.data(), n) == 0;
+    }
     for (size_t i = 0; i < n; ++i) {
-        if (!segment.one[i] && at[i] != segment.bytes[i])
+        if (!segment.one[i] && at[i] != segment.bytes[i]) {
             return false;
+        }
     }
     return true;
 }
@@ -234,10 +251,12 @@ bool KeywordPattern::segmentAt(const Segment &segment, const char *at) const
 const char *KeywordPattern::findSegment(const Segment &segment, const char *from, const char *end) const
 {
     const size_t n = segment.bytes.size();
-    if (size_t(end - from) < n)
+    if (size_t(end - from) < n) {
         return nullptr;
-    if (segment.anchorLen == 0)
+    }
+    if (segment.anchorLen == 0) {
         return from; // only "?": any place
+    }
     const char *anchor = segment.bytes.data() + segment.anchorPos;
     const char *searchFrom = from + segment.anchorPos;
     const char *searchEnd = end - (n - segment.anchorPos - segment.anchorLen);
@@ -245,11 +264,13 @@ const char *KeywordPattern::findSegment(const Segment &segment, const char *from
         const void *hit = segment.anchorLen == 1
             ? std::memchr(searchFrom, *anchor, size_t(searchEnd - searchFrom))
             : memmem(searchFrom, size_t(searchEnd - searchFrom), anchor, segment.anchorLen);
-        if (!hit)
+        if (!hit) {
             return nullptr;
+        }
         const char *at = static_cast<const char *>(hit) - segment.anchorPos;
-        if (segmentAt(segment, at))
+        if (segmentAt(segment, at)) {
             return at;
+        }
         searchFrom = static_cast<const char *>(hit) + 1;
     }
     return nullptr;
@@ -260,17 +281,20 @@ const char *KeywordPattern::findSegment(const Segment &segment, const char *from
 bool KeywordPattern::matchesAscii(const char *text, size_t size) const
 {
     const Segment &first = segments.front();
-    if (!hasStar)
+    if (!hasStar) {
         return size == first.bytes.size() && segmentAt(first, text);
+    }
     const Segment &last = segments.back();
-    if (size < first.bytes.size() + last.bytes.size() || !segmentAt(first, text))
+    if (size < first.bytes.size() + last.bytes.size() || !segmentAt(first, text)) {
         return false;
+    }
     const char *pos = text + first.bytes.size();
     const char *lastStart = text + size - last.bytes.size();
     for (size_t i = 1; i + 1 < segments.size(); ++i) {
         const char *at = findSegment(segments[i], pos, lastStart);
-        if (!at)
+        if (!at) {
             return false;
+        }
         pos = at + segments[i].bytes.size();
     }
     return segmentAt(last, lastStart);
@@ -329,12 +353,14 @@ std::vector<uint32_t> KeywordPattern::trigrams(size_t maxKeys) const
     for (size_t i = 0; i < text.size() && keys.size() < maxKeys; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         run = isWildcard(text[i]) || c >= 0x80 ? 0 : run + 1;
-        if (run < 3)
+        if (run < 3) {
             continue;
+        }
         const auto *p = reinterpret_cast<const unsigned char *>(text.data() + i - 2);
         const uint32_t key = CatalogueBlobs::trigramKey(p[0], p[1], p[2]);
-        if (std::find(keys.begin(), keys.end(), key) == keys.end())
+        if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
             keys.push_back(key);
+        }
     }
     return keys;
 }
@@ -345,8 +371,9 @@ std::string KeywordPattern::pair() const
     size_t run = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         run = isWildcard(text[i]) || static_cast<unsigned char>(text[i]) >= 0x80 ? 0 : run + 1;
-        if (run == 2)
+        if (run == 2) {
             return text.substr(i - 1, 2);
+        }
     }
     return {};
 }
@@ -359,8 +386,9 @@ bool KeywordPattern::endsWith(std::string_view foldedText) const
 
 std::string KeywordPattern::literalSuffix() const
 {
-    if (!hasWildcard())
+    if (!hasWildcard()) {
         return {};
+    }
     size_t n = 0;
     while (n < keyword.size() && isPlainByte(static_cast<unsigned char>(keyword[keyword.size() - 1 - n]))
            && !isWildcard(keyword[keyword.size() - 1 - n]))

@@ -38,8 +38,9 @@ public:
     bool find(uint32_t id, std::string_view &text) const
     {
         const auto it = std::lower_bound(ids.begin(), ids.end(), id);
-        if (it == ids.end() || *it != id)
+        if (it == ids.end() || *it != id) {
             return false;
+        }
         text = this->text(size_t(it - ids.begin()));
         return true;
     }

@@ -72,8 +72,9 @@ void matchEntries(const Chunk &chunk, size_t begin, size_t end, const KeywordPat
             decodeTexts(chunk.names(entry), QV_NAMES_PER_BLOCK, part.texts);
             reader.checkTexts(BlockTable::Names, entry.block, part.texts);
             const uint64_t mask = pattern.matchBlock(part.texts);
-            if (mask == 0)
+            if (mask == 0) {
                 continue;
+            }
             decodeLinks(chunk.links(entry), QV_NAMES_PER_BLOCK, part.links, false);
             reader.checkLinks(entry.block, part.links);
             for (uint64_t bits = mask; bits; bits &= bits - 1) {
@@ -81,8 +82,9 @@ void matchEntries(const Chunk &chunk, size_t begin, size_t end, const KeywordPat
                 for (uint32_t j = part.links.begin(i); j < part.links.end(i); ++j)
                     part.pkgs.insert(part.links.pkgs[j]);
                 part.files += part.links.end(i) - part.links.begin(i);
-                if (part.keepNames)
+                if (part.keepNames) {
                     part.names.add(entry.block * QV_NAMES_PER_BLOCK + uint32_t(i), part.texts.text(i));
+                }
             }
             part.masks.emplace_back(entry.block, mask);
         }
@@ -109,8 +111,9 @@ public:
     void join()
     {
         for (std::thread &thread : threads) {
-            if (thread.joinable())
+            if (thread.joinable()) {
                 thread.join();
+            }
         }
     }
 
@@ -149,8 +152,9 @@ NameScanResult scanNamesInParallel(Statement &read, uint64_t count, const std::f
         match.join();
         matching = false;
         for (Part &part : parts) {
-            if (part.error)
+            if (part.error) {
                 std::rethrow_exception(part.error);
+            }
             for (const auto &[block, mask] : part.masks)
                 result.matched.add(block, mask);
             part.masks.clear();
@@ -160,8 +164,9 @@ NameScanResult scanNamesInParallel(Statement &read, uint64_t count, const std::f
         }
     };
     const auto hand = [&] {
-        if (matching)
+        if (matching) {
             collect();
+        }
         match.start(chunks[filling], parts[0], parts[1]);
         matching = true;
         filling ^= 1;
@@ -171,21 +176,27 @@ NameScanResult scanNamesInParallel(Statement &read, uint64_t count, const std::f
     uint64_t next = 0;
     while (read.step()) {
         const int64_t id = read.integer(0);
-        if (next < count && id < int64_t(blockAt(next)))
+        if (next < count && id < int64_t(blockAt(next))) {
             continue; // a block between the listed ones
-        if (next >= count || id != int64_t(blockAt(next)))
+        }
+        if (next >= count || id != int64_t(blockAt(next))) {
             throw FileSearchError("damaged catalogue: name blocks out of order");
+        }
         chunks[filling].add(uint32_t(blockAt(next)), read.bytes(1), read.bytes(2));
         ++next;
-        if (chunks[filling].entries.size() == chunkBlocks)
+        if (chunks[filling].entries.size() == chunkBlocks) {
             hand();
+        }
     }
-    if (!chunks[filling].entries.empty())
+    if (!chunks[filling].entries.empty()) {
         hand();
-    if (matching)
+    }
+    if (matching) {
         collect();
-    if (next != count)
+    }
+    if (next != count) {
         throw FileSearchError("damaged catalogue: missing name block");
+    }
     for (Part &part : parts) {
         result.pkgs.merge(part.pkgs);
         result.files += part.files;

@@ -37,17 +37,19 @@ void sortFrom(std::string_view *a, size_t n, size_t depth)
         size_t below = 0, i = 0, above = n;
         while (i < above) {
             const int c = byteAt(a[i], depth);
-            if (c < pivot)
+            if (c < pivot) {
                 std::swap(a[below++], a[i++]);
-            else if (c > pivot)
+            } else if (c > pivot) {
                 std::swap(a[i], a[--above]);
-            else
+            } else {
                 ++i;
+            }
         }
         sortFrom(a, below, depth);
         sortFrom(a + above, n - above, depth);
-        if (pivot < 0)
+        if (pivot < 0) {
             return; // equal texts
+        }
         a += below;
         n = above - below;
         ++depth;

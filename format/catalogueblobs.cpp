@@ -45,16 +45,18 @@ std::string zstdCompressed(const std::string &content)
     const size_t size = context ? ZSTD_compressCCtx(context, frame.data(), frame.size(), content.data(),
                                                     content.size(), zstdLevel)
                                 : ZSTD_compress(frame.data(), frame.size(), content.data(), content.size(), zstdLevel);
-    if (ZSTD_isError(size))
+    if (ZSTD_isError(size)) {
         return std::string();
+    }
     frame.resize(size);
     return char(Zstd) + frame;
 }
 
 std::string lz4Compressed(const std::string &content)
 {
-    if (content.size() > size_t(LZ4_MAX_INPUT_SIZE))
+    if (content.size() > size_t(LZ4_MAX_INPUT_SIZE)) {
         return std::string();
+    }
     const uint32_t n = uint32_t(content.size());
     std::string blob = {char(Lz4), char(n), char(n >> 8), char(n >> 16), char(n >> 24)};
     std::string block(size_t(LZ4_compressBound(int(n))), '\0');
@@ -64,12 +66,14 @@ std::string lz4Compressed(const std::string &content)
     static thread_local const std::unique_ptr<LZ4_streamHC_t, int (*)(LZ4_streamHC_t *)> kept(LZ4_createStreamHC(),
                                                                                               LZ4_freeStreamHC);
     LZ4_streamHC_t *stream = kept.get();
-    if (!stream)
+    if (!stream) {
         return std::string();
+    }
     LZ4_resetStreamHC_fast(stream, lz4Level);
     const int size = LZ4_compress_HC_continue(stream, content.data(), block.data(), int(n), int(block.size()));
-    if (size <= 0)
+    if (size <= 0) {
         return std::string();
+    }
     block.resize(size_t(size));
     return blob + block;
 }
@@ -108,8 +112,9 @@ public:
     {
         if (content.size() >= minCompressed) {
             const std::string compressed = codec == Codec::Lz4 ? lz4Compressed(content) : zstdCompressed(content);
-            if (!compressed.empty() && compressed.size() < content.size() + 1)
+            if (!compressed.empty() && compressed.size() < content.size() + 1) {
                 return compressed;
+            }
         }
         return char(Raw) + content;
     }
@@ -149,42 +154,50 @@ class Reader
 public:
     explicit Reader(std::string_view blob)
     {
-        if (blob.empty())
+        if (blob.empty()) {
             throw BlobError("empty blob");
+        }
         const auto storage = static_cast<unsigned char>(blob.front());
         blob.remove_prefix(1);
         if (storage == Raw) {
             rest = blob;
         } else if (storage == Zstd) {
             const unsigned long long size = ZSTD_getFrameContentSize(blob.data(), blob.size());
-            if (size == ZSTD_CONTENTSIZE_UNKNOWN || size == ZSTD_CONTENTSIZE_ERROR || size > maxDecodedBytes)
+            if (size == ZSTD_CONTENTSIZE_UNKNOWN || size == ZSTD_CONTENTSIZE_ERROR || size > maxDecodedBytes) {
                 throw BlobError("compressed blob of unknown or too large size");
+            }
             ZSTD_DCtx *context = threadContext<ZSTD_DCtx, ZSTD_freeDCtx>(ZSTD_createDCtx);
-            if (!context)
+            if (!context) {
                 throw BlobError("no memory for a decompression context");
+            }
             std::string &buffer = decodeBuffer(size_t(size));
             const size_t got = ZSTD_decompressDCtx(context, buffer.data(), buffer.size(), blob.data(), blob.size());
-            if (ZSTD_isError(got) || got != buffer.size())
+            if (ZSTD_isError(got) || got != buffer.size()) {
                 throw BlobError("damaged compressed blob");
+            }
             rest = buffer;
         } else if (storage == Lz4) {
-            if (blob.size() < 4)
+            if (blob.size() < 4) {
                 throw BlobError("truncated blob");
+            }
             const auto *p = reinterpret_cast<const unsigned char *>(blob.data());
             const uint32_t size = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
             blob.remove_prefix(4);
-            if (size > maxDecodedBytes || blob.size() > size_t(INT32_MAX))
+            if (size > maxDecodedBytes || blob.size() > size_t(INT32_MAX)) {
                 throw BlobError("compressed blob of too large size");
+            }
             std::string &buffer = decodeBuffer(size);
             const int got = LZ4_decompress_safe(blob.data(), buffer.data(), int(blob.size()), int(size));
-            if (got < 0 || uint32_t(got) != size)
+            if (got < 0 || uint32_t(got) != size) {
                 throw BlobError("damaged compressed blob");
+            }
             rest = buffer;
         } else {
             throw BlobError("unknown blob storage");
         }
-        if (rest.size() > maxDecodedBytes)
+        if (rest.size() > maxDecodedBytes) {
             throw BlobError("blob too large");
+        }
     }
 
     // An array of at most maxCount integers.
@@ -193,8 +206,9 @@ public:
         const std::string_view data = getPart(maxCount);
         const size_t count = partCount;
         if (coding == Ints::Plain) {
-            if (data.size() != 4 * count)
+            if (data.size() != 4 * count) {
                 throw BlobError("integer array of the wrong length");
+            }
             values.resize(count);
             const auto *p = reinterpret_cast<const unsigned char *>(data.data());
             for (size_t i = 0; i < count; ++i, p += 4)
@@ -204,43 +218,49 @@ public:
         // StreamVByte keeps a two-bit length code for each value in (count + 3) / 4 key
         // bytes, then the values' bytes: the data must hold exactly what the keys say.
         const size_t keyBytes = (count + 3) / 4;
-        if (data.size() < keyBytes)
+        if (data.size() < keyBytes) {
             throw BlobError("integer array shorter than its keys");
+        }
         const auto *keys = reinterpret_cast<const unsigned char *>(data.data());
         size_t needed = keyBytes;
         for (size_t i = 0; i < count / 4; ++i)
             needed += keyLengths[keys[i]];
         for (size_t i = count / 4 * 4; i < count; ++i)
             needed += size_t((keys[i / 4] >> (2 * (i % 4))) & 3) + 1;
-        if (needed != data.size())
+        if (needed != data.size()) {
             throw BlobError("integer array of the wrong length");
+        }
         values.resize(count);
         const auto *in = reinterpret_cast<const uint8_t *>(data.data());
-        if (coding == Ints::VByteDelta)
+        if (coding == Ints::VByteDelta) {
             streamvbyte_delta_decode(in, values.data(), uint32_t(count), 0);
-        else
+        } else {
             streamvbyte_decode(in, values.data(), uint32_t(count));
+        }
     }
 
     std::string_view getBytes(size_t maxCount)
     {
         const std::string_view data = getPart(maxCount);
-        if (data.size() != partCount)
+        if (data.size() != partCount) {
             throw BlobError("byte part of the wrong length");
+        }
         return data;
     }
 
     void expectEnd() const
     {
-        if (!rest.empty())
+        if (!rest.empty()) {
             throw BlobError("trailing bytes in blob");
+        }
     }
 
 private:
     uint32_t getU32()
     {
-        if (rest.size() < 4)
+        if (rest.size() < 4) {
             throw BlobError("truncated blob");
+        }
         const auto *p = reinterpret_cast<const unsigned char *>(rest.data());
         rest.remove_prefix(4);
         return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -249,10 +269,12 @@ private:
     {
         partCount = getU32();
         const uint32_t length = getU32();
-        if (partCount > maxCount)
+        if (partCount > maxCount) {
             throw BlobError("too many entries in blob");
-        if (length > rest.size())
+        }
+        if (length > rest.size()) {
             throw BlobError("part longer than its blob");
+        }
         const std::string_view data = rest.substr(0, length);
         rest.remove_prefix(length);
         return data;
@@ -275,12 +297,14 @@ void checkEnds(const std::vector<uint32_t> &ends, size_t total)
 {
     uint32_t previous = 0;
     for (const uint32_t end : ends) {
-        if (end < previous)
+        if (end < previous) {
             throw BlobError("list ends out of order");
+        }
         previous = end;
     }
-    if ((ends.empty() ? 0 : ends.back()) != total)
+    if ((ends.empty() ? 0 : ends.back()) != total) {
         throw BlobError("list ends do not match the values");
+    }
 }
 
 // Per-list counts from ends, and back.
@@ -297,8 +321,9 @@ void endsFromCounts(std::vector<uint32_t> &counts, size_t maxTotal)
     uint64_t total = 0;
     for (uint32_t &count : counts) {
         total += count;
-        if (total > maxTotal)
+        if (total > maxTotal) {
             throw BlobError("list counts exceed the values");
+        }
         count = uint32_t(total);
     }
 }
@@ -323,8 +348,9 @@ void undoGaps(const std::vector<uint32_t> &ends, std::vector<uint32_t> &values)
     for (size_t list = 0, i = 0; list < ends.size(); ++list) {
         uint32_t previous = 0;
         for (; i < ends[list]; ++i) {
-            if (values[i] > UINT32_MAX - previous)
+            if (values[i] > UINT32_MAX - previous) {
                 throw BlobError("id out of range");
+            }
             values[i] += previous;
             previous = values[i];
         }
@@ -354,8 +380,9 @@ void decodeTexts(std::string_view blob, size_t maxCount, TextBlock &out)
     const std::string_view bytes = reader.getBytes(maxDecodedBytes);
     reader.expectEnd();
     endsFromCounts(out.ends, bytes.size());
-    if ((out.ends.empty() ? 0 : out.ends.back()) != bytes.size())
+    if ((out.ends.empty() ? 0 : out.ends.back()) != bytes.size()) {
         throw BlobError("text lengths do not match the texts");
+    }
     out.bytes.assign(bytes);
 }
 
@@ -377,8 +404,9 @@ void decodeLinks(std::string_view blob, size_t maxNames, NameLinks &out, bool wi
     if (withDirs) {
         reader.getInts(out.dirs, out.pkgs.size(), Ints::VByte);
         reader.expectEnd();
-        if (out.dirs.size() != out.pkgs.size())
+        if (out.dirs.size() != out.pkgs.size()) {
             throw BlobError("links without directories");
+        }
     } else {
         out.dirs.clear();
     }
@@ -428,13 +456,15 @@ void decodeFiles(std::string_view blob, std::vector<FileRef> &out)
     reader.getInts(dirs, maxDecodedBytes, Ints::VByteDelta);
     reader.getInts(names, dirs.size(), Ints::VByte);
     reader.expectEnd();
-    if (names.size() != dirs.size())
+    if (names.size() != dirs.size()) {
         throw BlobError("files without names");
+    }
     out.resize(dirs.size());
     for (size_t i = 0; i < dirs.size(); ++i) {
         out[i] = {dirs[i], names[i]};
-        if (i > 0 && !(out[i - 1] < out[i]))
+        if (i > 0 && !(out[i - 1] < out[i])) {
             throw BlobError("files out of order");
+        }
     }
 }
 
@@ -452,8 +482,9 @@ void decodePostings(std::string_view blob, std::vector<uint32_t> &out)
     reader.expectEnd();
     // A gap that wrapped around shows as a fall: the list must rise strictly.
     for (size_t i = 1; i < out.size(); ++i) {
-        if (out[i] <= out[i - 1])
+        if (out[i] <= out[i - 1]) {
             throw BlobError("posting list out of order");
+        }
     }
 }
 
@@ -471,11 +502,13 @@ bool foldedLess(std::string_view a, std::string_view b)
     for (size_t i = 0; i < n; ++i) {
         const auto x = static_cast<unsigned char>(foldAscii(a[i]));
         const auto y = static_cast<unsigned char>(foldAscii(b[i]));
-        if (x != y)
+        if (x != y) {
             return x < y;
+        }
     }
-    if (a.size() != b.size())
+    if (a.size() != b.size()) {
         return a.size() < b.size();
+    }
     return a < b;
 }
 

@@ -21,8 +21,7 @@ std::string userPath(const char *xdgCacheHome, const char *home)
     std::string cache;
     if (xdgCacheHome && xdgCacheHome[0] == '/') {
         cache = xdgCacheHome;
-    
-    }else {
+    } else {
         cache = std::string(home ? home : "") + "/.cache";
     }
     while (cache.size() > 1 && cache.back() == '/')

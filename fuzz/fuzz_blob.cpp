@@ -33,8 +33,9 @@ void expectSame(const T &a, const T &b)
 
 void expect(bool rule, const char *what)
 {
-    if (!rule)
+    if (!rule) {
         fail(what);
+    }
 }
 
 constexpr size_t maxEntries = 1u << 20;
@@ -65,8 +66,9 @@ uint32_t le32(const unsigned char *p)
 // keys, two bits a value. Compressed BLOBs are left to the round trip.
 void expectExactParts(std::string_view blob, std::initializer_list<Part> parts)
 {
-    if (blob.empty() || blob.front() != 0)
+    if (blob.empty() || blob.front() != 0) {
         return;
+    }
     const auto *p = reinterpret_cast<const unsigned char *>(blob.data()) + 1;
     size_t left = blob.size() - 1;
     for (const Part part : parts) {
@@ -94,8 +96,9 @@ void expectRising(const std::vector<uint32_t> &ends, const std::vector<uint32_t>
 {
     for (size_t list = 0, i = 0; list < ends.size(); ++list) {
         for (size_t first = i; i < ends[list]; ++i) {
-            if (i > first)
+            if (i > first) {
                 expect(strictly ? values[i] > values[i - 1] : values[i] >= values[i - 1], "ids out of order");
+            }
         }
     }
 }

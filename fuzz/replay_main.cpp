@@ -83,11 +83,9 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--allow-empty") == 0) {
             allowEmpty = true;
-        
-        }else if (std::strncmp(argv[i], "--timeout=", 10) == 0) {
+        } else if (std::strncmp(argv[i], "--timeout=", 10) == 0) {
             timeout = unsigned(std::strtoul(argv[i] + 10, nullptr, 10));
-        
-        }else {
+        } else {
             ok = collect(argv[i], inputs) && ok;
         }
     }

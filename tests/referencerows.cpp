@@ -30,11 +30,9 @@ QString globPattern(const QString &keyword)
     for (const QChar c : keyword) {
         if (c == '[') {
             pattern += "[[]";
-        
-        }else if (c.unicode() >= 'A' && c.unicode() <= 'Z') {
+        } else if (c.unicode() >= 'A' && c.unicode() <= 'Z') {
             pattern += QChar(c.unicode() + ('a' - 'A'));
-        
-        }else {
+        } else {
             pattern += c;
         }
     }

@@ -48,8 +48,7 @@ void BoxCloser::closeActiveBox()
     const QList<QAbstractButton *> buttons = box->buttons();
     if (buttons.isEmpty()) {
         box->reject();
-    
-    }else {
+    } else {
         buttons.first()->click();
     }
 }
@@ -93,8 +92,9 @@ void clickRadio(QAbstractButton *button)
 
 QString shownText(const QString &text, Qt::TextFormat format)
 {
-    if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(text)))
+    if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(text))) {
         return text;
+    }
     QTextDocument document;
     document.setHtml(text);
     return document.toPlainText();

@@ -92,15 +92,13 @@ void tst_CatalogueLocation::userPlaceFollowsXdgCacheHome()
     const bool wasSet = qEnvironmentVariableIsSet("XDG_CACHE_HOME");
     if (xdgCacheHome.isNull()) {
         qunsetenv("XDG_CACHE_HOME");
-    
-    }else {
+    } else {
         qputenv("XDG_CACHE_HOME", xdgCacheHome);
     }
     const QString found = CatalogueLocator::userCataloguePath();
     if (wasSet) {
         qputenv("XDG_CACHE_HOME", before);
-    
-    }else {
+    } else {
         qunsetenv("XDG_CACHE_HOME");
     }
     QCOMPARE(found, expected);

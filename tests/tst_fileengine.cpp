@@ -78,10 +78,12 @@ QList<File> generatedFiles()
 QString otherName(const QString &path)
 {
     for (const char *folder : {"/bin/", "/sbin/", "/lib/", "/lib32/", "/lib64/", "/libx32/"}) {
-        if (path.startsWith(QLatin1String(folder)))
+        if (path.startsWith(QLatin1String(folder))) {
             return "/usr" + path;
-        if (path.startsWith("/usr" + QLatin1String(folder)))
+        }
+        if (path.startsWith("/usr" + QLatin1String(folder))) {
             return path.mid(4);
+        }
     }
     return path;
 }
@@ -104,8 +106,9 @@ bool exec(sqlite3 *db, const char *sql, const QByteArray &blob = {})
 {
     if (blob.isNull() && std::strchr(sql, ';')) {
         const bool ok = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-        if (!ok)
+        if (!ok) {
             qWarning("%s: %s", sql, sqlite3_errmsg(db));
+        }
         return ok;
     }
     sqlite3_stmt *stmt = nullptr;
@@ -416,10 +419,11 @@ void tst_FileEngine::blobRules()
     try {
         std::vector<uint32_t> ids;
         CatalogueBlobs::IdLists lists;
-        if (decoder == "postings")
+        if (decoder == "postings") {
             CatalogueBlobs::decodePostings(bytes, ids);
-        else
+        } else {
             CatalogueBlobs::decodeIdLists(bytes, 64, lists);
+        }
     } catch (const CatalogueBlobs::BlobError &e) {
         error = QString::fromUtf8(e.what());
     }

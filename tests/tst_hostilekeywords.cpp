@@ -142,8 +142,7 @@ bool hasUnpairedSurrogate(const QString &text)
     for (int i = 0; i < text.size(); ++i) {
         if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
             ++i;
-        
-        }else if (text.at(i).isSurrogate()) {
+        } else if (text.at(i).isSurrogate()) {
             return true;
         }
     }

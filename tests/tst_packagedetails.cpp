@@ -122,8 +122,9 @@ void tst_PackageDetails::cleanup()
 PackageDetailsWindow *tst_PackageDetails::showDirect(PackageDetailsWindow &window, PackageDetailsRequest request)
 {
     QSignalSpy shown(&window, &PackageDetailsWindow::detailsShown);
-    if (request.path.isEmpty())
+    if (request.path.isEmpty()) {
         request.path = dir->filePath("os_pkg_list.db");
+    }
     request.databaseName = request.path;
     request.connectOptions = request.connectOptions.isEmpty() ? QStringLiteral("QSQLITE_OPEN_READONLY")
                                                               : request.connectOptions;
@@ -153,11 +154,9 @@ PackageDetailsWindow *tst_PackageDetails::open(MainWindow &window, const QString
     table->setFocus();
     if (how == "enter") {
         QTest::keyClick(table, Qt::Key_Return);
-    
-    }else if (how == "double-click") {
+    } else if (how == "double-click") {
         doubleClick(table->viewport(), table->visualRect(first).center());
-    
-    }else {
+    } else {
         window.findChild<QAction *>("detailsAction")->trigger();
     }
     auto *details = window.findChild<PackageDetailsWindow *>();
@@ -388,8 +387,9 @@ bool threadNamed(const QByteArray &name)
 {
     for (const QString &task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile comm("/proc/self/task/" + task + "/comm");
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name)
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name) {
             return true;
+        }
     }
     return false;
 }

@@ -204,8 +204,7 @@ private:
     {
         if (type == SQLITE_TRACE_PROFILE) {
             instance().holdHere(BetweenStatements);
-        
-        }else if (std::strstr(static_cast<const char *>(text), QV_PKG_FILES_TABLE)) {
+        } else if (std::strstr(static_cast<const char *>(text), QV_PKG_FILES_TABLE)) {
             instance().holdHere(PackageFiles);
         }
         return 0;
@@ -522,8 +521,7 @@ void tst_SearchControl::stopWhileSqliteWorks()
     qInfo() << "rows examined after the stop:" << examined;
     if (hold == SqliteGate::FirstRow) {
         QCOMPARE(examined, 0);
-    
-    }else {
+    } else {
         QVERIFY2(examined < packages / 10, qPrintable(QString::number(examined)));
     }
 }
@@ -568,8 +566,7 @@ void tst_SearchControl::copyStopsWhilePathsAreWorkedOut()
         }
         if (onTheBox) {
             QTest::mouseClick(box->findChild<QPushButton *>(), Qt::LeftButton);
-        
-        }else {
+        } else {
             QTest::keyClick(table, Qt::Key_Escape);
         }
         stopped = true;

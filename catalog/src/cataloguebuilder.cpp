@@ -80,8 +80,9 @@ void CatalogueBuilder::build(const BuildOptions &options, const std::string &out
     PhaseGate::reached("reading packages");
     for (const std::string &path : options.packages)
         readList(path, [&] { readPackages(path); });
-    if (!options.dpkgStatus.empty())
+    if (!options.dpkgStatus.empty()) {
         readList(options.dpkgStatus, [&] { readDpkgStatus(options.dpkgStatus); });
+    }
     for (const std::string &dir : options.repodata)
         readList(dir, [&] { readRepodataPackages(dir); });
     for (const std::string &root : options.rpmdbRoots)
@@ -129,21 +130,24 @@ void CatalogueBuilder::checkInputs(const BuildOptions &options, const std::strin
     }
     for (const std::string &dir : options.repodata)
         checkList(dir, false);
-    if (!options.dpkgStatus.empty())
+    if (!options.dpkgStatus.empty()) {
         checkList(options.dpkgStatus, true);
+    }
 }
 
 // A list that cannot be read fails the build, or with skipBadEntries is left out.
 void CatalogueBuilder::checkList(const std::string &path, bool regularFile)
 {
     try {
-        if (regularFile)
+        if (regularFile) {
             m_inputs.check(path);
-        else
+        } else {
             requireReadable(path);
+        }
     } catch (const ParseError &e) {
-        if (!m_skipBad)
+        if (!m_skipBad) {
             throw;
+        }
         m_stats.leftOut.push_back(e.what());
         m_unreadable.push_back(path);
     }
@@ -158,33 +162,38 @@ void CatalogueBuilder::readList(const std::string &path, Read read)
         read();
         return;
     }
-    if (std::find(m_unreadable.begin(), m_unreadable.end(), path) != m_unreadable.end())
+    if (std::find(m_unreadable.begin(), m_unreadable.end(), path) != m_unreadable.end()) {
         return;
+    }
     m_current = SkippedEntries();
     try {
         read();
     } catch (const ParseError &e) {
         m_stats.leftOut.push_back(e.what());
     }
-    if (m_current.count > 0)
+    if (m_current.count > 0) {
         m_stats.skipped.emplace_back(path, m_current);
+    }
 }
 
 // Where the parser of a list counts what it skips: nowhere (it throws) for a strict build.
 SkippedEntries *CatalogueBuilder::skippedOf(LineReader &reader)
 {
-    if (!m_skipBad)
+    if (!m_skipBad) {
         return nullptr;
+    }
     reader.skipLongLines();
     return &m_current;
 }
 
 void CatalogueBuilder::finishList(const LineReader &reader)
 {
-    if (reader.skippedLines() == 0)
+    if (reader.skippedLines() == 0) {
         return;
-    if (m_current.count == 0)
+    }
+    if (m_current.count == 0) {
         m_current.first = reader.name() + ": lines longer than 1 MiB";
+    }
     m_current.count += reader.skippedLines();
 }
 
@@ -194,8 +203,9 @@ bool CatalogueBuilder::acceptName(std::string_view name, VersionScheme scheme)
 {
     const bool ok = scheme == VersionScheme::Rpm ? PackageNameRule::isRpmName(name)
                                                  : PackageNameRule::isDebianName(name);
-    if (!ok)
+    if (!ok) {
         ++m_stats.badNames;
+    }
     return ok;
 }
 
@@ -243,8 +253,9 @@ void CatalogueBuilder::readPackages(const std::string &path)
     LineReader reader(*source);
     PackagesParser::parse(reader, PackagesParser::Mode::Packages,
                           [this](const PackageStanza &stanza) {
-                              if (!acceptName(stanza.package, VersionScheme::Debian))
+                              if (!acceptName(stanza.package, VersionScheme::Debian)) {
                                   return;
+                              }
                               const DebianVersion v = DebianVersion::split(stanza.version);
                               m_packages.add(stanza.package, v.upstream, v.revision,
                                              stanza.architecture, VersionScheme::Debian,
@@ -260,8 +271,9 @@ void CatalogueBuilder::readDpkgStatus(const std::string &path)
     LineReader reader(*source);
     PackagesParser::parse(reader, PackagesParser::Mode::DpkgStatus,
                           [this](const PackageStanza &stanza) {
-                              if (!acceptName(stanza.package, VersionScheme::Debian))
+                              if (!acceptName(stanza.package, VersionScheme::Debian)) {
                                   return;
+                              }
                               const DebianVersion v = DebianVersion::split(stanza.version);
                               const uint32_t id = m_packages.add(
                                   stanza.package, v.upstream, v.revision, stanza.architecture,
@@ -316,8 +328,9 @@ void CatalogueBuilder::readRepodataPackages(const std::string &dir)
     const std::unique_ptr<ArchiveSource> primary = openTracked(primaryPath,
                                                                InputFiles::Rule::RegularFile);
     RpmPrimaryParser::parse(*primary, [this](const RpmPackage &p) {
-        if (!acceptName(p.name, VersionScheme::Rpm))
+        if (!acceptName(p.name, VersionScheme::Rpm)) {
             return;
+        }
         m_packages.add(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch, VersionScheme::Rpm,
                        VersionOrder::rpmEvr(p.epoch, p.ver, p.rel), p.summary, p.group);
     });
@@ -330,8 +343,9 @@ void CatalogueBuilder::readRpmDatabase(const std::string &root)
 {
     m_progress.begin(root, 0);
     RpmDatabase::read(root, [this](const RpmPackage &p, const std::vector<std::string> &paths) {
-        if (!acceptName(p.name, VersionScheme::Rpm))
+        if (!acceptName(p.name, VersionScheme::Rpm)) {
             return;
+        }
         const uint32_t id = m_packages.add(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch,
                                            VersionScheme::Rpm,
                                            VersionOrder::rpmEvr(p.epoch, p.ver, p.rel), p.summary,
@@ -352,8 +366,7 @@ void CatalogueBuilder::readRepodataFiles(const Repo &repo)
         const uint32_t id = m_packages.find(p.name, p.ver, p.rel.empty() ? "0" : p.rel, p.arch);
         if (id != 0) {
             addFiles(id, paths);
-        
-        }else if (!m_packages.idsNamed(p.name)) {
+        } else if (!m_packages.idsNamed(p.name)) {
             m_stats.droppedEntries += paths.size();
         }
         // else: a version that a newer one of the same package replaced
@@ -379,8 +392,9 @@ void CatalogueBuilder::readDpkgLists(const std::string &infoDir, bool onThisSyst
             ArchiveSource source(path, m_inputs.open(path, InputFiles::Rule::RegularNoFollow));
             LineReader reader(source, 1 << 16);
             std::vector<std::string> files = DpkgFileList::readFiles(reader);
-            if (onThisSystem)
+            if (onThisSystem) {
                 dropDirectoriesOnDisk(files);
+            }
             addFiles(pkg.id, files);
         });
     }

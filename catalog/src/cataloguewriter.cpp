@@ -259,8 +259,9 @@ void CatalogueWriter::write(const std::string &path, PackageIndex &packages, Fil
     writePackageInfo(db, packages);
     packages.releaseRows();
     releaseFreedMemory();
-    if (files)
+    if (files) {
         files->finish();
+    }
     if (files) {
         step("file names", 1);
         writeNameBlocks(db, *files);

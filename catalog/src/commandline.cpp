@@ -160,8 +160,7 @@ std::string CommandLine::usage()
             QString head = "  " + names.join(", ");
             if (option.value == Option::Required) {
                 head += ' ' + option.valueName;
-            
-            }else if (option.value == Option::Optional) {
+            } else if (option.value == Option::Optional) {
                 head += " [" + option.valueName + ']';
             }
             const QString indent(22, ' ');
@@ -329,8 +328,7 @@ void CommandLine::readListFolders()
             if (name.find("_Packages") != std::string::npos
                 && name.find(".diff") == std::string::npos) {
                 packages.push_back(folder->dir + "/" + name);
-            
-            }else if (name.find("_Contents-") != std::string::npos
+            } else if (name.find("_Contents-") != std::string::npos
                      && name.find(".diff") == std::string::npos) {
                 contents.push_back(folder->dir + "/" + name);
             }

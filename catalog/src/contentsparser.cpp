@@ -55,8 +55,9 @@ void ContentsParser::handleLine(const std::string &file, uint64_t lineNumber,
                                 SkippedEntries *skipped)
 {
     const auto fail = [skipped](const ParseError &error) {
-        if (!skipped)
+        if (!skipped) {
             throw error;
+        }
         skipped->note(error);
     };
     std::string_view path;

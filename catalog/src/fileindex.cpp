@@ -76,8 +76,9 @@ bool FileIndex::intern(std::string_view path, PathIds &ids)
 
 void FileIndex::finish()
 {
-    if (m_finished)
+    if (m_finished) {
         return;
+    }
     m_finished = true;
     endInput();
     m_nameOrder = catalogueOrder(m_names);

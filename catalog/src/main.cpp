@@ -42,10 +42,11 @@ void printSummary(const CatalogueBuilder &builder, const std::string &output, do
                     "and were left out\n",
                     static_cast<unsigned long long>(stats.directoriesOnDisk));
     }
-    if (stats.badNames > 0)
+    if (stats.badNames > 0) {
         std::printf("quorvi-catalog: %llu packages whose names break their package manager's rule"
                     " were left out\n",
                     static_cast<unsigned long long>(stats.badNames));
+    }
     for (const auto &[list, skipped] : stats.skipped)
         std::printf("quorvi-catalog: %s: %llu bad stanzas or lines skipped; the first: %s\n",
                     list.c_str(), static_cast<unsigned long long>(skipped.count),
@@ -111,16 +112,18 @@ bool buildOnce(CommandLine cl, Progress &progress, std::unique_ptr<CatalogueBuil
     // for another build: an input that changes from here on leaves it stale.
     const timespec started = CatalogueFreshness::now();
     cl.readListFolders();
-    if (machine && machineCatalogueIsCurrent(cl))
+    if (machine && machineCatalogueIsCurrent(cl)) {
         return false;
+    }
     AtomicOutput::checkTarget(cl.output);
     builder = std::make_unique<CatalogueBuilder>(progress);
     builder->checkInputs(cl.build, cl.output);
     AtomicOutput output(cl.output);
     PhaseGate::reached("temporary file created");
     builder->build(cl.build, output.tempPath());
-    if (machine)
+    if (machine) {
         recordBuild(output.tempPath(), cl.build);
+    }
     // Dated before the rename: a build killed right after it leaves a catalogue that
     // counts as made when its inputs were looked at, so a change since is not lost.
     if (machine) {
@@ -162,8 +165,9 @@ int main(int argc, char **argv)
                         " building again\n");
             built = buildOnce(cl, progress, builder) || built;
         }
-        if (!built)
+        if (!built) {
             return 0;
+        }
     } catch (const std::exception &e) {
         progress.end();
         std::fprintf(stderr, "quorvi-catalog: %s\n", e.what());

@@ -33,11 +33,9 @@ uint32_t PackageIndex::add(std::string_view name, std::string_view ver, std::str
     const auto [it, isNew] = m_byNameArch.emplace(std::move(nameArch), 0);
     if (isNew) {
         it->second = addRow(std::move(row));
-    
-    }else if (m_rows[it->second - 1].fullVersion == row.fullVersion) {
+    } else if (m_rows[it->second - 1].fullVersion == row.fullVersion) {
         fillIn(it->second, row);
-    
-    }else {
+    } else {
         replaceIfNewer(it->second, row);
     }
     return it->second;

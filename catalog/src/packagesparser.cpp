@@ -47,10 +47,12 @@ bool filesOnDisk(std::string_view status)
 // Throws the error, or with `skipped` counts it and marks the stanza to be left out.
 void PackagesParser::fail(const ParseError &error, PackageStanza &stanza, SkippedEntries *skipped)
 {
-    if (!skipped)
+    if (!skipped) {
         throw error;
-    if (!stanza.bad)
+    }
+    if (!stanza.bad) {
         skipped->note(error);
+    }
     stanza.bad = true;
 }
 
@@ -89,14 +91,11 @@ void PackagesParser::parse(LineReader &reader, Mode mode, const Callback &callba
         }
         else if (fieldIs(field, "Architecture")) {
             stanza.architecture.assign(value);
-        
-        }else if (fieldIs(field, "Status")) {
+        } else if (fieldIs(field, "Status")) {
             stanza.status.assign(value);
-        
-        }else if (fieldIs(field, "Description")) {
+        } else if (fieldIs(field, "Description")) {
             stanza.summary.assign(value); // the synopsis; the long text follows on continuation lines
-        
-        }else if (fieldIs(field, "Section")) {
+        } else if (fieldIs(field, "Section")) {
             stanza.section.assign(value);
         }
     }
@@ -130,27 +129,29 @@ void PackagesParser::finishStanza(const LineReader &reader, Mode mode, PackageSt
                               : stanza.version.empty()      ? "Version"
                               : stanza.architecture.empty() ? "Architecture"
                                                             : nullptr;
-        if (missing)
+        if (missing) {
             fail(ParseError(reader.name(), stanza.line,
                             std::string("malformed stanza: no ") + missing + " field"),
                  stanza, skipped);
-        else if (DebianVersion::split(stanza.version).upstream.empty())
+        } else if (DebianVersion::split(stanza.version).upstream.empty()) {
             fail(ParseError(reader.name(), stanza.versionLine,
                             "malformed stanza: version \"" + stanza.version
                                 + "\" has no upstream part"),
                  stanza, skipped);
         // dpkg refuses a "-" with no revision after it ("1.0-").
-        else if (stanza.version.back() == '-')
+        } else if (stanza.version.back() == '-') {
             fail(ParseError(reader.name(), stanza.versionLine,
                             "malformed stanza: version \"" + stanza.version
                                 + "\" has an empty revision"),
                  stanza, skipped);
-        else if ((stanza.package + stanza.architecture).find('/') != std::string::npos)
+        } else if ((stanza.package + stanza.architecture).find('/') != std::string::npos) {
             fail(ParseError(reader.name(), stanza.line,
                             "malformed stanza: '/' in the package name or architecture"),
                  stanza, skipped);
-        if (!stanza.bad)
+        }
+        if (!stanza.bad) {
             callback(stanza);
+        }
     }
     stanza.package.clear();
     stanza.version.clear();

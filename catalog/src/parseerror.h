@@ -50,7 +50,8 @@ struct SkippedEntries
 
     void note(const ParseError &error)
     {
-        if (count++ == 0)
+        if (count++ == 0) {
             first = error.what();
+        }
     }
 };

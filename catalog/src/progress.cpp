@@ -21,8 +21,7 @@ void Progress::begin(const std::string &label, uint64_t total, uint64_t done)
     m_label = label;
     if (m_lineFd >= 0) {
         std::replace(m_label.begin(), m_label.end(), '\n', ' ');
-    
-    }else if (label.size() > kLabelWidth) {
+    } else if (label.size() > kLabelWidth) {
         m_label = "..." + label.substr(label.size() - kLabelWidth + 3);
     }
     m_total = std::max<uint64_t>(total, 1);

@@ -19,8 +19,7 @@ RepomdParser::Locations RepomdParser::parse(ByteSource &source)
             const std::string href = RpmXml::attribute(xml, "href");
             if (dataType == "primary") {
                 found.primary = href;
-            
-            }else if (dataType == "filelists") {
+            } else if (dataType == "filelists") {
                 found.filelists = href;
             }
         }

@@ -20,25 +20,30 @@ size_t StringInterner::slotOf(std::string_view text) const
     size_t slot = std::hash<std::string_view>()(text) & mask;
     for (;; slot = (slot + 1) & mask) {
         const uint32_t entry = m_slots[slot];
-        if (entry == 0 || this->text(entry - 1) == text)
+        if (entry == 0 || this->text(entry - 1) == text) {
             return slot;
+        }
     }
 }
 
 uint32_t StringInterner::intern(std::string_view text)
 {
-    if (m_slots.empty())
+    if (m_slots.empty()) {
         throw std::logic_error("StringInterner: intern() after releaseLookup()");
+    }
     size_t slot = slotOf(text);
-    if (m_slots[slot] != 0)
+    if (m_slots[slot] != 0) {
         return m_slots[slot] - 1;
-    if (m_refs.size() >= UINT32_MAX - 1)
+    }
+    if (m_refs.size() >= UINT32_MAX - 1) {
         throw std::runtime_error("more than 4294967294 distinct file names or directories");
+    }
     const auto id = uint32_t(m_refs.size());
     m_refs.push_back(store(text));
     m_slots[slot] = id + 1;
-    if (m_refs.size() * 2 > m_slots.size())
+    if (m_refs.size() * 2 > m_slots.size()) {
         grow();
+    }
     return id;
 }
 
@@ -47,8 +52,9 @@ void StringInterner::grow()
     std::vector<uint32_t> old(m_slots.size() * 2, 0);
     old.swap(m_slots);
     for (const uint32_t entry : old) {
-        if (entry != 0)
+        if (entry != 0) {
             m_slots[slotOf(text(entry - 1))] = entry;
+        }
     }
 }
 
@@ -56,18 +62,21 @@ void StringInterner::grow()
 // empty text after a full block goes to the next block).
 uint32_t StringInterner::store(std::string_view text)
 {
-    if (text.size() >= kBlockSize)
+    if (text.size() >= kBlockSize) {
         throw std::runtime_error("file name or directory of 4 MiB or more");
+    }
     if (m_blocks.empty() || kBlockSize - m_blockEnds.back() <= text.size()) {
-        if (m_blocks.size() >= (size_t(1) << (32 - kOffsetBits)))
+        if (m_blocks.size() >= (size_t(1) << (32 - kOffsetBits))) {
             throw std::runtime_error("file names and directories beyond 4 GiB");
+        }
         m_blocks.push_back(std::unique_ptr<char[]>(new char[kBlockSize])); // not cleared: pages are taken as texts fill them
         m_blockEnds.push_back(0);
     }
     uint32_t &used = m_blockEnds.back();
     const auto ref = uint32_t((m_blocks.size() - 1) << kOffsetBits | used);
-    if (!text.empty())
+    if (!text.empty()) {
         std::memcpy(m_blocks.back().get() + used, text.data(), text.size());
+    }
     used += uint32_t(text.size());
     return ref;
 }

@@ -49,8 +49,9 @@ void TrigramIndex::forEachNewTrigram(uint32_t first, uint32_t end, uint32_t mark
         const auto byte = [&name](size_t i) { return static_cast<unsigned char>(CatalogueBlobs::foldAscii(name[i])); };
         for (size_t i = 0; i + 3 <= name.size(); ++i)
             add(CatalogueBlobs::trigramKey(byte(i), byte(i + 1), byte(i + 2)));
-        if (!name.empty())
+        if (!name.empty()) {
             add(CatalogueBlobs::endKey(byte(name.size() - 1), name.size() > 1 ? byte(name.size() - 2) : 0));
+        }
     }
 }
 

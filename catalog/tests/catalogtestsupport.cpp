@@ -52,14 +52,16 @@ QStringList query(const QString &dbPath, const QString &sql, bool readOnly)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(dbPath);
-        if (readOnly)
+        if (readOnly) {
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        }
         if (!db.open()) {
             rows << QStringLiteral("<open failed: %1>").arg(db.lastError().text());
         } else {
             QSqlQuery q(db);
-            if (!q.exec(sql))
+            if (!q.exec(sql)) {
                 rows << QStringLiteral("<query failed: %1>").arg(q.lastError().text());
+            }
             while (q.next())
                 rows << q.value(0).toString();
         }
@@ -103,18 +105,22 @@ void readBlocks(QSqlDatabase &db, const char *table, std::vector<std::string> &t
                 QStringList &problems, DecodeLists decodeLists)
 {
     QSqlQuery q(db);
-    if (!q.exec(QString("SELECT * FROM %1 ORDER BY 1").arg(table)))
+    if (!q.exec(QString("SELECT * FROM %1 ORDER BY 1").arg(table))) {
         problems << q.lastError().text();
+    }
     for (int64_t expected = 0; q.next(); ++expected) {
-        if (q.value(0).toLongLong() != expected || texts.size() % QV_NAMES_PER_BLOCK != 0)
+        if (q.value(0).toLongLong() != expected || texts.size() % QV_NAMES_PER_BLOCK != 0) {
             problems << QString("%1: block %2 out of place").arg(table).arg(expected);
+        }
         CatalogueBlobs::TextBlock block;
         CatalogueBlobs::decodeTexts(blobOf(q, 2), QV_NAMES_PER_BLOCK, block);
-        if (block.size() == 0 || q.value(1).toByteArray().toStdString() != CatalogueBlobs::folded(block.text(0)))
+        if (block.size() == 0 || q.value(1).toByteArray().toStdString() != CatalogueBlobs::folded(block.text(0))) {
             problems << QString("%1: block %2 does not begin with its first").arg(table).arg(expected);
+        }
         for (size_t i = 0; i < block.size(); ++i) {
-            if (!texts.empty() && !CatalogueBlobs::foldedLess(texts.back(), block.text(i)))
+            if (!texts.empty() && !CatalogueBlobs::foldedLess(texts.back(), block.text(i))) {
                 problems << QString("%1: out of order: %2").arg(table, QString::fromStdString(std::string(block.text(i))));
+            }
             texts.emplace_back(block.text(i));
         }
         decodeLists(blobOf(q, 3), block.size());
@@ -127,32 +133,37 @@ void readInto(QSqlDatabase &db, FileTables &t)
     readBlocks(db, QV_NAME_BLOCK_TABLE, t.names, t.problems, [&t](const std::string &blob, size_t count) {
         CatalogueBlobs::NameLinks links;
         CatalogueBlobs::decodeLinks(blob, count, links);
-        if (links.size() != count)
+        if (links.size() != count) {
             t.problems << "a name block with links for another number of names";
+        }
         for (size_t i = 0; i < links.size(); ++i) {
             t.nameLinks.emplace_back();
             for (uint32_t k = links.begin(i); k < links.end(i); ++k)
                 t.nameLinks.back().emplace_back(links.pkgs[k], links.dirs[k]);
             if (std::adjacent_find(t.nameLinks.back().begin(), t.nameLinks.back().end(),
-                                   std::greater_equal<>()) != t.nameLinks.back().end())
+                                   std::greater_equal<>()) != t.nameLinks.back().end()) {
                 t.problems << "a name's links not strictly rising";
+            }
         }
     });
     readBlocks(db, QV_DIR_BLOCK_TABLE, t.dirs, t.problems, [&t](const std::string &blob, size_t count) {
         CatalogueBlobs::IdLists lists;
         CatalogueBlobs::decodeIdLists(blob, count, lists);
-        if (lists.size() != count)
+        if (lists.size() != count) {
             t.problems << "a directory block with packages for another number of directories";
+        }
         for (size_t i = 0; i < lists.size(); ++i)
             t.dirPkgs.emplace_back(lists.values.begin() + lists.begin(i), lists.values.begin() + lists.end(i));
     });
     QSqlQuery q(db);
-    if (!q.exec("SELECT " QV_PKG_FILES_PKG ", " QV_PKG_FILES_DATA " FROM " QV_PKG_FILES_TABLE))
+    if (!q.exec("SELECT " QV_PKG_FILES_PKG ", " QV_PKG_FILES_DATA " FROM " QV_PKG_FILES_TABLE)) {
         t.problems << q.lastError().text();
+    }
     while (q.next())
         CatalogueBlobs::decodeFiles(blobOf(q, 1), t.pkgFiles[q.value(0).toUInt()]);
-    if (!q.exec("SELECT " QV_TRIGRAM_KEY ", " QV_TRIGRAM_BLOCKS " FROM " QV_TRIGRAM_TABLE))
+    if (!q.exec("SELECT " QV_TRIGRAM_KEY ", " QV_TRIGRAM_BLOCKS " FROM " QV_TRIGRAM_TABLE)) {
         t.problems << q.lastError().text();
+    }
     while (q.next())
         CatalogueBlobs::decodePostings(blobOf(q, 1), t.trigrams[q.value(0).toUInt()]);
 }
@@ -167,8 +178,9 @@ FileTables readFileTables(const QString &dbPath)
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         t.present = db.open() && db.tables().contains(QV_NAME_BLOCK_TABLE);
         try {
-            if (t.present)
+            if (t.present) {
                 readInto(db, t);
+            }
         } catch (const CatalogueBlobs::BlobError &e) {
             t.problems << QString("undecodable: ") + e.what();
         }
@@ -194,8 +206,9 @@ QStringList fileRows(const QString &dbPath)
     const FileTables t = readFileTables(dbPath);
     const QStringList packages = query(dbPath, "SELECT name || '|' || arch FROM " QV_PKG_TABLE " ORDER BY id");
     const auto row = [&](uint32_t pkg, uint32_t dir, uint32_t name) {
-        if (pkg < 1 || pkg > uint32_t(packages.size()) || dir >= t.dirs.size() || name >= t.names.size())
+        if (pkg < 1 || pkg > uint32_t(packages.size()) || dir >= t.dirs.size() || name >= t.names.size()) {
             return QString("<link out of range>");
+        }
         return packages.at(int(pkg - 1)) + '|' + QString::fromStdString(t.dirs[dir] + '/' + t.names[name]);
     };
     QStringList rows = t.problems;
@@ -207,8 +220,9 @@ QStringList fileRows(const QString &dbPath)
     const auto links = linksOf(t);
     for (const auto &[pkg, dir, name] : links)
         rows << row(pkg, dir, name);
-    if (fromPackages != links)
+    if (fromPackages != links) {
         rows << "<package files differ from the name links>";
+    }
     rows.sort();
     return rows;
 }
@@ -217,33 +231,40 @@ QStringList fileTableProblems(const QString &dbPath)
 {
     const FileTables t = readFileTables(dbPath);
     QStringList problems = t.problems;
-    if (!t.present)
+    if (!t.present) {
         return problems;
+    }
     std::vector<std::vector<uint32_t>> dirPkgs(t.dirs.size());
     for (const auto &[pkg, dir, name] : linksOf(t)) {
-        if (dir >= dirPkgs.size())
+        if (dir >= dirPkgs.size()) {
             return problems << "directory id out of range";
-        if (dirPkgs[dir].empty() || dirPkgs[dir].back() != pkg)
+        }
+        if (dirPkgs[dir].empty() || dirPkgs[dir].back() != pkg) {
             dirPkgs[dir].push_back(pkg);
+        }
     }
-    if (dirPkgs != t.dirPkgs)
+    if (dirPkgs != t.dirPkgs) {
         problems << "the directories' packages are not those of the links";
+    }
     std::map<uint32_t, std::vector<uint32_t>> trigrams;
     for (size_t id = 0; id < t.names.size(); ++id) {
         const std::string name = CatalogueBlobs::folded(t.names[id]);
         const auto block = uint32_t(id / QV_NAMES_PER_BLOCK);
         const auto add = [&](uint32_t key) {
             std::vector<uint32_t> &blocks = trigrams[key];
-            if (blocks.empty() || blocks.back() != block)
+            if (blocks.empty() || blocks.back() != block) {
                 blocks.push_back(block);
+            }
         };
         for (size_t i = 0; i + 3 <= name.size(); ++i)
             add(CatalogueBlobs::trigramKey(name[i], name[i + 1], name[i + 2]));
-        if (!name.empty())
+        if (!name.empty()) {
             add(CatalogueBlobs::endKey(name.back(), name.size() > 1 ? name[name.size() - 2] : 0));
+        }
     }
-    if (trigrams != t.trigrams)
+    if (trigrams != t.trigrams) {
         problems << "the trigram table is not that of the names' trigrams and endings";
+    }
     return problems;
 }
 
@@ -298,8 +319,9 @@ int execGuarded(QObject *test, int argc, char **argv)
         const QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg.startsWith('-')) {
             options << arg;
-            if (takesValue(arg) && i + 1 < argc)
+            if (takesValue(arg) && i + 1 < argc) {
                 options << QString::fromLocal8Bit(argv[++i]);
+            }
         } else {
             functions << arg;
         }
@@ -307,8 +329,9 @@ int execGuarded(QObject *test, int argc, char **argv)
     if (functions.isEmpty()) {
         const QMetaObject *meta = test->metaObject();
         for (int m = meta->methodOffset(); m < meta->methodCount(); ++m) {
-            if (isTestFunction(meta->method(m)))
+            if (isTestFunction(meta->method(m))) {
                 functions << QString::fromLatin1(meta->method(m).name());
+            }
         }
     }
     // One run of QtTest for each function: after an exception QtTest cannot go on, and
@@ -339,8 +362,9 @@ bool runTool(const QString &program, const QStringList &args, const QString &hom
     process.start(program, args);
     const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit
                     && process.exitCode() == 0;
-    if (!ok)
+    if (!ok) {
         qWarning("%s failed: %s", qPrintable(program), process.readAll().constData());
+    }
     return ok;
 }
 

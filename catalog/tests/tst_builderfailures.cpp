@@ -225,8 +225,7 @@ QStringList BuilderFailuresTest::runToPhase(const QStringList &args, const QStri
     process.setReadChannel(QProcess::StandardError);
     if (wrapper.isEmpty()) {
         process.start(QStringLiteral(QUORVI_CATALOG_BIN), args);
-    
-    }else {
+    } else {
         process.start(wrapper, QStringList{QStringLiteral(QUORVI_CATALOG_BIN)} + args);
     }
     QStringList phases;
@@ -358,8 +357,7 @@ void BuilderFailuresTest::terminatedRun()
     QCOMPARE(tempFilesOf(m_dir->path(), "os_pkg_list.db"), QStringList());
     if (wrapper.isEmpty()) {
         QCOMPARE(readBytes(db()), before);
-    
-    }else {
+    } else {
         QCOMPARE(packageRows(db()).size(), 8);
     }
 }

@@ -450,8 +450,7 @@ void HostileInputsTest::malformedStanzas()
         QVERIFY(writeBytes(path("input"), text));
         if (option == "--contents") {
             args << option << path("input");
-        
-        }else {
+        } else {
             args = QStringList{option, path("input")};
         }
     }

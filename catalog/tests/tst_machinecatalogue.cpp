@@ -116,8 +116,7 @@ void MachineCatalogueTest::cleanup()
 {
     if (m_xdgWasSet) {
         qputenv("XDG_CACHE_HOME", m_savedXdg);
-    
-    }else {
+    } else {
         qunsetenv("XDG_CACHE_HOME");
     }
     m_dir.reset();
@@ -375,11 +374,13 @@ bool MachineCatalogueTest::passPhasesUpTo(QProcess &process, const QString &phas
     for (;;) {
         while (!process.canReadLine() && process.waitForReadyRead(60000)) {
         }
-        if (!process.canReadLine())
+        if (!process.canReadLine()) {
             return false;
+        }
         const QString line = QString::fromUtf8(process.readLine()).trimmed();
-        if (line == announce + phase)
+        if (line == announce + phase) {
             return true;
+        }
         if (line.startsWith(announce)) {
             process.write("\n");
             process.waitForBytesWritten(-1);
