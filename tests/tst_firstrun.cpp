@@ -29,6 +29,18 @@ QStringList catalogueFolderFiles(const QString &catalogue)
     files.removeAll("." + QFileInfo(catalogue).fileName() + ".lock");
     return files;
 }
+
+// A stand-in builder: a shell script the window starts as quorvi-catalog, then builds with.
+bool useScriptAsBuilder(const QString &script, const QByteArray &body)
+{
+    QFile file(script);
+    if (!file.open(QIODevice::WriteOnly) || file.write("#!/bin/sh\n" + body) < 0) {
+        return false;
+    }
+    file.close();
+    CatalogueBuildDialog::overrideBuilder(script, {});
+    return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
 } // namespace
 
 class tst_FirstRun : public QObject
@@ -232,15 +244,10 @@ void tst_FirstRun::nextSearchFindsCatalogueMadeMeanwhile()
 void tst_FirstRun::hostileBuilderOutput()
 {
     const QString script = dir->filePath("noisy-builder");
-    QFile file(script);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\n"
-               "i=0; while [ $i -lt 40000 ]; do echo \"line $i of what the builder says\"; i=$((i+1)); done >&2\n"
-               "echo '<b>last</b> <img src=\"x.png\">' >&2\n"
-               "exit 1\n");
-    file.close();
-    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    CatalogueBuildDialog::overrideBuilder(script, {});
+    QVERIFY(useScriptAsBuilder(script,
+                               "i=0; while [ $i -lt 40000 ]; do echo \"line $i of what the builder says\"; i=$((i+1)); done >&2\n"
+                               "echo '<b>last</b> <img src=\"x.png\">' >&2\n"
+                               "exit 1\n"));
     BoxCloser closer;
     MainWindow window;
     window.show();
@@ -260,12 +267,7 @@ void tst_FirstRun::hostileBuilderOutput()
 void tst_FirstRun::closingNeverWaitsForTheBuilder()
 {
     const QString script = dir->filePath("stubborn-builder");
-    QFile file(script);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\ntrap '' TERM\n: > \"$0.ready\"\nwhile :; do sleep 1; done\n");
-    file.close();
-    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    CatalogueBuildDialog::overrideBuilder(script, {});
+    QVERIFY(useScriptAsBuilder(script, "trap '' TERM\n: > \"$0.ready\"\nwhile :; do sleep 1; done\n"));
     BoxCloser closer;
     MainWindow window;
     window.show();
