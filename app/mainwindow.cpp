@@ -26,7 +26,6 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMessageBox>
-#include <QLabel>
 #include "plainmessagebox.h"
 #include <QPointer>
 #include <QProgressDialog>
@@ -433,15 +432,9 @@ void MainWindow::reportUnopenedCatalogue(const QString &catalogue, const QString
                       .arg(places.join(QLatin1Char('\n')))
                   + tr("\n\n或者关闭这个提示后，点击窗口状态栏中的“%1”。").arg(buildOffer->action()->text());
     }
-    QMessageBox box(QMessageBox::Critical, QObject::tr("无法打开数据库"),
-                    QString::fromUtf8("无法创建数据库连接！ "), QMessageBox::Cancel);
-    box.setDefaultButton(QMessageBox::NoButton);
-    box.setInformativeText(details);
     // SQLite's message may quote the file's own table names: shown as plain text.
-    for (QLabel *label : box.findChildren<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
-        label->setTextFormat(Qt::PlainText);
-    }
-    box.exec();
+    PlainMessageBox::critical(nullptr, QObject::tr("无法打开数据库"), QString::fromUtf8("无法创建数据库连接！ "), details,
+                              QMessageBox::Cancel);
 }
 
 // Opens the catalogue the way a search does and reads its schema (opening is lazy in

@@ -5,9 +5,10 @@
 
 namespace PlainMessageBox {
 
-void critical(QWidget *parent, const QString &title, const QString &text, const QString &informativeText)
+void critical(QWidget *parent, const QString &title, const QString &text, const QString &informativeText,
+              QMessageBox::StandardButton button)
 {
-    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Critical, title, text, button, parent);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::NoButton);
     if (!informativeText.isEmpty()) {

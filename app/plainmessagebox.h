@@ -1,6 +1,7 @@
 #ifndef PLAINMESSAGEBOX_H
 #define PLAINMESSAGEBOX_H
 
+#include <QMessageBox>
 #include <QString>
 
 class QWidget;
@@ -10,7 +11,8 @@ class QWidget;
 // is text that others chose, which Qt would otherwise take for markup when it looks like it.
 namespace PlainMessageBox {
 
-void critical(QWidget *parent, const QString &title, const QString &text, const QString &informativeText = QString());
+void critical(QWidget *parent, const QString &title, const QString &text, const QString &informativeText = QString(),
+              QMessageBox::StandardButton button = QMessageBox::Ok);
 
 } // namespace PlainMessageBox
 
