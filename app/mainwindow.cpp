@@ -318,10 +318,7 @@ void MainWindow::openDetails(int row)
 
 void MainWindow::requestPaths(quint64 searchWork, const QVector<qint64> &ids, quint64 work)
 {
-    SearchWorker *target = worker;
-    ThreadHandoff::post();
-    QMetaObject::invokeMethod(
-        target, [target, searchWork, work, ids] { target->findPaths(searchWork, work, ids); }, Qt::QueuedConnection);
+    worker->askPaths(searchWork, work, ids);
 }
 
 void MainWindow::setHeaderTitles()
@@ -567,9 +564,7 @@ void MainWindow::runSearch(const SearchRequest &request)
     ui->statusbar->showMessage(tr("正在搜索……"));
     hintLabel->clearHint();
     hintedSearch = work;
-    SearchWorker *target = worker;
-    ThreadHandoff::post();
-    QMetaObject::invokeMethod(target, [target, work, request] { target->search(work, request); }, Qt::QueuedConnection);
+    worker->askSearch(work, request);
 }
 
 void MainWindow::searchEnded(quint64 work, const SearchOutcome &outcome)
@@ -636,12 +631,7 @@ void MainWindow::showRows(const SearchOutcome &outcome, qint64 elapsedMs, quint6
     auto *model = new SearchResultModel(outcome.titles, outcome.cells, this);
     if (outcome.titles.size() == 3) {
         connect(model, &SearchResultModel::matchesWanted, this, [this, work](const QVector<qint64> &ids) {
-            SearchWorker *target = worker;
-            const quint64 request = ++lastWork;
-            ThreadHandoff::post();
-            QMetaObject::invokeMethod(
-                target, [target, work, request, ids] { target->findMatches(work, request, ids); },
-                Qt::QueuedConnection);
+            worker->askMatches(work, ++lastWork, ids);
         });
         connect(worker, &SearchWorker::matchesFound, model,
                 [model, work](quint64 searchWork, const QVector<qint64> &ids, const QStringList &tooltips) {

@@ -9,6 +9,13 @@ PackageDetailsLoader::PackageDetailsLoader()
     RpmInstalled::install();
     qRegisterMetaType<PackageDetails>();
     qRegisterMetaType<PackageDetailsRequest>();
+    connect(this, &PackageDetailsLoader::loadAsked, this, &PackageDetailsLoader::load, Qt::QueuedConnection);
+}
+
+void PackageDetailsLoader::askLoad(const PackageDetailsRequest &request)
+{
+    ThreadHandoff::post();
+    emit loadAsked(request);
 }
 
 PackageDetailsLoader::~PackageDetailsLoader() = default;

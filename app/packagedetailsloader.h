@@ -25,8 +25,11 @@ public:
 
     void stopUpTo(quint64 work);
     void load(const PackageDetailsRequest &request);
+    // load() asked for from another thread, through the loader's own queued signal.
+    void askLoad(const PackageDetailsRequest &request);
 
 signals:
+    void loadAsked(const PackageDetailsRequest &request);
     void loaded(const PackageDetails &details);
 
 private:

@@ -184,9 +184,7 @@ void PackageDetailsWindow::showPackage(PackageDetailsRequest request)
     filesLabel->setToolTip(QString());
     unlistedFiles = 0;
     files->setFiles(QStringList(), 0);
-    PackageDetailsLoader *target = loader;
-    ThreadHandoff::post();
-    QMetaObject::invokeMethod(target, [target, request] { target->load(request); }, Qt::QueuedConnection);
+    loader->askLoad(request);
     show();
     raise();
     activateWindow();

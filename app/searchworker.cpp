@@ -46,11 +46,34 @@ SearchWorker::SearchWorker()
     qRegisterMetaType<SearchRequest>();
     qRegisterMetaType<SearchHint>();
     qRegisterMetaType<QVector<qint64>>("QVector<qint64>");
+    connect(this, &SearchWorker::searchAsked, this, &SearchWorker::search, Qt::QueuedConnection);
+    connect(this, &SearchWorker::pathsAsked, this, &SearchWorker::findPaths, Qt::QueuedConnection);
+    connect(this, &SearchWorker::matchesAsked, this, &SearchWorker::findMatches, Qt::QueuedConnection);
 }
 
 SearchWorker::~SearchWorker()
 {
     closeCatalogue();
+}
+
+// Qt copies a queued signal's arguments inside its meta-type system, so the hand-off mark
+// covers them for ThreadSanitizer.
+void SearchWorker::askSearch(quint64 work, const SearchRequest &request)
+{
+    ThreadHandoff::post();
+    emit searchAsked(work, request);
+}
+
+void SearchWorker::askPaths(quint64 searchWork, quint64 work, const QVector<qint64> &ids)
+{
+    ThreadHandoff::post();
+    emit pathsAsked(searchWork, work, ids);
+}
+
+void SearchWorker::askMatches(quint64 searchWork, quint64 work, const QVector<qint64> &ids)
+{
+    ThreadHandoff::post();
+    emit matchesAsked(searchWork, work, ids);
 }
 
 void SearchWorker::stopUpTo(quint64 work)

@@ -49,9 +49,10 @@ Q_DECLARE_METATYPE(SearchRequest)
 // The finder's searches, one after the other, on a thread of their own (the worker is
 // moved to it) through one connection of its own to the catalogue, so that the window
 // never waits for SQLite. The window numbers each piece of work it asks for (a search, a
-// batch of paths) in increasing order and calls its functions through queued functor
-// calls; answers come back as signals carrying that number. stopUpTo() may be called
-// from any thread.
+// batch of paths) in increasing order and asks for it through ask*(), which may be called
+// from any thread: each posts the request to the worker's thread through a queued signal
+// of the worker's own; answers come back as signals carrying that number. stopUpTo() may
+// be called from any thread.
 class SearchWorker : public QObject
 {
     Q_OBJECT
@@ -84,7 +85,16 @@ public:
     // Closes the connection (before the thread ends).
     void closeCatalogue();
 
+    // search(), findPaths() and findMatches() asked for from another thread: each runs on
+    // the worker's thread once what is before it there is done.
+    void askSearch(quint64 work, const SearchRequest &request);
+    void askPaths(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
+    void askMatches(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
+
 signals:
+    void searchAsked(quint64 work, const SearchRequest &request);
+    void pathsAsked(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
+    void matchesAsked(quint64 searchWork, quint64 work, const QVector<qint64> &ids);
     void statementReady(quint64 work, const QString &statement);
     void searchEnded(quint64 work, const SearchOutcome &outcome);
     // paths[i] is the first path of ids[i]; ids past paths.size() were not worked out.
