@@ -77,6 +77,9 @@ void waitForEndingThreads()
 PackageDetailsWindow::~PackageDetailsWindow()
 {
     loader->stopUpTo(lastWork);
+    // The loader ends on its own thread while this window goes: its signals are cut here
+    // first, so that the two are never taken apart from both threads at once.
+    disconnect(loader, nullptr, this, nullptr);
     PackageDetailsLoader *ending = loader;
     ThreadHandoff::post();
     ending->deleteLater();
