@@ -25,6 +25,14 @@ void processUntilIdle()
     }
 }
 
+void waitForAnswer(MainWindow &window)
+{
+    while (window.isBusy()) {
+        QCoreApplication::eventDispatcher()->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    processUntilIdle();
+}
+
 bool showAndSettle(QWidget *window)
 {
     window->show();
@@ -73,10 +81,7 @@ int FinderDriver::search(const QString &keyword, double *split)
     QTest::mouseClick(button, Qt::LeftButton);
     const double t2 = nowMs();
     // The click returns at once; the rows come with the search thread's answer.
-    while (m_window.isBusy()) {
-        QCoreApplication::eventDispatcher()->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    }
-    processUntilIdle();
+    waitForAnswer(m_window);
     // The finder fetches every row before it shows the model; make sure nothing is left.
     QAbstractItemModel *model = table->model();
     while (model->canFetchMore(QModelIndex())) {

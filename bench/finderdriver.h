@@ -10,6 +10,10 @@ class QWidget;
 // sees the result: posted events, layouts and paints (offscreen platform).
 void processUntilIdle();
 
+// Waits, processing events, until the window has the answer it asked its search thread
+// for (its search button returns at once), then until it is idle.
+void waitForAnswer(MainWindow &window);
+
 // Shows a window and waits until it is exposed and the event loop is idle.
 bool showAndSettle(QWidget *window);
 

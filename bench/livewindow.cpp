@@ -48,7 +48,7 @@ LiveFigures measureLiveSearch(MainWindow &window, const QString &keyword)
     const double start = nowMs();
     last = start;
     QTest::mouseClick(w.button, Qt::LeftButton);
-    processUntilIdle();
+    waitForAnswer(window);
     const double end = nowMs();
     ticker.stop();
     figures.longestGapMs = qMax(longest, end - last);
@@ -70,7 +70,7 @@ double measureStop(MainWindow &window, const QString &keyword, double afterMs)
         QTest::keyClick(w.edit, Qt::Key_Escape);
     });
     QTest::mouseClick(w.button, Qt::LeftButton);
-    processUntilIdle();
+    waitForAnswer(window);
     const double end = nowMs();
     if (pressed < 0 || w.table->model()->rowCount() != 0) {
         return -1;
